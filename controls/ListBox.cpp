@@ -1,0 +1,83 @@
+#include "controls/ListBox.h"
+
+#include <QScopeGuard>
+
+namespace corvane::controls {
+
+ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSortingEnabled(false);
+    connect(this, &QListWidget::itemSelectionChanged, this,
+            &ListBox::selectionChangedByOperator);
+}
+
+int16_t ListBox::listIndex() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? int16_t{-1} : static_cast<int16_t>(rows.first().row());
+}
+
+void ListBox::setListIndex(int32_t pos) {
+    if (pos < -1 || pos >= count()) {
+        throw receiver::RuntimeError::invalidPropertyValue(
+            QStringLiteral("%1 has no item at position %2").arg(objectName()).arg(pos));
+    }
+    if (pos == listIndex()) {
+        return;
+    }
+    {
+        m_quiet = true;
+        const auto done = qScopeGuard([this] { m_quiet = false; });
+        if (pos < 0) {
+            clearSelection();
+        } else {
+            setCurrentRow(pos, QItemSelectionModel::ClearAndSelect);
+        }
+    }
+    if (m_click) {
+        m_click.handler();
+    }
+}
+
+QString ListBox::listText(int32_t pos) const {
+    const QListWidgetItem* it = (pos >= 0 && pos < count()) ? item(pos) : nullptr;
+    return it != nullptr ? it->text() : QString();
+}
+
+int16_t ListBox::listCount() const {
+    return static_cast<int16_t>(count());
+}
+
+void ListBox::addListItem(const QString& text) {
+    m_quiet = true;
+    const auto done = qScopeGuard([this] { m_quiet = false; });
+    addItem(text);
+}
+
+void ListBox::clearList() {
+    m_quiet = true;
+    const auto done = qScopeGuard([this] { m_quiet = false; });
+    clear();
+}
+
+QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex& index,
+                                                              const QEvent* event) const {
+    // The operator can move the selection but never take it away (no Ctrl+click
+    // or Ctrl+Space deselect): a list box always keeps its selected entry.
+    if (!index.isValid()) {
+        return QItemSelectionModel::NoUpdate;
+    }
+    const auto flags = QListWidget::selectionCommand(index, event);
+    if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)) {
+        return QItemSelectionModel::ClearAndSelect;
+    }
+    return flags;
+}
+
+void ListBox::selectionChangedByOperator() {
+    if (m_quiet || !m_click) {
+        return;
+    }
+    m_click.runAtBoundary();
+}
+
+} // namespace corvane::controls

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "receiver/RuntimeError.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace corvane::receiver {
+
+// Receiver indices, counts and some codes are 16-bit. These helpers do the
+// 16-bit arithmetic the window relies on and raise Overflow exactly where a
+// 16-bit integer would.
+
+// A 32-bit value put into 16 bits.
+inline int16_t toInt16(int32_t value) {
+    if (value < std::numeric_limits<int16_t>::min() ||
+        value > std::numeric_limits<int16_t>::max()) {
+        throw RuntimeError::overflow(QStringLiteral("%1 does not fit 16 bits").arg(value));
+    }
+    return static_cast<int16_t>(value);
+}
+
+// count - 1 in 16-bit arithmetic: the bound of a 0-based loop over a count.
+inline int16_t lastOf(int16_t count) {
+    if (count == std::numeric_limits<int16_t>::min()) {
+        throw RuntimeError::overflow(QStringLiteral("count %1").arg(count));
+    }
+    return static_cast<int16_t>(count - 1);
+}
+
+} // namespace corvane::receiver

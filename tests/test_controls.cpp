@@ -1,0 +1,255 @@
+// The toolkit behaviours the window's handlers are written against, driven
+// with real key and mouse events.
+#include "controls/Button.h"
+#include "controls/KeyPreview.h"
+#include "controls/ListBox.h"
+#include "controls/TextBox.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using controls::Binding;
+using receiver::RuntimeError;
+
+namespace {
+
+class Reporter : public controls::ErrorReporter {
+public:
+    QStringList reports;
+    void report(const QString& handler, const RuntimeError& e) override {
+        reports.append(handler + QStringLiteral(": ") + e.message());
+    }
+};
+
+struct ListFixture {
+    QWidget window;
+    controls::ListBox* list = new controls::ListBox(&window);
+    controls::TextBox* box = new controls::TextBox(&window);
+    Reporter reporter;
+    QList<int> clicks; // the list index each Click saw
+
+    ListFixture() {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(box);
+        layout->addWidget(list);
+        for (const char* t : {"A", "B", "C"}) {
+            list->addListItem(QString::fromLatin1(t));
+        }
+        list->setClick(Binding{QStringLiteral("L_Click"), [this] { clicks.append(list->listIndex()); },
+                               &reporter});
+        window.show();
+        window.activateWindow();
+        (void)QTest::qWaitForWindowActive(&window);
+    }
+    QPoint centreOf(int row) { return list->visualItemRect(list->item(row)).center(); }
+};
+
+} // namespace
+
+TEST(ListBox, SelectionFromCodeRunsClickBeforeReturningAndPassesItsErrorUp) {
+    ListFixture f;
+    f.list->setListIndex(1);
+    EXPECT_EQ(f.clicks, QList<int>{1});
+    f.list->setListIndex(1); // no change, no Click
+    EXPECT_EQ(f.clicks, QList<int>{1});
+
+    f.list->setClick(Binding{QStringLiteral("L_Click"),
+                             [] { throw RuntimeError::overflow(QStringLiteral("in click")); },
+                             &f.reporter});
+    try {
+        f.list->setListIndex(2);
+        FAIL() << "the Click's error must reach the code that selected";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), RuntimeError::Overflow);
+    }
+    EXPECT_EQ(f.list->listIndex(), 2); // the selection itself was made
+    EXPECT_TRUE(f.reporter.reports.isEmpty());
+}
+
+TEST(ListBox, ClearingReadingPastTheEndAndRefusingEmptyPositions) {
+    ListFixture f;
+    f.list->setListIndex(0);
+    f.list->clearList();
+    EXPECT_EQ(f.clicks, QList<int>{0}); // clearing ran nothing
+    EXPECT_EQ(f.list->listIndex(), -1);
+    EXPECT_EQ(f.list->listText(0), QString());
+    EXPECT_EQ(f.list->listText(-1), QString());
+    f.list->addListItem(QStringLiteral("X"));
+    EXPECT_EQ(f.list->listText(0), QStringLiteral("X"));
+    EXPECT_EQ(f.list->listText(1), QString());
+    try {
+        f.list->setListIndex(1);
+        FAIL() << "a position without an item must be refused";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), RuntimeError::InvalidPropertyValue);
+    }
+    EXPECT_EQ(f.list->listIndex(), -1);
+}
+
+TEST(ListBox, OperatorSelectionRunsClickAtTheBoundaryButFocusAloneDoesNot) {
+    ListFixture f;
+    // Tabbing into a list without a selection moves Qt's current item only.
+    f.box->setFocus();
+    QTest::keyClick(f.box, Qt::Key_Tab);
+    ASSERT_TRUE(f.list->hasFocus());
+    EXPECT_TRUE(f.clicks.isEmpty());
+    EXPECT_EQ(f.list->listIndex(), -1);
+
+    QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, f.centreOf(2));
+    EXPECT_EQ(f.clicks, QList<int>{2});
+    QTest::keyClick(f.list, Qt::Key_Up);
+    EXPECT_EQ(f.clicks, (QList<int>{2, 1}));
+    // Ctrl+click on the selected entry keeps it selected: no Click, no loss.
+    QTest::mouseClick(f.list->viewport(), Qt::LeftButton, Qt::ControlModifier, f.centreOf(1));
+    EXPECT_EQ(f.list->listIndex(), 1);
+    EXPECT_EQ(f.clicks, (QList<int>{2, 1}));
+
+    // An operator's Click that fails is reported and the list goes on working.
+    f.list->setClick(Binding{QStringLiteral("L_Click"),
+                             [] { throw RuntimeError::componentFailure(QStringLiteral("gone")); },
+                             &f.reporter});
+    QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, f.centreOf(0));
+    EXPECT_EQ(f.reporter.reports,
+              QStringList{QStringLiteral("L_Click: Run-time error 440: gone")});
+    EXPECT_EQ(f.list->listIndex(), 0);
+}
+
+TEST(TextBox, ValidateWhenFocusMovesToAnotherControlOnly) {
+    QWidget window;
+    auto* first = new controls::TextBox(&window);
+    auto* second = new controls::TextBox(&window);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    Reporter reporter;
+    int validates = 0;
+    first->setValidate(QStringLiteral("First_Validate"), [&](bool&) { ++validates; }, &reporter);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    first->setFocus();
+    QTest::keyClicks(first, QStringLiteral("12"));
+    QTest::keyClick(first, Qt::Key_Tab);
+    EXPECT_EQ(validates, 1);
+    EXPECT_TRUE(second->hasFocus());
+
+    // Back by a click, then away by a click: once more.
+    QTest::mouseClick(first, Qt::LeftButton);
+    first->setFocus(Qt::MouseFocusReason);
+    second->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(validates, 2);
+
+    // Another application taking the focus sends nothing.
+    first->setFocus();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(validates, 2);
+
+    // A failing Validate is reported; the focus still moves on.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    first->setValidate(QStringLiteral("First_Validate"),
+                       [](bool&) { throw RuntimeError::typeMismatch(QStringLiteral("x")); },
+                       &reporter);
+    first->setFocus();
+    QTest::keyClick(first, Qt::Key_Tab);
+    EXPECT_EQ(reporter.reports.size(), 1);
+    EXPECT_TRUE(reporter.reports.first().startsWith(QStringLiteral("First_Validate: Run-time error 13")));
+    EXPECT_TRUE(second->hasFocus());
+}
+
+TEST(Button, MouseDownReportsModifiersAsShiftCtrlAltBits) {
+    struct Case {
+        Qt::KeyboardModifiers modifiers;
+        int16_t expected;
+    };
+    const Case cases[] = {{Qt::NoModifier, 0},
+                          {Qt::ShiftModifier, 1},
+                          {Qt::ControlModifier, 2},
+                          {Qt::AltModifier, 4},
+                          {Qt::ShiftModifier | Qt::ControlModifier, 3},
+                          {Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier, 7}};
+    QWidget window;
+    auto* button = new controls::Button(QStringLiteral("B"), &window);
+    Reporter reporter;
+    QList<int> seen;
+    QStringList order;
+    button->setMouseDown(QStringLiteral("B_MouseDown"),
+                         [&](int16_t s) {
+                             seen.append(s);
+                             order.append(QStringLiteral("down"));
+                         },
+                         &reporter);
+    button->setClick(Binding{QStringLiteral("B_Click"), [&] { order.append(QStringLiteral("click")); },
+                             &reporter});
+    window.show();
+    for (const Case& c : cases) {
+        QTest::mouseClick(button, Qt::LeftButton, c.modifiers);
+        EXPECT_EQ(seen.last(), c.expected) << int(c.modifiers);
+    }
+    EXPECT_EQ(order.mid(0, 2), (QStringList{QStringLiteral("down"), QStringLiteral("click")}));
+    // The keyboard activates Click without a MouseDown.
+    order.clear();
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_EQ(order, QStringList{QStringLiteral("click")});
+}
+
+TEST(KeyPreview, WindowSeesEachCharacterBeforeTheControlAndTheControlStillGetsIt) {
+    QWidget window;
+    auto* box = new controls::TextBox(&window);
+    auto* list = new controls::ListBox(&window);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(box);
+    layout->addWidget(list);
+    Reporter reporter;
+    QList<int> codes;
+    QStringList textAtPreview;
+    controls::KeyPreview preview(&window, QStringLiteral("Form_KeyPress"),
+                                 [&](int16_t k) {
+                                     codes.append(k);
+                                     textAtPreview.append(box->text());
+                                 },
+                                 &reporter);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("705"));
+    EXPECT_EQ(codes, (QList<int>{'7', '0', '5'}));
+    EXPECT_EQ(textAtPreview, (QStringList{QString(), QStringLiteral("7"), QStringLiteral("70")}));
+    EXPECT_EQ(box->text(), QStringLiteral("705"));
+
+    codes.clear();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClick(box, Qt::Key_Left);
+    QTest::keyClick(box, Qt::Key_F5);
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_EQ(codes, (QList<int>{8, 13, 27}));
+    EXPECT_EQ(box->text(), QStringLiteral("70"));
+
+    // Keys in a list are previewed too, once, even when the list passes them on.
+    codes.clear();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_A);
+    EXPECT_EQ(codes, (QList<int>{13, 'a'}));
+
+    // A failing KeyPress is reported and the character still arrives.
+    controls::KeyPreview failing(&window, QStringLiteral("Form_KeyPress"),
+                                 [](int16_t) { throw RuntimeError::componentFailure(QStringLiteral("down")); },
+                                 &reporter);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_9);
+    EXPECT_EQ(box->text(), QStringLiteral("709"));
+    EXPECT_EQ(reporter.reports, QStringList{QStringLiteral("Form_KeyPress: Run-time error 440: down")});
+}

@@ -1,0 +1,45 @@
+// Selecting a receiver, and the two procedures that show one as a whole.
+#include "settings/NumberText.h"
+#include "window/TestWindow.h"
+
+namespace corvane::window {
+
+using settings::numberText;
+
+void Test::Driver_Click() {
+    CurRx = Driver->listIndex();
+    RefreshReceiver();
+    RefreshStatus();
+}
+
+void Test::RefreshReceiver() {
+    // Each value is read right before it is used; the loaders' selections
+    // write the receiver's settings back to it.
+    LoadModeList(receiver().RxMod(CurRx));
+    LoadFilterList(receiver().RxFlt(CurRx));
+    LoadAgcList(receiver().RxAgc(CurRx));
+    LoadNBList(receiver().RxNBl(CurRx));
+    LoadAttList(receiver().RxAtt(CurRx));
+    Read->setText(numberText(receiver().RxFrq(CurRx, 0)));
+    BFO->setText(numberText(receiver().RxBfo(CurRx)));
+}
+
+void Test::RefreshStatus() {
+    RomID->setText(receiver().RxRomId(CurRx));
+    FrqMax->setText(numberText(receiver().RxFrqMax(CurRx)));
+    FrqMin->setText(numberText(receiver().RxFrqMin(CurRx)));
+    if (receiver().RxIsRemote(CurRx) != 0) {
+        setBackColor(ConnState, kGreen);
+    } else if (receiver().RxConnected(CurRx) != 0) {
+        setBackColor(ConnState, kYellow);
+    } else {
+        setBackColor(ConnState, kRed);
+    }
+    // The lists are shown in any state but usable only under remote control;
+    // the state is asked afresh for each.
+    for (controls::ListBox* list : {Mode, Filter, Agc, NB, Att}) {
+        list->setEnabled(receiver().RxIsRemote(CurRx) != 0);
+    }
+}
+
+} // namespace corvane::window

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "controls/Button.h"
+#include "controls/Handler.h"
+#include "controls/KeyPreview.h"
+#include "controls/ListBox.h"
+#include "controls/MessageReporter.h"
+#include "controls/TextBox.h"
+#include "receiver/Component.h"
+#include "settings/ChoiceList.h"
+#include "settings/FilterList.h"
+#include "settings/FrequencyEntry.h"
+#include "settings/Host.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace corvane::window {
+
+// The program's one window, "Corvane Test". It owns the component instance
+// (Receiver), the current receiver (CurRx), the modifier state of the last
+// press on Config Driver (ConfigShift), and its controls. Its control and
+// handler names are those the operator's documentation and the trace use.
+class Test : public QWidget, public settings::Host {
+    Q_OBJECT
+
+public:
+    // reporter: where run-time errors go; null for the window's own message.
+    explicit Test(receiver::ComponentFactory factory, controls::ErrorReporter* reporter = nullptr,
+                  QWidget* parent = nullptr);
+    ~Test() override;
+
+    // Runs Form_Load. Afterwards isUnloaded() tells whether the window may be shown.
+    void load();
+    bool isUnloaded() const { return m_unloaded; }
+
+    // settings::Host
+    receiver::Component& receiver() override;
+    int16_t curRx() const override { return CurRx; }
+    int16_t selectedReceiver() const override { return Driver->listIndex(); }
+
+    // --- start-up and driver list ---
+    void Form_Load();
+    void Dialog_MouseDown(int16_t Shift);
+    void Dialog_Click();
+    void Receiver_DrvUpdated(int32_t Count);
+
+    // --- selection and status panel ---
+    void Driver_Click();
+    void RefreshReceiver();
+    void RefreshStatus();
+
+    // --- connection commands and state events ---
+    void Connect_Click();
+    void Disconnect_Click();
+    void Remote_Click();
+    void Local_Click();
+    void Receiver_RxConnState(int16_t Index, int32_t Err);
+    void Receiver_RxDataError(int16_t Index, int32_t Err);
+
+    // --- coupling and key forwarding ---
+    void Coupling_Click();
+    void Form_KeyPress(int16_t KeyAscii);
+
+    // --- receiver settings ---
+    void LoadModeList(const int32_t& current) { m_mode.load(current); }
+    void LoadAgcList(const int32_t& current) { m_agc.load(current); }
+    void LoadNBList(const int32_t& current) { m_nb.load(current); }
+    void LoadAttList(const int32_t& current) { m_att.load(current); }
+    void LoadFilterList(const int32_t& value) { m_filter.load(value); }
+    void Receiver_RxModUpdated(int16_t Index, int32_t Mods, int32_t Off);
+
+    // Window-level state.
+    std::unique_ptr<receiver::Component> Receiver;
+    int16_t CurRx = 0;
+    int16_t ConfigShift = 0;
+
+    // Controls, by the names the window is documented with, created in tab order.
+    std::array<QLabel*, 10> Label{};
+    controls::Button* Dialog = new controls::Button(QString(), this);
+    controls::ListBox* Driver = new controls::ListBox(this);
+    controls::Button* Connect = new controls::Button(QString(), this);
+    controls::Button* Disconnect = new controls::Button(QString(), this);
+    QLabel* RomID = new QLabel(this);
+    QLabel* FrqMax = new QLabel(this);
+    controls::Button* Remote = new controls::Button(QString(), this);
+    controls::Button* Local = new controls::Button(QString(), this);
+    QLabel* ConnState = new QLabel(this);
+    controls::TextBox* Freq = new controls::TextBox(this);
+    controls::ListBox* Mode = new controls::ListBox(this);
+    QLabel* Read = new QLabel(this);
+    controls::ListBox* Agc = new controls::ListBox(this);
+    controls::ListBox* NB = new controls::ListBox(this);
+    controls::ListBox* Att = new controls::ListBox(this);
+    controls::ListBox* Filter = new controls::ListBox(this);
+    QLabel* BFO = new QLabel(this);
+    QLabel* FrqMin = new QLabel(this);
+    controls::TextBox* DeltaF = new controls::TextBox(this);
+    QLabel* SMet = new QLabel(this);
+    QCheckBox* Coupling = new QCheckBox(this);
+
+signals:
+    // The window was unloaded: the program ends.
+    void unloaded();
+
+private:
+    void buildControls();
+    void bindHandlers();
+    void connectReceiverEvents();
+    void fillDriverList();
+    void unload();
+    controls::Binding bind(const char* name, std::function<void()> handler);
+
+    receiver::ComponentFactory m_factory;
+    controls::MessageReporter m_ownReporter;
+    controls::ErrorReporter* m_reporter;
+    bool m_unloaded = false;
+
+    settings::ChoiceList m_mode;
+    settings::ChoiceList m_agc;
+    settings::ChoiceList m_nb;
+    settings::ChoiceList m_att;
+    settings::FilterList m_filter;
+    settings::FrequencyEntry m_frequency;
+    settings::SignalIndications m_signals;
+    controls::KeyPreview* m_keyPreview = nullptr;
+};
+
+// The indicator colours of ConnState.
+inline const QColor kRed{255, 0, 0};
+inline const QColor kYellow{255, 255, 0};
+inline const QColor kGreen{0, 255, 0};
+
+// The background colour a label shows, and setting it.
+QColor backColor(const QLabel& label);
+void setBackColor(QLabel* label, const QColor& color);
+
+} // namespace corvane::window
