@@ -1,6 +1,8 @@
 #include "controls/Button.h"
 
 #include <QMouseEvent>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace corvane::controls {
 
@@ -40,6 +42,25 @@ void Button::mousePressEvent(QMouseEvent* event) {
         runHandler(m_reporter, m_mouseDownName, [&] { m_mouseDown(shift); });
     }
     QPushButton::mousePressEvent(event);
+}
+
+} // namespace corvane::controls
+
+namespace corvane::controls {
+
+void Button::paintEvent(QPaintEvent* event) {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QRect textArea = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    if (fontMetrics().horizontalAdvance(text()) <= textArea.width()) {
+        QPushButton::paintEvent(event);
+        return;
+    }
+    QStylePainter painter(this);
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+    painter.drawItemText(textArea, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(),
+                         text(), QPalette::ButtonText);
 }
 
 } // namespace corvane::controls

@@ -25,6 +25,9 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // The caption wraps onto more lines when the button is too narrow for it,
+    // as a tall two-row button expects.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     Binding m_click;

@@ -7,6 +7,10 @@ namespace corvane::controls {
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
+    // A long entry is cut at the right edge rather than stealing a line of a
+    // two-line list for a scroll bar.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideNone);
     connect(this, &QListWidget::itemSelectionChanged, this,
             &ListBox::selectionChangedByOperator);
 }

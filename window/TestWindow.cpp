@@ -4,6 +4,9 @@
 
 #include <QPalette>
 
+#include <QFontMetricsF>
+
+#include <algorithm>
 #include <cmath>
 
 namespace corvane::window {
@@ -11,13 +14,14 @@ namespace corvane::window {
 namespace {
 
 // Positions and sizes are kept in twentieths of a point, as the window was
-// drawn; at 96 dots per inch 15 of them make one pixel.
-int px(int twips) {
-    return static_cast<int>(std::lround(twips / 15.0));
-}
+// drawn for an 8-point system font with 13-pixel lines; at 96 dots per inch 15
+// of them make one pixel. With a larger default font the whole layout grows by
+// the same factor, so captions fit and the controls keep their places relative
+// to each other.
+constexpr double kDesignLineHeight = 13.0;
 
-void place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(px(left), px(top), px(width), px(height));
+double scaleFor(const QFont& font) {
+    return std::clamp(QFontMetricsF(font).height() / kDesignLineHeight, 1.0, 3.0);
 }
 
 struct Caption {
@@ -41,6 +45,14 @@ void setBackColor(QLabel* label, const QColor& color) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, color);
     label->setPalette(palette);
+}
+
+int Test::px(int twips) const {
+    return static_cast<int>(std::lround(twips * m_scale / 15.0));
+}
+
+void Test::place(QWidget* w, int left, int top, int width, int height) const {
+    w->setGeometry(px(left), px(top), px(width), px(height));
 }
 
 QColor backColor(const QLabel& label) {
@@ -74,6 +86,7 @@ Test::~Test() {
 void Test::buildControls() {
     setObjectName(QStringLiteral("Test"));
     setWindowTitle(QStringLiteral("Corvane Test"));
+    m_scale = scaleFor(font());
     setFixedSize(px(5385), px(1665));
 
     for (const Caption& c : kCaptions) {

@@ -38,6 +38,10 @@ public:
     // Runs Form_Load. Afterwards isUnloaded() tells whether the window may be shown.
     void load();
     bool isUnloaded() const { return m_unloaded; }
+    // Pixels per design unit times 15: 1.0 for the 8-point font the layout was
+    // drawn for, more when the default font is larger.
+    double layoutScale() const { return m_scale; }
+    int px(int twips) const;
 
     // settings::Host
     receiver::Component& receiver() override;
@@ -110,6 +114,7 @@ signals:
 
 private:
     void buildControls();
+    void place(QWidget* w, int left, int top, int width, int height) const;
     void bindHandlers();
     void connectReceiverEvents();
     void fillDriverList();
@@ -120,6 +125,7 @@ private:
     controls::MessageReporter m_ownReporter;
     controls::ErrorReporter* m_reporter;
     bool m_unloaded = false;
+    double m_scale = 1.0;
 
     settings::ChoiceList m_mode;
     settings::ChoiceList m_agc;
