@@ -79,7 +79,9 @@ T FakeComponent::get(const char* op, const QVariantList& args, const std::functi
 
 void FakeComponent::set(const char* op, const QVariantList& args, const QVariant& value,
                         const std::function<void()>& apply) {
-    const QString line = callText(op, args) + QStringLiteral(" <- ") + formatValue(value);
+    // A property has no argument list: "DrvForward <- 1", as the trace writes it.
+    const QString target = args.isEmpty() ? QString::fromLatin1(op) : callText(op, args);
+    const QString line = target + QStringLiteral(" <- ") + formatValue(value);
     checkFailure(QString::fromLatin1(op), line);
     calls.append(line);
     const auto script = scripts.find(QString::fromLatin1(op));

@@ -1,0 +1,209 @@
+// The four connection buttons and the link events RxConnState and RxDataError.
+#include "tests/support/ShownWindow.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using testsupport::FakeComponent;
+using testsupport::FakeReceiver;
+using testsupport::ShownWindow;
+using testsupport::windowState;
+
+namespace {
+
+// The reads of one status redraw of receiver `rx`, in the order they must
+// happen: identification, limits, indicator, then the remote state once per
+// setting list. Connected is only asked when the receiver is not remote.
+QStringList statusReads(const FakeComponent& fake, int16_t rx) {
+    const auto& r = fake.receivers.at(rx);
+    const QString i = QString::number(rx);
+    const QString remote = QString::number(r.remote);
+    QStringList reads{QStringLiteral("RxRomId(%1) -> \"%2\"").arg(i, r.romId),
+                      QStringLiteral("RxFrqMax(%1) -> %2").arg(i).arg(r.frqMax),
+                      QStringLiteral("RxFrqMin(%1) -> %2").arg(i).arg(r.frqMin),
+                      QStringLiteral("RxIsRemote(%1) -> %2").arg(i, remote)};
+    if (r.remote == 0) {
+        reads.append(QStringLiteral("RxConnected(%1) -> %2").arg(i).arg(r.connected));
+    }
+    for (int list = 0; list < 5; ++list) {
+        reads.append(QStringLiteral("RxIsRemote(%1) -> %2").arg(i, remote));
+    }
+    return reads;
+}
+
+QList<bool> listsEnabled(const window::Test& w) {
+    return {w.Mode->isEnabled(), w.Filter->isEnabled(), w.Agc->isEnabled(), w.NB->isEnabled(),
+            w.Att->isEnabled()};
+}
+
+const QList<bool> kAllEnabled{true, true, true, true, true};
+const QList<bool> kAllDisabled{false, false, false, false, false};
+
+} // namespace
+
+TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
+    ShownWindow<> t; // receiver 1 selected, not connected
+    auto* fake = t.fake;
+    ASSERT_TRUE(t.activated);
+    ASSERT_EQ(window::backColor(*t.window.ConnState), window::kRed);
+    // Changed behind the window's back: a redraw would show the new text.
+    fake->receivers[1].romId = QStringLiteral("VHF v2");
+
+    // Connect: one call and nothing redrawn, even though the fake connects at once.
+    const QString before = windowState(t.window);
+    QTest::mouseClick(t.window.Connect, Qt::LeftButton);
+    EXPECT_EQ(fake->calls, QStringList{"RxConnect(1, -1) -> 0"});
+    EXPECT_EQ(windowState(t.window), before);
+
+    // The component reports the change: the panel shows connected, not remote.
+    fake->clearCalls();
+    emit fake->RxConnState(1, 1000);
+    EXPECT_EQ(fake->calls, statusReads(*fake, 1));
+    EXPECT_EQ(window::backColor(*t.window.ConnState), window::kYellow);
+    EXPECT_EQ(t.window.RomID->text(), "VHF v2");
+    EXPECT_EQ(listsEnabled(t.window), kAllDisabled);
+
+    struct Step {
+        controls::Button* button;
+        const char* command;
+        QColor colour;
+        QList<bool> enabled;
+    };
+    const Step steps[] = {
+        {t.window.Remote, "RxRemote(1, -1) -> 0", window::kGreen, kAllEnabled},
+        {t.window.Local, "RxRemote(1, 0) -> 0", window::kYellow, kAllDisabled},
+        {t.window.Remote, "RxRemote(1, -1) -> 0", window::kGreen, kAllEnabled},
+        {t.window.Disconnect, "RxConnect(1, 0) -> 0", window::kRed, kAllDisabled},
+    };
+    for (const Step& s : steps) {
+        fake->clearCalls();
+        fake->receivers[1].frqMax += 1; // each redraw must read afresh
+        QTest::mouseClick(s.button, Qt::LeftButton);
+        const QStringList expected =
+            QStringList{QString::fromLatin1(s.command)} + statusReads(*fake, 1);
+        EXPECT_EQ(fake->calls, expected) << s.command;
+        EXPECT_EQ(window::backColor(*t.window.ConnState), s.colour) << s.command;
+        EXPECT_EQ(listsEnabled(t.window), s.enabled) << s.command;
+        EXPECT_EQ(t.window.FrqMax->text(), QString::number(fake->receivers[1].frqMax));
+    }
+    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+}
+
+TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
+    ShownWindow<> t(1, /*remote*/ -1, /*connected*/ -1);
+    auto* fake = t.fake;
+    ASSERT_EQ(window::backColor(*t.window.ConnState), window::kGreen);
+    ASSERT_EQ(listsEnabled(t.window), kAllEnabled);
+    fake->receivers[1].romId = QStringLiteral("changed");
+
+    for (int32_t err : {0, -1, 1, 999, 1001, -1000}) {
+        emit fake->RxConnState(1, 1000); // back to green, with the current captions
+        fake->clearCalls();
+        QString expected = windowState(t.window);
+        expected.replace(window::kGreen.name(), window::kRed.name());
+        emit fake->RxConnState(1, err);
+        EXPECT_TRUE(fake->calls.isEmpty()) << err << ": " << fake->calls.join(", ").toStdString();
+        EXPECT_EQ(windowState(t.window), expected) << err;
+        EXPECT_EQ(listsEnabled(t.window), kAllEnabled) << err;
+    }
+    EXPECT_TRUE(t.reporter.reports.isEmpty());
+}
+
+TEST(DataErrorEvent, RedrawsTheWholePanelWhateverErrHolds) {
+    ShownWindow<> t(1, 0, -1);
+    auto* fake = t.fake;
+    ASSERT_EQ(window::backColor(*t.window.ConnState), window::kYellow);
+    for (int32_t err : {0, -1, 1000, 123456}) {
+        fake->clearCalls();
+        fake->receivers[1].romId = QStringLiteral("rom %1").arg(err);
+        fake->receivers[1].connected = fake->receivers[1].connected != 0 ? 0 : -1;
+        emit fake->RxDataError(1, err);
+        EXPECT_EQ(fake->calls, statusReads(*fake, 1)) << err;
+        EXPECT_EQ(t.window.RomID->text(), QStringLiteral("rom %1").arg(err));
+        EXPECT_EQ(window::backColor(*t.window.ConnState),
+                  fake->receivers[1].connected != 0 ? window::kYellow : window::kRed);
+    }
+}
+
+TEST(LinkEvents, ForAReceiverThatIsNotSelectedChangeNothing) {
+    ShownWindow<> t(1, 0, -1);
+    auto* fake = t.fake;
+    for (FakeReceiver& r : fake->receivers) {
+        r.remote = -1; // a redraw would turn the indicator green
+    }
+    const QString before = windowState(t.window);
+    for (int16_t other : {int16_t{0}, int16_t{2}, int16_t{-1}, int16_t{3}}) {
+        for (int32_t err : {1000, 0, -1}) {
+            emit fake->RxConnState(other, err);
+            emit fake->RxDataError(other, err);
+        }
+    }
+    EXPECT_TRUE(fake->calls.isEmpty()) << fake->calls.join(", ").toStdString();
+    EXPECT_EQ(windowState(t.window), before);
+    EXPECT_TRUE(t.reporter.reports.isEmpty());
+}
+
+TEST(LinkEvents, AfterDrvUpdatedClearsTheSelectionEventsAreIgnoredButButtonsStillActOnCurRx) {
+    ShownWindow<> t(2, 0, -1);
+    auto* fake = t.fake;
+    emit fake->DrvUpdated(3);
+    ASSERT_EQ(t.window.Driver->listIndex(), -1);
+    ASSERT_EQ(t.window.CurRx, 2);
+    fake->receivers[2].remote = -1;
+    fake->clearCalls();
+
+    const QString before = windowState(t.window);
+    for (int32_t err : {1000, 0}) {
+        emit fake->RxConnState(2, err);
+        emit fake->RxDataError(2, err);
+    }
+    EXPECT_TRUE(fake->calls.isEmpty()) << fake->calls.join(", ").toStdString();
+    EXPECT_EQ(windowState(t.window), before);
+
+    QTest::mouseClick(t.window.Connect, Qt::LeftButton);
+    EXPECT_EQ(fake->calls, QStringList{"RxConnect(2, -1) -> 0"});
+    fake->clearCalls();
+    QTest::mouseClick(t.window.Remote, Qt::LeftButton);
+    EXPECT_EQ(fake->calls, QStringList{"RxRemote(2, -1) -> 0"} + statusReads(*fake, 2));
+    EXPECT_EQ(window::backColor(*t.window.ConnState), window::kGreen);
+}
+
+TEST(ConnectionButtons, AFailingCommandIsReportedAndSkipsTheRedraw) {
+    struct Case {
+        const char* operation;
+        controls::Button* window::Test::*button;
+        const char* handler;
+        const char* call;
+    };
+    const Case cases[] = {
+        {"RxRemote", &window::Test::Remote, "Remote_Click", "RxRemote(1, -1)"},
+        {"RxRemote", &window::Test::Local, "Local_Click", "RxRemote(1, 0)"},
+        {"RxConnect", &window::Test::Disconnect, "Disconnect_Click", "RxConnect(1, 0)"},
+        {"RxConnect", &window::Test::Connect, "Connect_Click", "RxConnect(1, -1)"},
+    };
+    for (const Case& c : cases) {
+        ShownWindow<> t(1, 0, -1);
+        auto* fake = t.fake;
+        fake->receivers[1].remote = -1; // what a redraw would show
+        fake->failOperation(QString::fromLatin1(c.operation));
+        const QString before = windowState(t.window);
+        QTest::mouseClick(t.window.*c.button, Qt::LeftButton);
+        EXPECT_EQ(fake->calls,
+                  QStringList{QString::fromLatin1(c.call) + " !! receiver does not answer"});
+        EXPECT_EQ(t.reporter.reports,
+                  QStringList{QString::fromLatin1(c.handler) +
+                              ": Run-time error 440: receiver does not answer"});
+        EXPECT_EQ(windowState(t.window), before) << c.handler;
+
+        // The window goes on: a command through the other operation works.
+        fake->clearCalls();
+        const bool remoteFails = QString::fromLatin1(c.operation) == "RxRemote";
+        QTest::mouseClick(remoteFails ? t.window.Connect : t.window.Remote, Qt::LeftButton);
+        ASSERT_FALSE(fake->calls.isEmpty());
+        EXPECT_EQ(fake->calls.first(),
+                  remoteFails ? "RxConnect(1, -1) -> 0" : "RxRemote(1, -1) -> 0");
+        EXPECT_EQ(t.reporter.reports.size(), 1);
+    }
+}
