@@ -1,0 +1,218 @@
+// Events: backends report into one queue; the queue is emptied from the event
+// loop, where each event is traced and emitted. Forwarding between receivers
+// happens when a change is reported, so the receivers that take it queue their
+// own events behind it.
+#include "component/CorvaneComponent.h"
+
+#include <QPointer>
+
+namespace corvane::component {
+
+namespace {
+
+using Kind = ReceiverEvent::Kind;
+
+int16_t low16(int32_t value) {
+    return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
+}
+
+std::optional<Setting> settingOf(Kind kind) {
+    switch (kind) {
+    case Kind::Mod:
+        return Setting::Mode;
+    case Kind::Agc:
+        return Setting::Agc;
+    case Kind::NBl:
+        return Setting::NBl;
+    case Kind::Att:
+        return Setting::Att;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Index of the first entry with that code that the receiver offers now.
+std::optional<int32_t> offered(const ReceiverBackend& rx, Setting setting, int32_t code) {
+    const int32_t n = rx.count(setting);
+    for (int32_t i = 0; i < n; ++i) {
+        if (rx.codeAt(setting, i) == code) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void CorvaneComponent::report(ReceiverBackend& from, ReceiverEvent event) {
+    uint64_t id = 0;
+    for (const Slot& s : m_slots) {
+        if (s.backend.get() == &from) {
+            id = s.id;
+        }
+    }
+    if (id == 0) {
+        return; // a backend being built or torn down
+    }
+    if (m_forward != 0 && event.origin != Origin::Forwarded) {
+        forward(from, event);
+    }
+    enqueue({id, std::move(event)});
+}
+
+void CorvaneComponent::enqueue(Pending pending) {
+    m_queue.push_back(std::move(pending));
+    if (!m_deliveryPosted) {
+        m_deliveryPosted = true;
+        QMetaObject::invokeMethod(this, &CorvaneComponent::deliver, Qt::QueuedConnection);
+    }
+}
+
+void CorvaneComponent::deliver() {
+    m_deliveryPosted = false;
+    // Only what was queued before this pass: events raised by the handlers come
+    // in a later pass, so the event loop keeps turning.
+    size_t due = m_queue.size();
+    QPointer<CorvaneComponent> self(this);
+    while (due-- > 0 && !m_queue.empty()) {
+        const Pending p = std::move(m_queue.front());
+        m_queue.pop_front();
+        if (p.slot == 0) {
+            if (m_trace.on()) {
+                m_trace.event("DrvUpdated", {p.event.a});
+            }
+            emit DrvUpdated(p.event.a);
+        } else {
+            // The index at delivery: the table may have been edited since.
+            int16_t index = -1;
+            for (size_t i = 0; i < m_slots.size(); ++i) {
+                if (m_slots[i].id == p.slot) {
+                    index = static_cast<int16_t>(i);
+                }
+            }
+            if (index < 0) {
+                continue; // its receiver has left the table
+            }
+            emitEvent(index, p.event);
+        }
+        if (!self) {
+            return; // a handler destroyed the component
+        }
+    }
+    if (!m_queue.empty() && !m_deliveryPosted) {
+        m_deliveryPosted = true;
+        QMetaObject::invokeMethod(this, &CorvaneComponent::deliver, Qt::QueuedConnection);
+    }
+}
+
+void CorvaneComponent::emitEvent(int16_t i, const ReceiverEvent& e) {
+    const bool trace = m_trace.on();
+    switch (e.kind) {
+    case Kind::ConnState:
+        if (trace) {
+            m_trace.event("RxConnState", {i, e.a});
+        }
+        emit RxConnState(i, e.a);
+        break;
+    case Kind::DataError:
+        if (trace) {
+            m_trace.event("RxDataError", {i, e.a});
+        }
+        emit RxDataError(i, e.a);
+        break;
+    case Kind::Frq:
+        if (trace) {
+            m_trace.event("RxFrqUpdated", {i, e.a, e.b});
+        }
+        emit RxFrqUpdated(i, e.a, e.b);
+        break;
+    case Kind::Mod:
+        if (trace) {
+            m_trace.event("RxModUpdated", {i, e.a, e.b});
+        }
+        emit RxModUpdated(i, e.a, e.b);
+        break;
+    case Kind::Flt:
+        if (trace) {
+            m_trace.event("RxFltUpdated", {i, e.a});
+        }
+        emit RxFltUpdated(i, e.a);
+        break;
+    case Kind::Agc:
+        if (trace) {
+            m_trace.event("RxAgcUpdated", {i, e.a, low16(e.b)});
+        }
+        emit RxAgcUpdated(i, e.a, low16(e.b));
+        break;
+    case Kind::NBl:
+        if (trace) {
+            m_trace.event("RxNBlUpdated", {i, e.a, low16(e.b)});
+        }
+        emit RxNBlUpdated(i, e.a, low16(e.b));
+        break;
+    case Kind::Att:
+        if (trace) {
+            m_trace.event("RxAttUpdated", {i, e.a, low16(e.b)});
+        }
+        emit RxAttUpdated(i, e.a, low16(e.b));
+        break;
+    case Kind::HFF:
+        if (trace) {
+            m_trace.event("RxHFFUpdated", {i, e.a});
+        }
+        emit RxHFFUpdated(i, e.a);
+        break;
+    case Kind::SMt:
+        if (trace) {
+            m_trace.event("RxSMtUpdated", {i, e.a, low16(e.b), low16(e.c), e.text});
+        }
+        emit RxSMtUpdated(i, e.a, low16(e.b), low16(e.c), e.text);
+        break;
+    }
+}
+
+void CorvaneComponent::forward(const ReceiverBackend& from, const ReceiverEvent& e) {
+    const std::optional<Setting> setting = settingOf(e.kind);
+    if (e.kind != Kind::Frq && e.kind != Kind::Flt && !setting) {
+        return; // not a setting: link states and readings stay with their receiver
+    }
+    // Settings travel by name: the same code may mean something else elsewhere.
+    QString name;
+    if (setting) {
+        const std::optional<int32_t> at = offered(from, *setting, e.a);
+        if (!at) {
+            return;
+        }
+        name = from.name(*setting, *at);
+    }
+    for (Slot& slot : m_slots) {
+        ReceiverBackend& to = *slot.backend;
+        // Receivers merely monitored are never written.
+        if (&to == &from || !to.connected() || !to.remote()) {
+            continue;
+        }
+        if (e.kind == Kind::Frq) {
+            if (e.a >= to.frqMin() && e.a <= to.frqMax()) {
+                to.setFrequency(e.a, Origin::Forwarded);
+            }
+        } else if (e.kind == Kind::Flt) {
+            for (int32_t i = 0; i < to.filterCount(); ++i) {
+                if (to.filterWidth(i) == e.a) {
+                    to.setFilter(e.a, Origin::Forwarded);
+                    break;
+                }
+            }
+        } else {
+            for (int32_t i = 0; i < to.count(*setting); ++i) {
+                if (to.name(*setting, i) == name) {
+                    if (to.available(*setting, i)) {
+                        to.set(*setting, to.codeAt(*setting, i), Origin::Forwarded);
+                    }
+                    break;
+                }
+            }
+        }
+    }
+}
+
+} // namespace corvane::component

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "component/DriverStore.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace corvane::component {
+
+// Edits a driver table: add, remove, rename, reorder, and choose each driver's
+// kind and profile. In single mode it edits one driver only (RxConfigure).
+//
+// Widgets carry object names for tests: "drivers" (list), "add", "remove",
+// "up", "down", "name", "kind", "profile", "browse", "problem" (label).
+class DriverDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    DriverDialog(DriverTable table, QStringList kinds, const QString& problem, bool single,
+                 QWidget* parent = nullptr);
+
+    const DriverTable& table() const { return m_table; }
+    int currentRow() const;
+
+private:
+    void showRow(int row);
+    void storeField(const char* key, const QString& value);
+    void add();
+    void remove();
+    void move(int by);
+    void browse();
+    void updateButtons();
+
+    DriverTable m_table;
+    QListWidget* m_list;
+    QLineEdit* m_name;
+    QComboBox* m_kind;
+    QComboBox* m_profile;
+    QPushButton* m_remove;
+    QPushButton* m_up;
+    QPushButton* m_down;
+    QLabel* m_problem;
+    bool m_filling = false;
+};
+
+} // namespace corvane::component

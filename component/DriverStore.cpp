@@ -1,0 +1,164 @@
+#include "component/DriverStore.h"
+
+#include "component/JsonText.h"
+#include "receiver/RuntimeError.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace corvane::component {
+
+using receiver::RuntimeError;
+
+namespace {
+
+QJsonObject simEntry(const char* name, const char* profile) {
+    return QJsonObject{{QStringLiteral("name"), QString::fromLatin1(name)},
+                       {QStringLiteral("kind"), QStringLiteral("sim")},
+                       {QStringLiteral("profile"), QString::fromLatin1(profile)}};
+}
+
+// Checks what every kind relies on; returns "drivers[2].kind: expected a text"
+// or an empty text.
+QString structureProblem(const QJsonDocument& doc) {
+    if (!doc.isObject()) {
+        return QStringLiteral("the top level is not an object");
+    }
+    const QJsonValue drivers = doc.object().value(QLatin1String("drivers"));
+    if (drivers.isUndefined()) {
+        return QStringLiteral("\"drivers\" is missing");
+    }
+    if (!drivers.isArray()) {
+        return QStringLiteral("\"drivers\" is not an array");
+    }
+    const QJsonArray list = drivers.toArray();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString at = QStringLiteral("drivers[%1]").arg(i);
+        if (!list.at(i).isObject()) {
+            return at + QStringLiteral(": expected an object");
+        }
+        const QJsonObject e = list.at(i).toObject();
+        for (const char* key : {"name", "kind"}) {
+            if (!e.value(QLatin1String(key)).isString()) {
+                return QStringLiteral("%1.%2: expected a text").arg(at, QLatin1String(key));
+            }
+        }
+        const QJsonValue profile = e.value(QLatin1String("profile"));
+        if (!profile.isUndefined() && !profile.isString()) {
+            return at + QStringLiteral(".profile: expected a text");
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString DriverTable::name(qsizetype i) const {
+    return drivers.at(i).value(QLatin1String("name")).toString();
+}
+
+QString DriverStore::pathFor(const QString& configHome, const QString& application) {
+    QString base = configHome;
+    if (base.isEmpty()) {
+        base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    }
+    if (base.isEmpty()) {
+        base = QDir::home().filePath(QStringLiteral(".config"));
+    }
+    return QDir(base).filePath(QStringLiteral("corvane/%1.json").arg(application));
+}
+
+DriverTable DriverStore::defaults() {
+    DriverTable t;
+    t.drivers = {simEntry("HF", "builtin:hf"), simEntry("VHF", "builtin:vhf"),
+                 simEntry("BC", "builtin:bc")};
+    return t;
+}
+
+DriverStore::Loaded DriverStore::load() {
+    m_broken = false;
+    if (!QFileInfo::exists(m_path)) {
+        return {defaults(), {}};
+    }
+    QString problem;
+    QJsonDocument doc;
+    try {
+        const QByteArray bytes = readCapped(m_path, QStringLiteral("driver table"));
+        if (bytes.trimmed().isEmpty()) {
+            problem = QStringLiteral("the file is empty");
+        } else {
+            QJsonParseError error{};
+            doc = QJsonDocument::fromJson(bytes, &error);
+            problem = error.error != QJsonParseError::NoError ? describeParseError(bytes, error)
+                                                              : structureProblem(doc);
+        }
+    } catch (const RuntimeError& e) {
+        // readCapped() names the file itself; keep only what is wrong.
+        problem = e.description().section(QStringLiteral(": "), 1);
+    }
+    if (!problem.isEmpty()) {
+        m_broken = true;
+        const QString message =
+            QStringLiteral("%1: %2. Using the default receivers; the file is left as it is "
+                           "and kept aside when the drivers are next saved.")
+                .arg(m_path, problem);
+        QTextStream(stderr) << "corvane: " << message << Qt::endl;
+        return {defaults(), message};
+    }
+    DriverTable t;
+    t.top = doc.object();
+    for (const QJsonValue v : t.top.value(QLatin1String("drivers")).toArray()) {
+        t.drivers.append(v.toObject());
+    }
+    return {t, {}};
+}
+
+void DriverStore::save(const DriverTable& table) {
+    const QFileInfo info(m_path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        throw RuntimeError::componentFailure(
+            QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
+    }
+    m_keptBrokenAs.clear();
+    if (m_broken && info.exists()) {
+        const QString stamp =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        QString kept = QStringLiteral("%1.broken-%2").arg(m_path, stamp);
+        for (int n = 2; QFileInfo::exists(kept); ++n) {
+            kept = QStringLiteral("%1.broken-%2-%3").arg(m_path, stamp).arg(n);
+        }
+        if (!QFile::copy(m_path, kept)) {
+            throw RuntimeError::componentFailure(
+                QStringLiteral("cannot keep the unusable %1 as %2; nothing saved")
+                    .arg(m_path, kept));
+        }
+        m_keptBrokenAs = kept;
+    }
+
+    QJsonObject top = table.top;
+    QJsonArray drivers;
+    for (const QJsonObject& d : table.drivers) {
+        drivers.append(d);
+    }
+    top.insert(QStringLiteral("drivers"), drivers);
+
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw RuntimeError::componentFailure(
+            QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+    }
+    file.write(QJsonDocument(top).toJson(QJsonDocument::Indented));
+    if (!file.commit()) {
+        throw RuntimeError::componentFailure(
+            QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+    }
+    m_broken = false;
+}
+
+} // namespace corvane::component

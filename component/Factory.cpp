@@ -1,0 +1,11 @@
+#include "component/Factory.h"
+
+#include "component/CorvaneComponent.h"
+
+namespace corvane::component {
+
+std::unique_ptr<receiver::Component> makeComponent() {
+    return std::make_unique<CorvaneComponent>();
+}
+
+} // namespace corvane::component

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace corvane::component {
+
+class Clock;
+class ReceiverBackend;
+
+// The four enumerated settings that a receiver publishes as name/code tables.
+enum class Setting { Mode, Agc, NBl, Att };
+
+// Who caused a change. A change caused by forwarding is never forwarded again,
+// so a backend hands the origin of a set back with every event that set causes
+// (also when the receiver confirms the change later).
+enum class Origin { Program, Receiver, Forwarded };
+
+// One event as a backend reports it; the component adds the receiver index when
+// it delivers it. Field use per kind:
+//   ConnState a=Err (1000 = state changed, anything else a link error)
+//   DataError a=Err
+//   Frq       a=Freq, b=Carr
+//   Mod       a=code, b=BFO offset of the new mode
+//   Flt       a=bandwidth
+//   Agc/NBl/Att a=code, b=level (16-bit)
+//   HFF       a=Sts
+//   SMt       a=Freq, b=Val (16-bit), c=dB (16-bit), text=S-meter text
+struct ReceiverEvent {
+    enum class Kind { ConnState, DataError, Frq, Mod, Flt, Agc, NBl, Att, HFF, SMt };
+    Kind kind = Kind::ConnState;
+    int32_t a = 0;
+    int32_t b = 0;
+    int32_t c = 0;
+    QString text;
+    Origin origin = Origin::Receiver;
+};
+
+// Where a backend sends its events. The component queues them and delivers
+// them later from its event loop, so a backend may report from inside a set.
+class BackendSink {
+public:
+    virtual void report(ReceiverBackend& from, ReceiverEvent event) = 0;
+
+protected:
+    ~BackendSink() = default;
+};
+
+// One receiver behind the component, whatever drives it (simulation, Hamlib,
+// rigctld...). All calls come on the component's thread.
+//
+// Getters answer from memory and never wait on the receiver. Setters and
+// commands never block either: a backend that talks to hardware sends the
+// request and reports the outcome as events later. A backend reports a change
+// only when a value really changes, through report().
+//
+// Indices passed to the table getters are already checked against the counts
+// by the component (0 <= i < count).
+class ReceiverBackend {
+public:
+    explicit ReceiverBackend(BackendSink& sink) : m_sink(sink) {}
+    ReceiverBackend(const ReceiverBackend&) = delete;
+    ReceiverBackend& operator=(const ReceiverBackend&) = delete;
+    virtual ~ReceiverBackend() = default;
+
+    // Why `operation` (the operation's name, e.g. "RxRomId") cannot be served
+    // now, as the end of a sentence starting with "receiver N ", for instance
+    // "does not answer"; nothing when it can. The component then throws.
+    virtual std::optional<QString> refusal(std::string_view operation) const {
+        (void)operation;
+        return std::nullopt;
+    }
+
+    // --- identity and limits ---
+    virtual QString romId() const = 0;
+    virtual int32_t frqMin() const = 0;
+    virtual int32_t frqMax() const = 0;
+
+    // --- enumerated settings ---
+    virtual int32_t count(Setting setting) const = 0;
+    virtual QString name(Setting setting, int32_t i) const = 0;
+    virtual int32_t codeAt(Setting setting, int32_t i) const = 0;
+    // Available now (for AGC: also allowed in the current mode).
+    virtual bool available(Setting setting, int32_t i) const = 0;
+    // Code of the first entry with exactly that name; -1 for an unknown name.
+    virtual int32_t code(Setting setting, const QString& name) const = 0;
+    virtual int32_t current(Setting setting) const = 0;
+    virtual void set(Setting setting, int32_t code, Origin origin) = 0;
+
+    // --- mode-dependent values ---
+    virtual int32_t bfo() const = 0;
+    virtual int32_t filterCount() const = 0;
+    virtual int32_t filterWidth(int32_t i) const = 0;
+    // Name of the first filter of the current mode with that width; "" if none.
+    virtual QString filterName(int32_t width) const = 0;
+    virtual int32_t filter() const = 0;
+    virtual void setFilter(int32_t width, Origin origin) = 0;
+
+    // --- tuning (VFO 0 only; the component refuses others) ---
+    virtual int32_t frequency() const = 0;
+    virtual void setFrequency(int32_t hz, Origin origin) = 0;
+    virtual int32_t deltaF() const = 0;
+    virtual void setDeltaF(int32_t hz, Origin origin) = 0;
+
+    // --- link ---
+    virtual bool connected() const = 0;
+    virtual bool remote() const = 0;
+    // Start connecting (true) or disconnect at once (false); returns a status,
+    // 0 for accepted. The outcome is reported as ConnState events.
+    virtual int32_t connect(bool on) = 0;
+    // Take or release remote control; 0 for accepted, nonzero when refused.
+    virtual int32_t setRemote(bool on) = 0;
+    virtual int32_t keyPress(int16_t key) = 0;
+
+protected:
+    void report(ReceiverEvent event) { m_sink.report(*this, std::move(event)); }
+
+private:
+    BackendSink& m_sink;
+};
+
+// What a backend factory gets: the driver entry as stored (all its keys), the
+// directory relative paths in it are resolved against, the component's clock
+// and the sink for events.
+struct BackendContext {
+    QJsonObject entry;
+    QString baseDir;
+    Clock& clock;
+    BackendSink& sink;
+};
+
+// Builds the backend of one driver entry, or throws RuntimeError with a
+// description of what is wrong with the entry.
+using BackendFactory = std::function<std::unique_ptr<ReceiverBackend>(const BackendContext&)>;
+
+} // namespace corvane::component

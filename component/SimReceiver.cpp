@@ -1,0 +1,424 @@
+#include "component/SimReceiver.h"
+
+#include "receiver/RuntimeError.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace corvane::component {
+
+namespace {
+
+// The S-meter's scale: S9 is -73 dBm and one S unit is 6 dB.
+constexpr int32_t s9Dbm = -73;
+constexpr int32_t dbPerSUnit = 6;
+// What the meter shows with no station in the passband.
+constexpr int32_t noiseFloorDbm = -121;
+// Spread of the meter's noise, in dB either way.
+constexpr int noiseSpreadDb = 2;
+
+// Same start of the noise for the same receiver model on every run.
+uint32_t seedOf(const QString& text) {
+    uint32_t hash = 2166136261u;
+    for (const QChar c : text) {
+        hash = (hash ^ c.unicode()) * 16777619u;
+    }
+    return hash;
+}
+
+int16_t clamp16(int32_t value) {
+    return static_cast<int16_t>(std::clamp<int32_t>(value, std::numeric_limits<int16_t>::min(),
+                                                    std::numeric_limits<int16_t>::max()));
+}
+
+} // namespace
+
+SimReceiver::SimReceiver(Profile profile, Clock& clock, BackendSink& sink)
+    : ReceiverBackend(sink), m_profile(std::move(profile)), m_clock(clock),
+      m_freq(m_profile.initial.freq), m_mode(m_profile.initial.mode),
+      m_filter(m_profile.initial.filter), m_agc(m_profile.initial.agc), m_nb(m_profile.initial.nb),
+      m_att(m_profile.initial.att), m_deltaF(m_profile.initial.deltaF), m_connected(false),
+      m_remote(false), m_noise(seedOf(m_profile.romId)) {
+    if (m_profile.initial.connected) {
+        // Already up when the component starts: nothing to report, the
+        // program reads the state.
+        m_connected = true;
+        m_remote = m_profile.initial.remote;
+        becomeConnected();
+    }
+}
+
+SimReceiver::~SimReceiver() {
+    // The clock outlives receivers; no callback may reach a dead one.
+    m_clock.cancel(m_connectTimer);
+    stopTimers();
+}
+
+std::unique_ptr<ReceiverBackend> SimReceiver::create(const BackendContext& context) {
+    const QJsonValue profile = context.entry.value(QLatin1String("profile"));
+    if (!profile.isString()) {
+        throw receiver::RuntimeError::componentFailure(
+            QStringLiteral("driver \"%1\": \"profile\" must be a text")
+                .arg(context.entry.value(QLatin1String("name")).toString()));
+    }
+    return std::make_unique<SimReceiver>(loadProfile(profile.toString(), context.baseDir),
+                                         context.clock, context.sink);
+}
+
+std::optional<QString> SimReceiver::refusal(std::string_view operation) const {
+    for (const QString& op : m_profile.faults.failOps) {
+        if (op == QLatin1String(operation.data(), static_cast<qsizetype>(operation.size()))) {
+            return QStringLiteral("does not answer");
+        }
+    }
+    return std::nullopt;
+}
+
+// --- tables ---
+
+const std::vector<Profile::Choice>& SimReceiver::choices(Setting setting) const {
+    switch (setting) {
+    case Setting::Agc:
+        return m_profile.agc;
+    case Setting::NBl:
+        return m_profile.nb;
+    case Setting::Att:
+    default:
+        return m_profile.att;
+    }
+}
+
+int32_t SimReceiver::count(Setting setting) const {
+    const size_t n = setting == Setting::Mode ? m_profile.modes.size() : choices(setting).size();
+    return static_cast<int32_t>(n);
+}
+
+QString SimReceiver::name(Setting setting, int32_t i) const {
+    const auto at = static_cast<size_t>(i);
+    return setting == Setting::Mode ? m_profile.modes[at].name : choices(setting)[at].name;
+}
+
+int32_t SimReceiver::codeAt(Setting setting, int32_t i) const {
+    const auto at = static_cast<size_t>(i);
+    return setting == Setting::Mode ? m_profile.modes[at].code : choices(setting)[at].code;
+}
+
+bool SimReceiver::available(Setting setting, int32_t i) const {
+    const auto at = static_cast<size_t>(i);
+    if (setting == Setting::Mode) {
+        return m_profile.modes[at].available;
+    }
+    const Profile::Choice& c = choices(setting)[at];
+    return c.available && (setting != Setting::Agc || agcAllowed(c.code));
+}
+
+int32_t SimReceiver::code(Setting setting, const QString& name) const {
+    const int32_t n = count(setting);
+    for (int32_t i = 0; i < n; ++i) {
+        if (this->name(setting, i) == name) {
+            return codeAt(setting, i);
+        }
+    }
+    return -1;
+}
+
+int32_t SimReceiver::current(Setting setting) const {
+    switch (setting) {
+    case Setting::Mode:
+        return m_mode;
+    case Setting::Agc:
+        return m_agc;
+    case Setting::NBl:
+        return m_nb;
+    case Setting::Att:
+    default:
+        return m_att;
+    }
+}
+
+const Profile::Mode* SimReceiver::currentMode() const {
+    for (const auto& m : m_profile.modes) {
+        if (m.code == m_mode) {
+            return &m;
+        }
+    }
+    return nullptr;
+}
+
+bool SimReceiver::agcAllowed(int32_t agcCode) const {
+    const Profile::Mode* mode = currentMode();
+    if (mode == nullptr || !mode->agc) {
+        return true;
+    }
+    return std::find(mode->agc->begin(), mode->agc->end(), agcCode) != mode->agc->end();
+}
+
+int32_t SimReceiver::level(Setting setting, int32_t code) const {
+    const auto& list = choices(setting);
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i].code == code) {
+            return static_cast<int32_t>(i);
+        }
+    }
+    return -1;
+}
+
+void SimReceiver::reportChoice(Setting setting, Origin origin) {
+    ReceiverEvent e;
+    e.origin = origin;
+    e.a = current(setting);
+    switch (setting) {
+    case Setting::Mode:
+        e.kind = ReceiverEvent::Kind::Mod;
+        e.b = bfo();
+        break;
+    case Setting::Agc:
+        e.kind = ReceiverEvent::Kind::Agc;
+        e.b = level(setting, e.a);
+        break;
+    case Setting::NBl:
+        e.kind = ReceiverEvent::Kind::NBl;
+        e.b = level(setting, e.a);
+        break;
+    case Setting::Att:
+        e.kind = ReceiverEvent::Kind::Att;
+        e.b = level(setting, e.a);
+        break;
+    }
+    report(std::move(e));
+}
+
+void SimReceiver::set(Setting setting, int32_t code, Origin origin) {
+    if (!obeys() || code == current(setting)) {
+        return;
+    }
+    // Only an entry the receiver offers right now can be chosen.
+    const int32_t n = count(setting);
+    bool offered = false;
+    for (int32_t i = 0; i < n && !offered; ++i) {
+        offered = codeAt(setting, i) == code && available(setting, i);
+    }
+    if (!offered) {
+        return;
+    }
+    switch (setting) {
+    case Setting::Agc:
+        m_agc = code;
+        break;
+    case Setting::NBl:
+        m_nb = code;
+        break;
+    case Setting::Att:
+        m_att = code;
+        break;
+    case Setting::Mode: {
+        m_mode = code;
+        reportChoice(Setting::Mode, origin);
+        // A filter or AGC that the new mode lacks gives way to the mode's first.
+        const Profile::Mode* mode = currentMode();
+        const auto& filters = mode->filters;
+        const bool keepFilter = std::any_of(filters.begin(), filters.end(),
+                                            [&](const auto& f) { return f.width == m_filter; });
+        if (!keepFilter && !filters.empty()) {
+            m_filter = filters.front().width;
+            report({ReceiverEvent::Kind::Flt, m_filter, 0, 0, {}, origin});
+        }
+        const int32_t agcIndex = level(Setting::Agc, m_agc);
+        if (agcIndex < 0 || !available(Setting::Agc, agcIndex)) {
+            for (int32_t i = 0; i < count(Setting::Agc); ++i) {
+                if (available(Setting::Agc, i)) {
+                    m_agc = m_profile.agc[static_cast<size_t>(i)].code;
+                    reportChoice(Setting::Agc, origin);
+                    break;
+                }
+            }
+        }
+        return;
+    }
+    }
+    reportChoice(setting, origin);
+}
+
+// --- mode-dependent values ---
+
+int32_t SimReceiver::bfo() const {
+    const Profile::Mode* mode = currentMode();
+    return mode == nullptr ? 0 : mode->bfo;
+}
+
+int32_t SimReceiver::filterCount() const {
+    const Profile::Mode* mode = currentMode();
+    return mode == nullptr ? 0 : static_cast<int32_t>(mode->filters.size());
+}
+
+int32_t SimReceiver::filterWidth(int32_t i) const {
+    return currentMode()->filters[static_cast<size_t>(i)].width;
+}
+
+QString SimReceiver::filterName(int32_t width) const {
+    const Profile::Mode* mode = currentMode();
+    if (mode != nullptr) {
+        for (const auto& f : mode->filters) {
+            if (f.width == width) {
+                return f.name;
+            }
+        }
+    }
+    return {};
+}
+
+void SimReceiver::setFilter(int32_t width, Origin origin) {
+    if (!obeys() || width == m_filter || filterName(width).isNull()) {
+        // filterName() is null only when no filter has that width; a filter
+        // with a blank name gives an empty, non-null text.
+        return;
+    }
+    m_filter = width;
+    report({ReceiverEvent::Kind::Flt, m_filter, 0, 0, {}, origin});
+}
+
+// --- tuning ---
+
+void SimReceiver::reportFrequency(Origin origin) {
+    const int64_t carrier = static_cast<int64_t>(m_freq) + m_deltaF;
+    const auto carr = static_cast<int32_t>(std::clamp<int64_t>(
+        carrier, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    report({ReceiverEvent::Kind::Frq, m_freq, carr, 0, {}, origin});
+}
+
+void SimReceiver::setFrequency(int32_t hz, Origin origin) {
+    if (!obeys() || hz == m_freq || hz < m_profile.frqMin || hz > m_profile.frqMax) {
+        return;
+    }
+    m_freq = hz;
+    reportFrequency(origin);
+}
+
+void SimReceiver::setDeltaF(int32_t hz, Origin origin) {
+    if (!obeys() || hz == m_deltaF) {
+        return;
+    }
+    m_deltaF = hz;
+    reportFrequency(origin);
+}
+
+// --- link ---
+
+int32_t SimReceiver::connect(bool on) {
+    if (on) {
+        if (!m_connected && m_connectTimer == 0) {
+            m_connectTimer = m_clock.start(m_profile.behaviour.connectDelayMs, [this] {
+                m_connectTimer = 0;
+                m_connected = true;
+                becomeConnected();
+                report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+            });
+        }
+        return 0;
+    }
+    m_clock.cancel(m_connectTimer);
+    m_connectTimer = 0;
+    if (m_connected) {
+        becomeDisconnected(1000);
+    }
+    return 0;
+}
+
+int32_t SimReceiver::setRemote(bool on) {
+    if (on && !m_connected) {
+        return 1; // refused: nothing to control
+    }
+    if (on != m_remote) {
+        m_remote = on;
+        report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+    }
+    return 0;
+}
+
+int32_t SimReceiver::keyPress(int16_t key) {
+    // The simulation has no keypad: characters are only kept for inspection.
+    m_typed.append(QChar(static_cast<char16_t>(static_cast<uint16_t>(key))));
+    if (m_typed.size() > 256) {
+        m_typed.remove(0, m_typed.size() - 256);
+    }
+    return 0;
+}
+
+void SimReceiver::becomeConnected() {
+    scheduleSMeter();
+    scheduleDataError();
+    if (m_profile.faults.dropAfterMs > 0) {
+        m_dropTimer = m_clock.start(m_profile.faults.dropAfterMs, [this] {
+            m_dropTimer = 0;
+            becomeDisconnected(m_profile.faults.dropErr);
+        });
+    }
+}
+
+void SimReceiver::becomeDisconnected(int32_t err) {
+    m_connected = false;
+    m_remote = false;
+    stopTimers();
+    report({ReceiverEvent::Kind::ConnState, err, 0, 0, {}, Origin::Receiver});
+}
+
+void SimReceiver::stopTimers() {
+    for (Clock::TimerId* id : {&m_smeterTimer, &m_dropTimer, &m_dataErrorTimer}) {
+        m_clock.cancel(*id);
+        *id = 0;
+    }
+}
+
+void SimReceiver::scheduleSMeter() {
+    if (m_profile.behaviour.smeterIntervalMs <= 0) {
+        return;
+    }
+    m_smeterTimer = m_clock.start(m_profile.behaviour.smeterIntervalMs, [this] {
+        const Reading r = reading(signalDbm());
+        report({ReceiverEvent::Kind::SMt, m_freq, r.dBm, r.overS9, r.text, Origin::Receiver});
+        scheduleSMeter();
+    });
+}
+
+void SimReceiver::scheduleDataError() {
+    if (m_profile.faults.dataErrorEveryMs <= 0) {
+        return;
+    }
+    m_dataErrorTimer = m_clock.start(m_profile.faults.dataErrorEveryMs, [this] {
+        report(
+            {ReceiverEvent::Kind::DataError, m_profile.faults.dataErr, 0, 0, {}, Origin::Receiver});
+        scheduleDataError();
+    });
+}
+
+int32_t SimReceiver::signalDbm() {
+    // The strongest station whose signal overlaps the passband, else the noise.
+    int64_t best = noiseFloorDbm;
+    for (const auto& st : m_profile.behaviour.stations) {
+        const int64_t distance = std::abs(static_cast<int64_t>(st.freq) - m_freq);
+        const int64_t reach = (static_cast<int64_t>(std::abs(st.width)) + std::abs(m_filter)) / 2;
+        if (distance <= reach) {
+            best = std::max<int64_t>(best, st.level);
+        }
+    }
+    const int32_t attIndex = level(Setting::Att, m_att);
+    if (attIndex >= 0) {
+        best -= m_profile.att[static_cast<size_t>(attIndex)].dB;
+    }
+    std::uniform_int_distribution<int> noise(-noiseSpreadDb, noiseSpreadDb);
+    best += noise(m_noise);
+    return static_cast<int32_t>(std::clamp<int64_t>(best, -200, 100));
+}
+
+SimReceiver::Reading SimReceiver::reading(int32_t dBm) {
+    if (dBm >= s9Dbm) {
+        const int32_t over = dBm - s9Dbm;
+        return {clamp16(dBm), clamp16(over),
+                over == 0 ? QStringLiteral("S9") : QStringLiteral("S9+%1").arg(over)};
+    }
+    const int32_t below = s9Dbm - dBm; // > 0
+    const int32_t units = std::max(0, 9 - (below + dbPerSUnit - 1) / dbPerSUnit);
+    return {clamp16(dBm), 0, QStringLiteral("S%1").arg(units)};
+}
+
+} // namespace corvane::component

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "component/Clock.h"
+#include "component/Profile.h"
+#include "component/ReceiverBackend.h"
+
+#include <QString>
+
+#include <random>
+
+namespace corvane::component {
+
+// A receiver that exists only in memory, described by a Profile. It behaves
+// like a well-mannered real one: it connects after a delay, obeys sets only
+// while connected and under remote control, reports each real change once,
+// reads an S-meter from the profile's stations, and fails on cue (faults).
+class SimReceiver final : public ReceiverBackend {
+public:
+    SimReceiver(Profile profile, Clock& clock, BackendSink& sink);
+    ~SimReceiver() override;
+
+    // Builds one from a driver entry ("profile": "builtin:hf" or a path).
+    static std::unique_ptr<ReceiverBackend> create(const BackendContext& context);
+
+    std::optional<QString> refusal(std::string_view operation) const override;
+
+    QString romId() const override { return m_profile.romId; }
+    int32_t frqMin() const override { return m_profile.frqMin; }
+    int32_t frqMax() const override { return m_profile.frqMax; }
+
+    int32_t count(Setting setting) const override;
+    QString name(Setting setting, int32_t i) const override;
+    int32_t codeAt(Setting setting, int32_t i) const override;
+    bool available(Setting setting, int32_t i) const override;
+    int32_t code(Setting setting, const QString& name) const override;
+    int32_t current(Setting setting) const override;
+    void set(Setting setting, int32_t code, Origin origin) override;
+
+    int32_t bfo() const override;
+    int32_t filterCount() const override;
+    int32_t filterWidth(int32_t i) const override;
+    QString filterName(int32_t width) const override;
+    int32_t filter() const override { return m_filter; }
+    void setFilter(int32_t width, Origin origin) override;
+
+    int32_t frequency() const override { return m_freq; }
+    void setFrequency(int32_t hz, Origin origin) override;
+    int32_t deltaF() const override { return m_deltaF; }
+    void setDeltaF(int32_t hz, Origin origin) override;
+
+    bool connected() const override { return m_connected; }
+    bool remote() const override { return m_remote; }
+    int32_t connect(bool on) override;
+    int32_t setRemote(bool on) override;
+    int32_t keyPress(int16_t key) override;
+
+    // Characters received through keyPress, oldest first (the last 256 kept).
+    const QString& typed() const { return m_typed; }
+
+    // The S-meter reading for a level in dBm: value, dB over S9, text.
+    struct Reading {
+        int16_t dBm;
+        int16_t overS9;
+        QString text;
+    };
+    static Reading reading(int32_t dBm);
+
+private:
+    const std::vector<Profile::Choice>& choices(Setting setting) const;
+    const Profile::Mode* currentMode() const;
+    bool obeys() const { return m_connected && m_remote; }
+    bool agcAllowed(int32_t agcCode) const;
+    int32_t level(Setting setting, int32_t code) const;
+    void reportChoice(Setting setting, Origin origin);
+    void reportFrequency(Origin origin);
+
+    void becomeConnected();
+    void becomeDisconnected(int32_t err);
+    void stopTimers();
+    void scheduleSMeter();
+    void scheduleDataError();
+    int32_t signalDbm();
+
+    Profile m_profile;
+    Clock& m_clock;
+
+    int32_t m_freq;
+    int32_t m_mode;
+    int32_t m_filter;
+    int32_t m_agc;
+    int32_t m_nb;
+    int32_t m_att;
+    int32_t m_deltaF;
+    bool m_connected;
+    bool m_remote;
+
+    Clock::TimerId m_connectTimer = 0;
+    Clock::TimerId m_smeterTimer = 0;
+    Clock::TimerId m_dropTimer = 0;
+    Clock::TimerId m_dataErrorTimer = 0;
+
+    std::mt19937 m_noise;
+    QString m_typed;
+};
+
+} // namespace corvane::component

@@ -1,0 +1,132 @@
+#pragma once
+
+// A component on a driven clock in a private configuration folder, with helpers
+// to write driver tables and profiles and to deliver queued events.
+#include "component/Clock.h"
+#include "component/CorvaneComponent.h"
+#include "component/DriverDialog.h"
+#include "component/Profile.h"
+#include "component/SimReceiver.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace corvane::component::testing {
+
+// A small receiver with the odd corners the tests need: mode-dependent filters
+// and AGC, an unavailable mode and AGC entry, an attenuator with a dB value.
+inline QJsonObject smallProfile() {
+    return QJsonObject{
+        {"romId", "Test RX 1"},
+        {"frqMin", 100000},
+        {"frqMax", 30000000},
+        {"modes",
+         QJsonArray{
+             QJsonObject{{"name", "AM"},
+                         {"code", 1},
+                         {"bfo", 0},
+                         {"filters", QJsonArray{QJsonObject{{"width", 6000}, {"name", "Wide"}},
+                                                QJsonObject{{"width", 2400}, {"name", "Mid"}}}},
+                         {"agc", QJsonArray{1, 2}}},
+             QJsonObject{{"name", "USB"},
+                         {"code", 3},
+                         {"bfo", -1500},
+                         {"filters", QJsonArray{QJsonObject{{"width", 2400}, {"name", "SSB"}},
+                                                QJsonObject{{"width", 1800}, {"name", "Nar"}}}}},
+             QJsonObject{{"name", "CW"},
+                         {"code", 4},
+                         {"bfo", -700},
+                         {"filters", QJsonArray{QJsonObject{{"width", 500}, {"name", "CW"}}}},
+                         {"agc", QJsonArray{0}}},
+             QJsonObject{{"name", "DRM"}, {"code", 9}, {"available", false}},
+         }},
+        {"agc", QJsonArray{QJsonObject{{"name", "Off"}, {"code", 0}},
+                           QJsonObject{{"name", "Fast"}, {"code", 1}},
+                           QJsonObject{{"name", "Slow"}, {"code", 2}},
+                           QJsonObject{{"name", "Auto"}, {"code", 3}, {"available", false}}}},
+        {"nb", QJsonArray{QJsonObject{{"name", "Off"}, {"code", 0}},
+                          QJsonObject{{"name", "NB1"}, {"code", 1}}}},
+        {"att", QJsonArray{QJsonObject{{"name", "0 dB"}, {"code", 0}},
+                           QJsonObject{{"name", "20 dB"}, {"code", 20}, {"dB", 20}}}},
+        {"initial", QJsonObject{{"freq", 7000000}, {"mode", 1}, {"agc", 1}, {"nb", 0}, {"att", 0}}},
+        {"behaviour", QJsonObject{{"connectDelayMs", 300}, {"smeterIntervalMs", 0}}},
+    };
+}
+
+class Rig {
+public:
+    explicit Rig(std::optional<QString> trace = QString()) {
+        CorvaneComponent::Options o;
+        o.clock = clock;
+        o.configHome = dir.path();
+        o.tracePath = std::move(trace);
+        o.runDialog = [this](DriverDialog& d) {
+            ++dialogsShown;
+            return onDialog ? onDialog(d) : int(QDialog::Rejected);
+        };
+        component = std::make_unique<CorvaneComponent>(std::move(o));
+    }
+
+    QString storeFile() const { return dir.filePath("corvane/Test.json"); }
+
+    void writeFile(const QString& path, const QByteArray& bytes) const {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(bytes);
+    }
+
+    // A profile file in the store's folder; returns its path.
+    QString writeProfile(const QString& name, const QJsonObject& profile) const {
+        const QString path = dir.filePath("corvane/" + name + ".profile.json");
+        writeFile(path, QJsonDocument(profile).toJson());
+        return path;
+    }
+
+    void writeTable(const QJsonArray& drivers) const {
+        writeFile(storeFile(), QJsonDocument(QJsonObject{{"drivers", drivers}}).toJson());
+    }
+
+    static QJsonObject sim(const QString& name, const QString& profile) {
+        return QJsonObject{{"name", name}, {"kind", "sim"}, {"profile", profile}};
+    }
+
+    // Receivers from profiles, set up as the program does.
+    void setUp(const QList<QJsonObject>& profiles) {
+        QJsonArray drivers;
+        for (qsizetype i = 0; i < profiles.size(); ++i) {
+            const QString name = QStringLiteral("R%1").arg(i);
+            drivers.append(sim(name, writeProfile(name, profiles[i])));
+        }
+        writeTable(drivers);
+        component->DrvSetup("Test", 0);
+    }
+
+    // Delivers what the component queued, as the event loop would.
+    void deliver() const { QCoreApplication::sendPostedEvents(component.get(), QEvent::MetaCall); }
+
+    void advance(int64_t ms) const { clock->advance(ms); }
+
+    // Connected and under remote control, with the events of getting there delivered.
+    void takeControl(int16_t index) const {
+        component->RxConnect(index, -1);
+        advance(1000);
+        component->RxRemote(index, -1);
+        deliver();
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<DrivenClock> clock = std::make_shared<DrivenClock>();
+    std::function<int(DriverDialog&)> onDialog;
+    int dialogsShown = 0;
+    std::unique_ptr<CorvaneComponent> component;
+};
+
+} // namespace corvane::component::testing

@@ -1,0 +1,172 @@
+// Forwarding of changes between receivers, and the trace of a session.
+#include "test_component_fixture.h"
+
+#include "receiver/Component.h"
+#include "receiver/RuntimeError.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace corvane::component;
+using namespace corvane::component::testing;
+using corvane::receiver::RuntimeError;
+
+namespace {
+
+// Events of one kind for one receiver.
+int countFor(const QSignalSpy& spy, int16_t index) {
+    int n = 0;
+    for (const auto& args : spy) {
+        n += args.at(0).value<int16_t>() == index ? 1 : 0;
+    }
+    return n;
+}
+
+// The same receiver, but USB under another code with its narrow filter first,
+// and a higher lower limit.
+QJsonObject otherMaker() {
+    QJsonObject p = smallProfile();
+    QJsonArray modes = p["modes"].toArray();
+    QJsonObject usb = modes[1].toObject();
+    usb["code"] = 30;
+    usb["filters"] = QJsonArray{QJsonObject{{"width", 1800}, {"name", "Nar"}},
+                                QJsonObject{{"width", 2400}, {"name", "SSB"}}};
+    modes[1] = usb;
+    p["modes"] = modes;
+    p["frqMin"] = 1000000;
+    return p;
+}
+
+} // namespace
+
+TEST(ComponentForward, ChangesReachControlledReceiversByNameWithoutEcho) {
+    Rig rig;
+    rig.setUp({smallProfile(), smallProfile(), otherMaker(), smallProfile()});
+    auto& c = *rig.component;
+    for (int16_t i : {0, 1, 2}) {
+        rig.takeControl(i);
+    }
+    c.RxConnect(3, -1); // monitored only: connected, not under control
+    rig.advance(1000);
+    rig.deliver();
+
+    EXPECT_EQ(c.drvForward(), 0);
+    corvane::receiver::setPropertyByName(c, "DrvForward", QVariant::fromValue<int16_t>(1));
+    EXPECT_EQ(c.property("DrvForward").value<qint16>(), 1);
+
+    QSignalSpy mod(&c, &CorvaneComponent::RxModUpdated);
+    QSignalSpy frq(&c, &CorvaneComponent::RxFrqUpdated);
+    QSignalSpy flt(&c, &CorvaneComponent::RxFltUpdated);
+    QSignalSpy agc(&c, &CorvaneComponent::RxAgcUpdated);
+
+    c.setRxMod(0, 3); // USB
+    EXPECT_EQ(mod.count(), 0);
+    rig.deliver();
+    rig.deliver(); // a second pass must find nothing more: no echo
+    EXPECT_EQ(c.RxMod(1), 3);
+    EXPECT_EQ(c.RxMod(2), 30); // the same mode by name
+    EXPECT_EQ(c.RxMod(3), 1);  // never written
+    EXPECT_EQ(mod.count(), 3);
+    for (int16_t i : {0, 1, 2}) {
+        EXPECT_EQ(countFor(mod, i), 1) << i;
+    }
+    // Receiver 2 took its own first filter with the mode, then receiver 0's
+    // 2400 Hz; its 1800 Hz never came back to the others.
+    for (int16_t i : {0, 1, 2}) {
+        EXPECT_EQ(c.RxFlt(i), 2400) << i;
+    }
+    EXPECT_EQ(countFor(flt, 0), 1);
+    EXPECT_EQ(countFor(flt, 2), 2);
+
+    // Filter by width, AGC by name; the mode change to CW changes both by itself.
+    flt.clear();
+    agc.clear();
+    c.setRxMod(1, 4);
+    rig.deliver();
+    for (int16_t i : {0, 1, 2}) {
+        EXPECT_EQ(c.RxMod(i), 4) << i;
+        EXPECT_EQ(c.RxFlt(i), 500) << i;
+        EXPECT_EQ(c.RxAgc(i), 0) << i;
+        EXPECT_EQ(countFor(flt, i), 1) << i;
+        EXPECT_EQ(countFor(agc, i), 1) << i;
+    }
+    EXPECT_EQ(c.RxFlt(3), 6000);
+
+    // A frequency only where it is within the limits.
+    c.setRxFrq(0, 0, 500000);
+    rig.deliver();
+    EXPECT_EQ(c.RxFrq(1, 0), 500000);
+    EXPECT_EQ(c.RxFrq(2, 0), 7000000);
+    EXPECT_EQ(c.RxFrq(3, 0), 7000000);
+    EXPECT_EQ(frq.count(), 2);
+
+    // A value the others lack is not forwarded; then forwarding off.
+    c.setRxMod(2, 30);
+    rig.deliver();
+    EXPECT_EQ(c.RxMod(0), 3);
+    corvane::receiver::setPropertyByName(c, "DrvForward", QVariant::fromValue<int16_t>(0));
+    c.setRxNBl(0, 1);
+    c.setRxAtt(0, 20);
+    rig.deliver();
+    EXPECT_EQ(c.RxNBl(1), 0);
+    EXPECT_EQ(c.RxAtt(1), 0);
+
+    // Any nonzero value forwards and reads back as written.
+    c.setDrvForward(2);
+    EXPECT_EQ(c.property("DrvForward").value<qint16>(), 2);
+    c.setRxNBl(1, 1);
+    rig.deliver();
+    EXPECT_EQ(c.RxNBl(2), 1);
+    EXPECT_EQ(c.RxNBl(3), 0);
+}
+
+TEST(ComponentTrace, RecordedSessionHasTheDocumentedLines) {
+    QTemporaryDir traceDir;
+    const QString path = traceDir.filePath("trace.txt");
+    {
+        Rig rig(path);
+        auto& c = *rig.component;
+        c.DrvSetup("Test", 0);
+        c.DrvCount();
+        c.DrvName(0);
+        c.RxModCode(0, "USB");
+        corvane::receiver::setPropertyByName(c, "DrvForward", QVariant::fromValue<int16_t>(1));
+        c.RxConnect(0, -1);
+        rig.advance(300);
+        rig.deliver();
+        c.RxRemote(0, -1);
+        rig.deliver();
+        c.setRxMod(0, 3);
+        rig.deliver();
+        EXPECT_THROW(c.RxRomId(5), RuntimeError);
+        EXPECT_THROW(c.setRxMod(5, 3), RuntimeError);
+        c.RxModCode(0, "a\"b\\\n");
+        c.setRxFrq(0, 0, 7100000);
+        c.RxConnected(0);
+        rig.deliver();
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList expected{
+        R"(call DrvSetup("Test", 0) -> 0)",
+        R"(call DrvCount() -> 3)",
+        R"(call DrvName(0) -> "HF")",
+        R"(call RxModCode(0, "USB") -> 3)",
+        R"(call DrvForward <- 1)",
+        R"(call RxConnect(0, -1) -> 0)",
+        R"(event RxConnState(0, 1000))",
+        R"(call RxRemote(0, -1) -> 0)",
+        R"(event RxConnState(0, 1000))",
+        R"(call RxMod(0) <- 3)",
+        R"(event RxModUpdated(0, 3, -1500))",
+        R"(call RxRomId(5) !! receiver 5 does not exist (3 in the table))",
+        R"(call RxMod(5) <- 3 !! receiver 5 does not exist (3 in the table))",
+        R"(call RxModCode(0, "a\"b\\\x0a") -> -1)",
+        R"(call RxFrq(0, 0) <- 7100000)",
+        R"(call RxConnected(0) -> -1)",
+        R"(event RxFrqUpdated(0, 7100000, 7100000))",
+    };
+    EXPECT_EQ(lines, expected);
+}

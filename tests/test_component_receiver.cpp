@@ -1,0 +1,373 @@
+// Simulated receivers through the component's operations, on a driven clock.
+#include "test_component_fixture.h"
+
+#include "receiver/RuntimeError.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace corvane::component;
+using namespace corvane::component::testing;
+using corvane::receiver::RuntimeError;
+
+namespace {
+
+QJsonObject with(QJsonObject profile, const QString& key, const QJsonValue& value) {
+    profile.insert(key, value);
+    return profile;
+}
+
+} // namespace
+
+TEST(ComponentReceiver, TablesAnswerFromTheProfile) {
+    Rig rig;
+    rig.setUp({smallProfile()});
+    auto& c = *rig.component;
+    EXPECT_EQ(c.DrvCount(), 1);
+    EXPECT_EQ(c.DrvName(0), "R0");
+    EXPECT_EQ(c.RxRomId(0), "Test RX 1");
+    EXPECT_EQ(c.RxFrqMin(0), 100000);
+    EXPECT_EQ(c.RxFrqMax(0), 30000000);
+    EXPECT_EQ(c.RxFrq(0, 0), 7000000);
+
+    EXPECT_EQ(c.RxModCount(0), 4);
+    EXPECT_EQ(c.RxModName(0, 1), "USB");
+    EXPECT_EQ(c.RxModAvail(0, 1), -1);
+    EXPECT_EQ(c.RxModAvail(0, 3), 0);
+    EXPECT_EQ(c.RxModCode(0, "CW"), 4);
+    EXPECT_EQ(c.RxModCode(0, ""), -1);
+    EXPECT_EQ(c.RxModCode(0, "usb"), -1);
+    EXPECT_EQ(c.RxMod(0), 1);
+    EXPECT_EQ(c.RxBfo(0), 0);
+
+    // Filters and AGC availability follow the current mode (AM: 6000/2400, AGC Fast/Slow).
+    EXPECT_EQ(c.RxFltCount(0), 2);
+    EXPECT_EQ(c.RxFltWidth(0, 1), 2400);
+    EXPECT_EQ(c.RxFltName(0, 2400), "Mid");
+    EXPECT_EQ(c.RxFltName(0, 500), "");
+    EXPECT_EQ(c.RxFlt(0), 6000);
+    EXPECT_EQ(c.RxAgcCount(0), 4);
+    EXPECT_EQ(c.RxAgcAvail(0, 0), 0); // Off is not allowed in AM
+    EXPECT_EQ(c.RxAgcAvail(0, 1), -1);
+    EXPECT_EQ(c.RxAgcAvail(0, 3), 0); // unavailable in every mode
+    EXPECT_EQ(c.RxAgc(0), 1);
+    EXPECT_EQ(c.RxNBlName(0, 1), "NB1");
+    EXPECT_EQ(c.RxAttCode(0, "20 dB"), 20);
+    EXPECT_EQ(c.RxConnected(0), 0);
+    EXPECT_EQ(c.RxIsRemote(0), 0);
+}
+
+TEST(ComponentReceiver, OutOfRangeIsAFailureNamingTheReceiver) {
+    Rig rig;
+    rig.setUp({smallProfile()});
+    auto& c = *rig.component;
+    auto description = [](auto&& call) {
+        try {
+            call();
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), RuntimeError::ComponentFailure);
+            return e.description();
+        }
+        return QStringLiteral("(no error)");
+    };
+    EXPECT_TRUE(description([&] { c.RxRomId(1); }).startsWith("receiver 1 does not exist"));
+    EXPECT_TRUE(description([&] { c.RxMod(-1); }).startsWith("receiver -1 does not exist"));
+    EXPECT_TRUE(description([&] { c.DrvName(3); }).contains("no driver 3"));
+    EXPECT_TRUE(description([&] { c.RxModName(0, 4); }).contains("no entry 4"));
+    EXPECT_TRUE(description([&] { c.RxAgcAvail(0, -1); }).contains("no entry -1"));
+    EXPECT_TRUE(description([&] { c.RxFltWidth(0, 2); }).contains("no filter 2"));
+    EXPECT_TRUE(description([&] { c.RxFrq(0, 1); }).contains("no VFO 1"));
+}
+
+TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
+    Rig rig;
+    rig.setUp({smallProfile()});
+    auto& c = *rig.component;
+    QSignalSpy state(&c, &CorvaneComponent::RxConnState);
+
+    EXPECT_EQ(c.RxConnect(0, -1), 0);
+    rig.advance(299);
+    EXPECT_EQ(c.RxConnected(0), 0);
+    rig.advance(1);
+    EXPECT_EQ(c.RxConnected(0), -1);
+    EXPECT_EQ(state.count(), 0); // queued, not emitted by the clock
+    rig.deliver();
+    ASSERT_EQ(state.count(), 1);
+    EXPECT_EQ(state.at(0).at(0).value<int16_t>(), 0);
+    EXPECT_EQ(state.at(0).at(1).value<int32_t>(), 1000);
+
+    // Remote control only while connected; a second take changes nothing.
+    EXPECT_EQ(c.RxRemote(0, -1), 0);
+    EXPECT_EQ(c.RxIsRemote(0), -1);
+    EXPECT_EQ(state.count(), 1);
+    rig.deliver();
+    EXPECT_EQ(state.count(), 2);
+    c.RxRemote(0, -1);
+    c.RxConnect(0, -1);
+    rig.advance(1000);
+    rig.deliver();
+    EXPECT_EQ(state.count(), 2);
+
+    // Disconnecting is immediate and drops remote control with it.
+    c.RxConnect(0, 0);
+    EXPECT_EQ(c.RxConnected(0), 0);
+    EXPECT_EQ(c.RxIsRemote(0), 0);
+    EXPECT_EQ(state.count(), 2);
+    rig.deliver();
+    EXPECT_EQ(state.count(), 3);
+    EXPECT_NE(c.RxRemote(0, -1), 0);
+    EXPECT_EQ(c.RxIsRemote(0), 0);
+
+    // A connect cancelled before it completes leaves no trace.
+    c.RxConnect(0, -1);
+    c.RxConnect(0, 0);
+    rig.advance(1000);
+    rig.deliver();
+    EXPECT_EQ(state.count(), 3);
+    EXPECT_EQ(c.RxConnected(0), 0);
+}
+
+TEST(ComponentReceiver, SetsApplyOnlyUnderRemoteControlAndReportRealChanges) {
+    Rig rig;
+    rig.setUp({smallProfile()});
+    auto& c = *rig.component;
+    QSignalSpy frq(&c, &CorvaneComponent::RxFrqUpdated);
+    QSignalSpy mod(&c, &CorvaneComponent::RxModUpdated);
+    QSignalSpy flt(&c, &CorvaneComponent::RxFltUpdated);
+    QSignalSpy agc(&c, &CorvaneComponent::RxAgcUpdated);
+    QSignalSpy att(&c, &CorvaneComponent::RxAttUpdated);
+
+    // Not connected: accepted and ignored. Connected but local: the same.
+    c.setRxFrq(0, 0, 7100000);
+    c.RxConnect(0, -1);
+    rig.advance(300);
+    c.setRxMod(0, 3);
+    rig.deliver();
+    EXPECT_EQ(c.RxFrq(0, 0), 7000000);
+    EXPECT_EQ(c.RxMod(0), 1);
+    EXPECT_EQ(frq.count() + mod.count(), 0);
+
+    c.RxRemote(0, -1);
+    c.setRxFrq(0, 0, 7100000);
+    EXPECT_EQ(c.RxFrq(0, 0), 7100000);
+    EXPECT_EQ(frq.count(), 0);
+    rig.deliver();
+    ASSERT_EQ(frq.count(), 1);
+    EXPECT_EQ(frq.at(0).at(1).value<int32_t>(), 7100000);
+    EXPECT_EQ(frq.at(0).at(2).value<int32_t>(), 7100000);
+
+    // Same value again, out of limits, unknown or unavailable codes: nothing.
+    c.setRxFrq(0, 0, 7100000);
+    c.setRxFrq(0, 0, 99999);
+    c.setRxMod(0, 1);
+    c.setRxMod(0, 9);
+    c.setRxMod(0, 42);
+    c.setRxAgc(0, 0); // Off is not allowed in AM
+    c.setRxFlt(0, 500);
+    rig.deliver();
+    EXPECT_EQ(frq.count() + mod.count() + flt.count() + agc.count(), 1);
+
+    // Delta-F moves the carrier.
+    c.setRxDeltaF(0, 250);
+    rig.deliver();
+    ASSERT_EQ(frq.count(), 2);
+    EXPECT_EQ(frq.at(1).at(2).value<int32_t>(), 7100250);
+
+    // AM -> USB keeps 2400 Hz (USB has it) and Fast AGC (allowed everywhere but CW).
+    c.setRxFlt(0, 2400);
+    rig.deliver();
+    ASSERT_EQ(flt.count(), 1);
+    c.setRxMod(0, 3);
+    rig.deliver();
+    ASSERT_EQ(mod.count(), 1);
+    EXPECT_EQ(mod.at(0).at(1).value<int32_t>(), 3);
+    EXPECT_EQ(mod.at(0).at(2).value<int32_t>(), -1500);
+    EXPECT_EQ(c.RxBfo(0), -1500);
+    EXPECT_EQ(flt.count(), 1);
+    EXPECT_EQ(agc.count(), 0);
+
+    // USB -> CW: neither the filter nor the AGC exists there, the first ones are taken.
+    c.setRxMod(0, 4);
+    rig.deliver();
+    EXPECT_EQ(mod.count(), 2);
+    ASSERT_EQ(flt.count(), 2);
+    EXPECT_EQ(flt.at(1).at(1).value<int32_t>(), 500);
+    ASSERT_EQ(agc.count(), 1);
+    EXPECT_EQ(agc.at(0).at(1).value<int32_t>(), 0);
+    EXPECT_EQ(agc.at(0).at(2).value<int16_t>(), 0);
+
+    c.setRxAtt(0, 20);
+    rig.deliver();
+    ASSERT_EQ(att.count(), 1);
+    EXPECT_EQ(att.at(0).at(1).value<int32_t>(), 20);
+    EXPECT_EQ(att.at(0).at(2).value<int16_t>(), 1); // its place in the table
+}
+
+TEST(ComponentReceiver, SMeterReadsStationsMinusAttenuatorWhileConnected) {
+    QJsonObject p = smallProfile();
+    p["behaviour"] = QJsonObject{
+        {"connectDelayMs", 10},
+        {"smeterIntervalMs", 100},
+        {"stations", QJsonArray{QJsonObject{{"freq", 7000000}, {"width", 6000}, {"level", -43}}}}};
+    Rig rig;
+    rig.setUp({p});
+    auto& c = *rig.component;
+    QSignalSpy meter(&c, &CorvaneComponent::RxSMtUpdated);
+
+    rig.advance(1000);
+    rig.deliver();
+    EXPECT_EQ(meter.count(), 0); // not connected: silent
+
+    rig.takeControl(0);
+    meter.clear();
+    rig.advance(500);
+    EXPECT_EQ(meter.count(), 0);
+    rig.deliver();
+    ASSERT_EQ(meter.count(), 5);
+    for (const auto& args : meter) {
+        const int dbm = args.at(2).value<int16_t>();
+        EXPECT_EQ(args.at(1).value<int32_t>(), 7000000);
+        EXPECT_NEAR(dbm, -43, 2);
+        EXPECT_EQ(args.at(3).value<int16_t>(), dbm + 73);
+        EXPECT_EQ(args.at(4).toString(), QStringLiteral("S9+%1").arg(dbm + 73));
+    }
+
+    // 20 dB of attenuation, then off the station: down to the noise.
+    c.setRxAtt(0, 20);
+    meter.clear();
+    rig.advance(100);
+    rig.deliver();
+    ASSERT_EQ(meter.count(), 1);
+    EXPECT_NEAR(meter.at(0).at(2).value<int16_t>(), -63, 2);
+    c.setRxFrq(0, 0, 9000000);
+    meter.clear();
+    rig.advance(100);
+    rig.deliver();
+    ASSERT_EQ(meter.count(), 1);
+    EXPECT_EQ(meter.at(0).at(4).toString(), "S0");
+
+    c.RxConnect(0, 0);
+    meter.clear();
+    rig.advance(1000);
+    rig.deliver();
+    EXPECT_EQ(meter.count(), 0);
+}
+
+TEST(ComponentReceiver, SMeterTextScale) {
+    EXPECT_EQ(SimReceiver::reading(-73).text, "S9");
+    EXPECT_EQ(SimReceiver::reading(-53).text, "S9+20");
+    EXPECT_EQ(SimReceiver::reading(-74).text, "S8");
+    EXPECT_EQ(SimReceiver::reading(-79).text, "S8");
+    EXPECT_EQ(SimReceiver::reading(-80).text, "S7");
+    EXPECT_EQ(SimReceiver::reading(-200).text, "S0");
+    EXPECT_EQ(SimReceiver::reading(-53).overS9, 20);
+}
+
+TEST(ComponentReceiver, FaultsDropTheLinkRaiseDataErrorsAndFailOperations) {
+    QJsonObject p = smallProfile();
+    p["behaviour"] = QJsonObject{{"connectDelayMs", 10}, {"smeterIntervalMs", 0}};
+    p["faults"] = QJsonObject{{"dropAfterMs", 1000},
+                              {"dropErr", 7},
+                              {"dataErrorEveryMs", 300},
+                              {"failOps", QJsonArray{"RxRomId", "RxMod"}}};
+    Rig rig;
+    rig.setUp({p, smallProfile()});
+    auto& c = *rig.component;
+    QSignalSpy state(&c, &CorvaneComponent::RxConnState);
+    QSignalSpy data(&c, &CorvaneComponent::RxDataError);
+
+    try {
+        c.RxRomId(0);
+        ADD_FAILURE() << "RxRomId should fail";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.description(), "receiver 0 does not answer");
+    }
+    EXPECT_THROW(c.setRxMod(0, 3), RuntimeError);
+    EXPECT_EQ(c.RxRomId(1), "Test RX 1"); // only the faulty receiver fails
+    EXPECT_EQ(c.RxFrq(0, 0), 7000000);
+
+    c.RxConnect(0, -1);
+    rig.advance(10 + 999);
+    rig.deliver();
+    EXPECT_EQ(c.RxConnected(0), -1);
+    EXPECT_EQ(data.count(), 3);
+    rig.advance(1);
+    EXPECT_EQ(c.RxConnected(0), 0);
+    rig.deliver();
+    ASSERT_EQ(state.count(), 2);
+    EXPECT_EQ(state.at(1).at(1).value<int32_t>(), 7);
+    rig.advance(5000);
+    rig.deliver();
+    EXPECT_EQ(data.count(), 3); // no data errors once the link is down
+}
+
+TEST(ComponentReceiver, ProfileErrorsNameTheFileAndTheField) {
+    auto problem = [](const QByteArray& json) {
+        try {
+            parseProfile(json, "/p/x.json");
+        } catch (const RuntimeError& e) {
+            return e.description();
+        }
+        return QStringLiteral("(accepted)");
+    };
+    const QByteArray good = QJsonDocument(smallProfile()).toJson();
+    EXPECT_EQ(problem(good), "(accepted)");
+    EXPECT_TRUE(problem("{\"romId\": ").startsWith("profile /p/x.json: not valid JSON at line 1"));
+    EXPECT_EQ(problem("[]"), "profile /p/x.json: (top level): expected an object");
+    QJsonObject p = smallProfile();
+    p.remove("frqMax");
+    EXPECT_EQ(problem(QJsonDocument(p).toJson()), "profile /p/x.json: frqMax: missing");
+    p = with(smallProfile(), "frqMin", 1.5);
+    EXPECT_EQ(problem(QJsonDocument(p).toJson()),
+              "profile /p/x.json: frqMin: expected a whole number within 32 bits");
+    p = with(smallProfile(), "frqMax", 3e9);
+    EXPECT_TRUE(problem(QJsonDocument(p).toJson()).contains("frqMax: expected a whole number"));
+    p = with(smallProfile(), "agc", QJsonArray{QJsonObject{{"name", 3}, {"code", 1}}});
+    EXPECT_EQ(problem(QJsonDocument(p).toJson()),
+              "profile /p/x.json: agc[0].name: expected a text");
+    p = with(smallProfile(), "faults", QJsonObject{{"failOps", "RxMod"}});
+    EXPECT_EQ(problem(QJsonDocument(p).toJson()),
+              "profile /p/x.json: faults.failOps: expected an array");
+
+    // Odd but well-typed values are taken as they stand.
+    p = smallProfile();
+    p["modes"] = QJsonArray{
+        QJsonObject{{"name", " A "},
+                    {"code", 5},
+                    {"filters", QJsonArray{QJsonObject{{"width", 70000}, {"name", ""}}}}},
+        QJsonObject{{"name", ""}, {"code", 5}}};
+    p["frqMin"] = -10;
+    p["initial"] = QJsonObject{{"mode", 5}, {"agc", -1}};
+    const Profile odd = parseProfile(QJsonDocument(p).toJson(), "odd");
+    EXPECT_EQ(odd.frqMin, -10);
+    EXPECT_EQ(odd.modes.at(0).filters.at(0).width, 70000);
+    EXPECT_EQ(odd.initial.filter, 70000);
+    EXPECT_EQ(odd.initial.agc, -1);
+
+    // A driver whose profile cannot be loaded stays in the table and refuses.
+    Rig rig;
+    rig.writeTable(QJsonArray{Rig::sim("Gone", "missing.json")});
+    rig.component->DrvSetup("Test", 0);
+    EXPECT_EQ(rig.component->DrvCount(), 1);
+    EXPECT_EQ(rig.component->DrvName(0), "Gone");
+    try {
+        rig.component->RxMod(0);
+        ADD_FAILURE() << "RxMod should fail";
+    } catch (const RuntimeError& e) {
+        EXPECT_TRUE(e.description().contains("missing.json: no such file"))
+            << e.description().toStdString();
+    }
+}
+
+TEST(ComponentReceiver, BuiltinProfilesLoadAndFitTheirLimits) {
+    for (const QString& name : builtinProfiles()) {
+        const Profile p = loadProfile("builtin:" + name, {});
+        EXPECT_FALSE(p.romId.isEmpty());
+        EXPECT_LT(p.frqMin, p.frqMax);
+        EXPECT_GE(p.initial.freq, p.frqMin);
+        EXPECT_LE(p.initial.freq, p.frqMax);
+        EXPECT_GE(p.modes.size(), 2u);
+    }
+    EXPECT_THROW(loadProfile("builtin:nope", {}), RuntimeError);
+}

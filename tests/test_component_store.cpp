@@ -1,0 +1,239 @@
+// The driver store on disk and the two dialogs that edit it, driven by code.
+#include "test_component_fixture.h"
+
+#include "component/JsonText.h"
+#include "receiver/RuntimeError.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace corvane::component;
+using namespace corvane::component::testing;
+using corvane::receiver::RuntimeError;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+QJsonObject readJson(const QString& path) {
+    return QJsonDocument::fromJson(readAll(path)).object();
+}
+
+template <typename W> W* child(QDialog& d, const char* name) {
+    W* w = d.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+void click(QDialog& d, const char* name) {
+    child<QPushButton>(d, name)->click();
+}
+
+QStringList brokenCopies(const Rig& rig) {
+    return QDir(rig.dir.filePath("corvane")).entryList({"Test.json.broken-*"}, QDir::Files);
+}
+
+} // namespace
+
+TEST(ComponentStore, MissingFileGivesDefaultsAndWritesNothing) {
+    Rig rig;
+    auto& c = *rig.component;
+    EXPECT_EQ(c.DrvSetup("Test", 0), 0);
+    ASSERT_EQ(c.DrvCount(), 3);
+    EXPECT_EQ(c.DrvName(0), "HF");
+    EXPECT_EQ(c.DrvName(1), "VHF");
+    EXPECT_EQ(c.DrvName(2), "BC");
+    EXPECT_FALSE(c.RxRomId(1).isEmpty());
+    EXPECT_EQ(c.storePath(), rig.storeFile());
+    EXPECT_FALSE(QFileInfo::exists(rig.storeFile()));
+    EXPECT_THROW(c.DrvSetup("../x", 0), RuntimeError);
+    EXPECT_THROW(c.DrvSetup("", 0), RuntimeError);
+}
+
+TEST(ComponentStore, ValidFileIsReadAndUnknownKeysSurviveASave) {
+    Rig rig;
+    const QJsonObject top{{"comment", "mine"},
+                          {"drivers", QJsonArray{QJsonObject{{"name", "A"},
+                                                             {"kind", "sim"},
+                                                             {"profile", "builtin:bc"},
+                                                             {"colour", "red"}},
+                                                 Rig::sim("B", "builtin:hf")}}};
+    rig.writeFile(rig.storeFile(), QJsonDocument(top).toJson());
+    auto& c = *rig.component;
+    c.DrvSetup("Test", 0);
+    ASSERT_EQ(c.DrvCount(), 2);
+    EXPECT_EQ(c.DrvName(0), "A");
+
+    // Rename B in the dialog and accept.
+    rig.onDialog = [](DriverDialog& d) {
+        child<QListWidget>(d, "drivers")->setCurrentRow(1);
+        child<QLineEdit>(d, "name")->setText("B2");
+        return int(QDialog::Accepted);
+    };
+    QSignalSpy updated(&c, &CorvaneComponent::DrvUpdated);
+    c.DrvSetup("Test", 1);
+    EXPECT_EQ(updated.count(), 0);
+    rig.deliver();
+    ASSERT_EQ(updated.count(), 1);
+    EXPECT_EQ(updated.at(0).at(0).value<int32_t>(), 2);
+    EXPECT_EQ(c.DrvName(1), "B2");
+
+    const QJsonObject saved = readJson(rig.storeFile());
+    EXPECT_EQ(saved.value("comment").toString(), "mine");
+    const QJsonArray drivers = saved.value("drivers").toArray();
+    ASSERT_EQ(drivers.size(), 2);
+    EXPECT_EQ(drivers.at(0).toObject().value("colour").toString(), "red");
+    EXPECT_EQ(drivers.at(1).toObject().value("name").toString(), "B2");
+    // Atomic save leaves no temporary files behind.
+    EXPECT_EQ(QDir(rig.dir.filePath("corvane")).entryList({"Test.json*"}, QDir::Files),
+              QStringList{"Test.json"});
+}
+
+TEST(ComponentStore, BrokenFilesAreKeptUntilSavedThenKeptBeside) {
+    const QList<QPair<QByteArray, QString>> cases{
+        {"", "the file is empty"},
+        {"{\"drivers\": [\n  {\"name\": \"A\",", "not valid JSON at line 2"},
+        {"hello", "not valid JSON at line 1, column"},
+        {"{\"drivers\": {}}", "\"drivers\" is not an array"},
+        {"{\"drivers\": [{\"name\": 1, \"kind\": \"sim\"}]}", "drivers[0].name: expected a text"},
+        {QByteArray(maxJsonBytes + 10, ' '), "more than the"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        SCOPED_TRACE(expected.toStdString());
+        Rig rig;
+        rig.writeFile(rig.storeFile(), bytes);
+        auto& c = *rig.component;
+        c.DrvSetup("Test", 0);
+        EXPECT_EQ(c.DrvCount(), 3); // the defaults
+        EXPECT_TRUE(c.storeProblem().contains(expected)) << c.storeProblem().toStdString();
+        EXPECT_TRUE(c.storeProblem().contains(rig.storeFile()));
+
+        // Cancel keeps everything as it was; the dialog shows the problem.
+        QString shown;
+        rig.onDialog = [&](DriverDialog& d) {
+            QLabel* label = child<QLabel>(d, "problem");
+            shown = label->isVisibleTo(&d) ? label->text() : QString();
+            return int(QDialog::Rejected);
+        };
+        c.DrvSetup("Test", 1);
+        EXPECT_TRUE(shown.contains(expected));
+        EXPECT_EQ(readAll(rig.storeFile()), bytes);
+        EXPECT_TRUE(brokenCopies(rig).isEmpty());
+
+        // OK saves the table and keeps the broken file under a dated name.
+        rig.onDialog = [](DriverDialog&) { return int(QDialog::Accepted); };
+        c.DrvSetup("Test", 1);
+        const QStringList kept = brokenCopies(rig);
+        ASSERT_EQ(kept.size(), 1);
+        EXPECT_TRUE(
+            QRegularExpression("^Test\\.json\\.broken-\\d{8}-\\d{6}$").match(kept[0]).hasMatch());
+        EXPECT_EQ(readAll(rig.dir.filePath("corvane/" + kept[0])), bytes);
+        EXPECT_EQ(readJson(rig.storeFile()).value("drivers").toArray().size(), 3);
+
+        // A later save has nothing more to keep.
+        c.DrvSetup("Test", 1);
+        EXPECT_EQ(brokenCopies(rig).size(), 1);
+    }
+}
+
+TEST(ComponentStore, DialogEditsTheTable) {
+    Rig rig;
+    auto& c = *rig.component;
+    c.DrvSetup("Test", 0);
+    QSignalSpy updated(&c, &CorvaneComponent::DrvUpdated);
+
+    // Add one (sim, vhf profile), move it to the top, remove the old "VHF".
+    rig.onDialog = [](DriverDialog& d) {
+        click(d, "add");
+        child<QLineEdit>(d, "name")->setText("Air");
+        child<QComboBox>(d, "profile")->setCurrentText("builtin:vhf");
+        for (int i = 0; i < 3; ++i) {
+            click(d, "up");
+        }
+        EXPECT_FALSE(child<QPushButton>(d, "up")->isEnabled());
+        child<QListWidget>(d, "drivers")->setCurrentRow(2);
+        click(d, "remove");
+        return int(QDialog::Accepted);
+    };
+    c.DrvSetup("Test", 1);
+    rig.deliver();
+    ASSERT_EQ(c.DrvCount(), 3);
+    EXPECT_EQ(c.DrvName(0), "Air");
+    EXPECT_EQ(c.DrvName(1), "HF");
+    EXPECT_EQ(c.DrvName(2), "BC");
+    EXPECT_EQ(c.RxFrqMax(0), 2000000000);
+    EXPECT_EQ(updated.count(), 1);
+
+    // OK without a change saves but raises nothing.
+    rig.onDialog = [](DriverDialog&) { return int(QDialog::Accepted); };
+    c.DrvSetup("Test", 1);
+    rig.deliver();
+    EXPECT_EQ(updated.count(), 1);
+
+    // Removing every driver leaves none.
+    rig.onDialog = [](DriverDialog& d) {
+        while (child<QListWidget>(d, "drivers")->count() > 0) {
+            click(d, "remove");
+        }
+        return int(QDialog::Accepted);
+    };
+    c.DrvSetup("Test", 1);
+    EXPECT_EQ(c.DrvCount(), 0);
+    rig.deliver();
+    ASSERT_EQ(updated.count(), 2);
+    EXPECT_EQ(updated.at(1).at(0).value<int32_t>(), 0);
+    EXPECT_EQ(readJson(rig.storeFile()).value("drivers").toArray().size(), 0);
+}
+
+TEST(ComponentStore, ConfigureEditsOneDriverAndKeepsUntouchedReceiversRunning) {
+    Rig rig;
+    auto& c = *rig.component;
+    c.DrvSetup("Test", 0);
+    rig.takeControl(2);
+    QSignalSpy updated(&c, &CorvaneComponent::DrvUpdated);
+
+    rig.onDialog = [](DriverDialog& d) {
+        EXPECT_FALSE(child<QListWidget>(d, "drivers")->isVisibleTo(&d));
+        EXPECT_EQ(child<QLineEdit>(d, "name")->text(), "HF");
+        child<QComboBox>(d, "profile")->setCurrentText("builtin:bc");
+        return int(QDialog::Accepted);
+    };
+    EXPECT_EQ(c.RxConfigure(0), 0);
+    EXPECT_EQ(rig.dialogsShown, 1);
+    EXPECT_EQ(c.RxRomId(0), c.RxRomId(2)); // now a broadcast receiver too
+    EXPECT_EQ(c.RxConnected(2), -1);       // receiver 2 was not touched
+    rig.deliver();
+    EXPECT_EQ(updated.count(), 1);
+
+    // Renaming alone keeps the receiver and its link.
+    rig.onDialog = [](DriverDialog& d) {
+        child<QLineEdit>(d, "name")->setText("Local");
+        return int(QDialog::Accepted);
+    };
+    c.RxConfigure(2);
+    EXPECT_EQ(c.DrvName(2), "Local");
+    EXPECT_EQ(c.RxIsRemote(2), -1);
+
+    // Cancel changes nothing; an index outside the table fails before any dialog.
+    rig.onDialog = [](DriverDialog& d) {
+        child<QLineEdit>(d, "name")->setText("Nope");
+        return int(QDialog::Rejected);
+    };
+    c.RxConfigure(1);
+    EXPECT_EQ(c.DrvName(1), "VHF");
+    EXPECT_THROW(c.RxConfigure(3), RuntimeError);
+    EXPECT_EQ(rig.dialogsShown, 3);
+    rig.deliver();
+    EXPECT_EQ(updated.count(), 2);
+}
