@@ -7,6 +7,11 @@ namespace corvane::controls {
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
+    // One line of text per item: the first item's size stands for all. Without
+    // this a visible list measures and shapes every item's text again on each
+    // selection made right after a rebuild, which made a selection of a large
+    // receiver several times slower.
+    setUniformItemSizes(true);
     // A long entry is cut at the right edge rather than stealing a line of a
     // two-line list for a scroll bar.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

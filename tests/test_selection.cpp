@@ -1,0 +1,252 @@
+// Selecting a receiver, the status panel, and the change events that reload
+// one list for the receiver the Driver list shows as selected.
+#include "tests/support/LoadedWindow.h"
+#include "tests/support/SmallReceiverCalls.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace corvane;
+using testsupport::agcRebuild;
+using testsupport::filterRebuild;
+using testsupport::listTexts;
+using testsupport::LoadedWindow;
+using testsupport::pick;
+
+namespace {
+
+std::array<controls::ListBox*, 5> settingLists(window::Test& w) {
+    return {w.Mode, w.Filter, w.Agc, w.NB, w.Att};
+}
+
+// BFO, Read, then each setting list's items, selection and Enabled state.
+QStringList shown(window::Test& w) {
+    QStringList parts{w.BFO->text(), w.Read->text()};
+    for (const controls::ListBox* list : settingLists(w)) {
+        parts.append(QStringLiteral("%1[%2,%3]")
+                         .arg(listTexts(*list).join('|'))
+                         .arg(list->listIndex())
+                         .arg(list->isEnabled()));
+    }
+    return parts;
+}
+
+} // namespace
+
+// Written out whole: the nested write-backs are the behaviour.
+TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
+    LoadedWindow t(2);
+    t.rx(1).connected = -1;
+    t.rx(1).frq = 145500000;
+    t.window.Driver->setListIndex(1);
+
+    QStringList mode{"RxMod(1) -> 1",
+                     "RxModCount(1) -> 1",
+                     "RxModAvail(1, 0) -> -1",
+                     R"(RxModName(1, 0) -> "USB")",
+                     "RxModCount(1) -> 1",
+                     R"(RxModCode(1, "USB") -> 1)",
+                     R"(RxModCode(1, "USB") -> 1)",
+                     "RxMod(1) <- 1"};
+    const QStringList nbAttAndValues{"RxNBl(1) -> 0",
+                                     "RxNBlCount(1) -> 1",
+                                     "RxNBlAvail(1, 0) -> -1",
+                                     R"(RxNBlName(1, 0) -> "Off")",
+                                     "RxNBlCount(1) -> 1",
+                                     R"(RxNBlCode(1, "Off") -> 0)",
+                                     R"(RxNBlCode(1, "Off") -> 0)",
+                                     "RxNBl(1) <- 0",
+                                     "RxAtt(1) -> 0",
+                                     "RxAttCount(1) -> 1",
+                                     "RxAttAvail(1, 0) -> -1",
+                                     R"(RxAttName(1, 0) -> "0dB")",
+                                     "RxAttCount(1) -> 1",
+                                     R"(RxAttCode(1, "0dB") -> 0)",
+                                     R"(RxAttCode(1, "0dB") -> 0)",
+                                     "RxAtt(1) <- 0",
+                                     "RxFrq(1, 0) -> 145500000",
+                                     "RxBfo(1) -> -300"};
+    const QStringList status{R"(RxRomId(1) -> "Rx1 v1")", "RxFrqMax(1) -> 30000000",
+                             "RxFrqMin(1) -> 100000",     "RxIsRemote(1) -> 0",
+                             "RxConnected(1) -> -1",      "RxIsRemote(1) -> 0",
+                             "RxIsRemote(1) -> 0",        "RxIsRemote(1) -> 0",
+                             "RxIsRemote(1) -> 0",        "RxIsRemote(1) -> 0"};
+    // Filter and AGC: built by Mode_Click, by the Mode load's own step, then
+    // by RefreshReceiver: three times each.
+    const QStringList dependents = filterRebuild(1) + agcRebuild(1);
+    EXPECT_EQ(t.fake->calls, mode + dependents + dependents + dependents + nbAttAndValues + status);
+
+    EXPECT_EQ(t.window.CurRx, 1);
+    EXPECT_EQ(t.window.Read->text(), "145500000");
+    EXPECT_EQ(t.window.RomID->text(), "Rx1 v1");
+    EXPECT_EQ(window::backColor(*t.window.ConnState), window::kYellow);
+    EXPECT_TRUE(t.reporter.reports.isEmpty());
+}
+
+TEST(Selection, StatusPanelFollowsRemoteThenConnectedAndShowsPlainNumbers) {
+    struct Case {
+        int32_t remote, connected;
+        QColor colour;
+        bool enabled;
+    };
+    const Case cases[] = {{-1, 0, window::kGreen, true},
+                          {1, 0, window::kGreen, true},
+                          {0, -1, window::kYellow, false},
+                          {0, 1, window::kYellow, false},
+                          {0, 0, window::kRed, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(c.remote).arg(c.connected).toStdString());
+        LoadedWindow t(2, -1);
+        t.rx(1) = {};
+        t.rx(1).romId = QStringLiteral(" id ");
+        t.rx(1).frqMax = -1;
+        t.rx(1).bfo = -300;
+        t.rx(1).remote = c.remote;
+        t.rx(1).connected = c.connected;
+        t.rx(1).modes = {{"AM", 0}};
+        t.window.Driver->setListIndex(1);
+
+        EXPECT_EQ(window::backColor(*t.window.ConnState), c.colour);
+        for (controls::ListBox* list : settingLists(t.window)) {
+            EXPECT_EQ(list->isEnabled(), c.enabled) << list->objectName().toStdString();
+        }
+        EXPECT_EQ(listTexts(*t.window.Mode), QStringList{"AM"}); // filled in any state
+        EXPECT_EQ(t.window.RomID->text(), " id ");
+        EXPECT_EQ(t.window.FrqMax->text(), "-1");
+        EXPECT_EQ(t.window.FrqMin->text(), "0");
+        EXPECT_EQ(t.window.Read->text(), "0");
+        EXPECT_EQ(t.window.BFO->text(), "-300");
+
+        const QString remote = QStringLiteral("RxIsRemote(1) -> %1").arg(c.remote);
+        QStringList expected{remote};
+        if (c.remote == 0) {
+            expected.append(QStringLiteral("RxConnected(1) -> %1").arg(c.connected));
+        }
+        expected += QStringList(5, remote);
+        EXPECT_EQ(t.fake->calls.mid(t.fake->calls.size() - expected.size()), expected);
+        EXPECT_EQ(t.fake->calls.filter("RxConnected").size(), c.remote == 0 ? 1 : 0);
+    }
+}
+
+// Agc_Click, run by the AGC load inside Mode_Click inside the operator's
+// Driver_Click, cannot hold the code: the one report names Driver_Click and
+// nothing after the failing step happens.
+TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
+    LoadedWindow t(2);
+    t.rx(1).remote = -1;
+    t.rx(1).agc = {{"Fast", 70000}};
+    t.rx(1).agcCode = 70000;
+    t.rx(1).nb = t.rx(1).att = {{"On", 0}};
+    t.rx(1).frq = 145500000;
+    t.rx(1).bfo = 5;
+    const QStringList before = shown(t.window);
+    pick(*t.window.Driver, 1);
+
+    QStringList expected{"RxMod(1) -> 1",
+                         "RxModCount(1) -> 1",
+                         "RxModAvail(1, 0) -> -1",
+                         R"(RxModName(1, 0) -> "USB")",
+                         "RxModCount(1) -> 1",
+                         R"(RxModCode(1, "USB") -> 1)",
+                         R"(RxModCode(1, "USB") -> 1)",
+                         "RxMod(1) <- 1"};
+    expected += filterRebuild(1);
+    expected += QStringList{"RxAgc(1) -> 70000",
+                            "RxAgcCount(1) -> 1",
+                            "RxAgcAvail(1, 0) -> -1",
+                            R"(RxAgcName(1, 0) -> "Fast")",
+                            "RxAgcCount(1) -> 1",
+                            R"(RxAgcCode(1, "Fast") -> 70000)",
+                            R"(RxAgcCode(1, "Fast") -> 70000)"};
+    EXPECT_EQ(t.fake->calls, expected);
+    EXPECT_EQ(t.reporter.reports,
+              QStringList{"Driver_Click: Run-time error 6: Overflow (70000 does not fit 16 bits)"});
+    EXPECT_EQ(t.window.CurRx, 1);
+    EXPECT_EQ(t.window.Agc->listIndex(), 0); // selected before its click failed
+    EXPECT_TRUE(t.window.Agc->isEnabled());  // its loader got that far
+    // NB, ATT, Read and BFO were not reached, nor was the status panel.
+    const QStringList after = shown(t.window);
+    EXPECT_EQ(after.mid(0, 2), before.mid(0, 2));
+    EXPECT_EQ(after.mid(5), before.mid(5));
+    EXPECT_FALSE(t.window.NB->isEnabled());
+    EXPECT_EQ(window::backColor(*t.window.ConnState), window::kRed);
+}
+
+TEST(ChangeEvents, OnlyTheDriverListsSelectionIsReloaded) {
+    LoadedWindow t(2);
+    const std::function<void(int16_t)> events[] = {
+        [&](int16_t i) { emit t.fake->RxModUpdated(i, 1, 250); },
+        [&](int16_t i) { emit t.fake->RxFltUpdated(i, 2400); },
+        [&](int16_t i) { emit t.fake->RxAgcUpdated(i, 1, 3); },
+        [&](int16_t i) { emit t.fake->RxNBlUpdated(i, 0, 3); },
+        [&](int16_t i) { emit t.fake->RxAttUpdated(i, 0, 3); },
+    };
+    const QStringList before = shown(t.window);
+    for (const auto& raise : events) {
+        raise(1);
+    }
+    EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
+    EXPECT_EQ(shown(t.window), before);
+
+    // After a rebuilt Driver list nothing is selected: even CurRx's own events
+    // are ignored.
+    emit t.fake->DrvUpdated(2);
+    ASSERT_EQ(t.window.Driver->listIndex(), -1);
+    t.fake->clearCalls();
+    for (const auto& raise : events) {
+        raise(0);
+    }
+    EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
+    EXPECT_EQ(shown(t.window), before);
+    EXPECT_TRUE(t.reporter.reports.isEmpty());
+}
+
+TEST(ChangeEvents, TheSelectedReceiversListIsRebuiltAndLeftEnabled) {
+    struct Case {
+        std::function<void(testsupport::FakeComponent&)> raise;
+        const char* firstCall;
+        QStringList rebuilt;
+        const char* bfo;
+    };
+    using F = testsupport::FakeComponent;
+    const QStringList modeAndDependents{"Mode", "Filter", "Agc"};
+    const Case cases[] = {
+        {[](F& c) { emit c.RxModUpdated(0, 1, -300); }, "RxModCount(0) -> 2", modeAndDependents,
+         "-300"},
+        {[](F& c) { emit c.RxModUpdated(0, 1, 250); }, "RxModCount(0) -> 2", modeAndDependents,
+         "250"},
+        {[](F& c) { emit c.RxFltUpdated(0, 500); }, "RxFltCount(0) -> 1", {"Filter"}, "7"},
+        {[](F& c) { emit c.RxAgcUpdated(0, 1, 3); }, "RxAgcCount(0) -> 2", {"Agc"}, "7"},
+        {[](F& c) { emit c.RxNBlUpdated(0, 0, 3); }, "RxNBlCount(0) -> 2", {"NB"}, "7"},
+        {[](F& c) { emit c.RxAttUpdated(0, 0, 3); }, "RxAttCount(0) -> 2", {"Att"}, "7"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.firstCall) + " " + c.bfo);
+        LoadedWindow t; // not remote: the lists start disabled
+        t.window.BFO->setText(QStringLiteral("7"));
+        t.rx().filters = {{500, "N"}};
+        t.rx().modes = t.rx().agc = t.rx().nb = t.rx().att = {{"New", 0}, {"Two", 1}};
+        const QStringList before = shown(t.window);
+        c.raise(*t.fake);
+
+        ASSERT_FALSE(t.fake->calls.isEmpty());
+        EXPECT_EQ(t.fake->calls.first(), c.firstCall);
+        const auto lists = settingLists(t.window);
+        for (size_t i = 0; i < lists.size(); ++i) {
+            const controls::ListBox& list = *lists[i];
+            SCOPED_TRACE(list.objectName().toStdString());
+            if (c.rebuilt.contains(list.objectName())) {
+                EXPECT_TRUE(list.isEnabled());
+                const QStringList fresh = &list == t.window.Filter ? QStringList{"   500 / N"}
+                                                                   : QStringList{"New", "Two"};
+                EXPECT_EQ(listTexts(list), fresh);
+            } else {
+                const auto at = static_cast<qsizetype>(2 + i);
+                EXPECT_EQ(shown(t.window).at(at), before.at(at));
+            }
+        }
+        EXPECT_EQ(t.window.BFO->text(), c.bfo);
+        EXPECT_TRUE(t.reporter.reports.isEmpty());
+    }
+}
