@@ -1,5 +1,6 @@
 #include "component/DriverDialog.h"
 
+#include "component/HamlibDialog.h"
 #include "component/Profile.h"
 
 #include <QComboBox>
@@ -73,6 +74,8 @@ DriverDialog::DriverDialog(DriverTable table, QStringList kinds, const QString& 
     layout->addWidget(m_problem);
     layout->addLayout(listRow);
     layout->addLayout(form);
+    m_hamlib = new HamlibSection(this);
+    layout->addWidget(m_hamlib);
     layout->addWidget(buttons);
 
     if (single) {
@@ -100,8 +103,25 @@ DriverDialog::DriverDialog(DriverTable table, QStringList kinds, const QString& 
             item->setText(text);
         }
     });
-    connect(m_kind, &QComboBox::currentTextChanged, this,
-            [this](const QString& text) { storeField("kind", text); });
+    connect(m_kind, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        storeField("kind", text);
+        const int row = currentRow();
+        if (!m_filling && row >= 0 && row < m_table.drivers.size()) {
+            m_hamlib->load(m_table.drivers.at(row));
+        }
+    });
+    connect(m_hamlib, &HamlibSection::edited, this,
+            [this](const QString& key, const QJsonValue& value) {
+                const int row = currentRow();
+                if (row >= 0 && row < m_table.drivers.size()) {
+                    QJsonObject& entry = m_table.drivers[row];
+                    if (value.isUndefined()) {
+                        entry.remove(key);
+                    } else {
+                        entry.insert(key, value);
+                    }
+                }
+            });
     connect(m_profile, &QComboBox::currentTextChanged, this,
             [this](const QString& text) { storeField("profile", text); });
 
@@ -124,6 +144,7 @@ void DriverDialog::showRow(int row) {
     }
     m_kind->setCurrentIndex(valid ? m_kind->findText(kind) : -1);
     m_profile->setCurrentText(field(entry, "profile"));
+    m_hamlib->load(entry);
     for (QWidget* w : std::initializer_list<QWidget*>{m_name, m_kind, m_profile}) {
         w->setEnabled(valid);
     }

@@ -12,6 +12,8 @@ class QPushButton;
 
 namespace corvane::component {
 
+class HamlibSection;
+
 // Edits a driver table: add, remove, rename, reorder, and choose each driver's
 // kind and profile. In single mode it edits one driver only (RxConfigure).
 //
@@ -45,6 +47,7 @@ private:
     QPushButton* m_up;
     QPushButton* m_down;
     QLabel* m_problem;
+    HamlibSection* m_hamlib = nullptr; // the fields of the "hamlib" and "rigctld" kinds
     bool m_filling = false;
 };
 

@@ -1,0 +1,443 @@
+#include "component/HamlibBackend.h"
+
+#include "receiver/RuntimeError.h"
+
+#include <QDeadlineTimer>
+#include <QJsonObject>
+#include <QThread>
+
+#include <algorithm>
+#include <limits>
+
+namespace corvane::component {
+
+using hamlib::Write;
+using hamlib::WriteKind;
+using receiver::RuntimeError;
+
+namespace {
+
+// What the worker may need on top of one timeout to finish a close.
+constexpr int closeMarginMs = 250;
+// Said in RxDataError when a value is not in the receiver's tables.
+constexpr int32_t notOffered = -RIG_EINVAL;
+
+const hamlib::RigTablesPtr& emptyTables() {
+    static const hamlib::RigTablesPtr none = std::make_shared<const hamlib::RigTables>();
+    return none;
+}
+
+int32_t clamp32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+QString entryName(const QJsonObject& entry) {
+    return entry.value(QLatin1String("name")).toString();
+}
+
+[[noreturn]] void badEntry(const QJsonObject& entry, const QString& what) {
+    throw RuntimeError::componentFailure(
+        QStringLiteral("driver \"%1\": %2").arg(entryName(entry), what));
+}
+
+// A whole number from a JSON number or a text of digits.
+std::optional<int> wholeNumber(const QJsonValue& v) {
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (d == static_cast<int>(d)) {
+            return static_cast<int>(d);
+        }
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int n = v.toString().trimmed().toInt(&ok);
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+} // namespace
+
+// --- driver entries ---
+
+hamlib::LinkSettings HamlibBackend::settingsOf(const QJsonObject& entry) {
+    hamlib::initHamlib();
+    hamlib::LinkSettings s;
+    const bool daemon = entry.value(QLatin1String("kind")).toString() == QLatin1String("rigctld");
+    const QJsonValue port = entry.value(QLatin1String("port"));
+    std::vector<std::pair<QString, QString>> conf;
+    if (daemon) {
+        s.model = RIG_MODEL_NETRIGCTL;
+        QString host = entry.value(QLatin1String("host")).toString().trimmed();
+        if (host.isEmpty()) {
+            host = QStringLiteral("127.0.0.1");
+        }
+        const std::optional<int> number = port.isUndefined() ? 4532 : wholeNumber(port);
+        if (!number || *number <= 0 || *number > 65535) {
+            badEntry(entry, QStringLiteral("\"port\" must be a TCP port number"));
+        }
+        s.pathname = QStringLiteral("%1:%2").arg(host).arg(*number);
+        // Hamlib's default waits 10 s per call on a daemon that hangs.
+        conf = {{QStringLiteral("timeout"), QStringLiteral("1000")},
+                {QStringLiteral("retry"), QStringLiteral("0")}};
+    } else {
+        const std::optional<int> model = wholeNumber(entry.value(QLatin1String("model")));
+        if (!model || *model <= 0) {
+            badEntry(entry, QStringLiteral("\"model\" must be a Hamlib model number"));
+        }
+        s.model = static_cast<rig_model_t>(*model);
+        if (!port.isUndefined() && !port.isString()) {
+            badEntry(entry, QStringLiteral("\"port\" must be a device path"));
+        }
+        s.pathname = port.toString().trimmed();
+        const QJsonValue speed = entry.value(QLatin1String("speed"));
+        if (!speed.isUndefined()) {
+            const std::optional<int> baud = wholeNumber(speed);
+            if (!baud || *baud < 0) {
+                badEntry(entry, QStringLiteral("\"speed\" must be a number of baud"));
+            }
+            s.speed = *baud;
+        }
+    }
+    const rig_caps* caps = rig_get_caps(s.model);
+    if (caps == nullptr) {
+        badEntry(entry, QStringLiteral("Hamlib knows no model %1").arg(s.model));
+    }
+    const QJsonValue extra = entry.value(QLatin1String("conf"));
+    if (!extra.isUndefined() && !extra.isObject()) {
+        badEntry(entry, QStringLiteral("\"conf\" must be an object of Hamlib settings"));
+    }
+    const QJsonObject confObject = extra.toObject();
+    for (auto it = confObject.begin(); it != confObject.end(); ++it) {
+        const QJsonValue v = it.value();
+        const QString text = v.isDouble() ? QString::number(v.toDouble()) : v.toString();
+        if (!v.isDouble() && !v.isString() && !v.isBool()) {
+            badEntry(entry, QStringLiteral("conf \"%1\" must be a text or a number").arg(it.key()));
+        }
+        conf.emplace_back(it.key(), v.isBool() ? QString::number(v.toBool() ? 1 : 0) : text);
+    }
+    s.timeoutMs = caps->timeout > 0 ? caps->timeout : 1000;
+    for (const auto& [key, value] : conf) {
+        if (key == QLatin1String("timeout") && value.toInt() > 0) {
+            s.timeoutMs = value.toInt();
+        }
+    }
+    s.conf = std::move(conf);
+    return s;
+}
+
+std::unique_ptr<ReceiverBackend> HamlibBackend::createHamlib(const BackendContext& context) {
+    return std::make_unique<HamlibBackend>(settingsOf(context.entry), context.sink);
+}
+
+std::unique_ptr<ReceiverBackend> HamlibBackend::createRigctld(const BackendContext& context) {
+    return std::make_unique<HamlibBackend>(settingsOf(context.entry), context.sink);
+}
+
+// --- life ---
+
+HamlibBackend::HamlibBackend(hamlib::LinkSettings settings, BackendSink& sink)
+    : ReceiverBackend(sink), m_settings(std::move(settings)), m_tables(emptyTables()) {
+    hamlib::initHamlib();
+}
+
+HamlibBackend::~HamlibBackend() {
+    if (m_worker == nullptr) {
+        return;
+    }
+    m_worker->requestStop();
+    m_worker->setWritable(false);
+    QObject::disconnect(m_worker, nullptr, this, nullptr);
+    m_worker->shutdown();
+    if (!m_thread->wait(QDeadlineTimer(m_settings.timeoutMs + closeMarginMs))) {
+        // Still inside a call to a rig that does not answer. Closing must not
+        // wait for it: the thread ends by itself when the call times out and
+        // then takes its worker along. (Should it end in the instant between
+        // the wait and these lines, both are left to the process's end.)
+        QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+        QObject::connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+        return;
+    }
+    m_worker->settle();
+    delete m_worker;
+    delete m_thread;
+}
+
+void HamlibBackend::startWorker() {
+    if (m_worker != nullptr) {
+        return;
+    }
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("hamlib %1").arg(m_settings.pathname));
+    m_worker = new hamlib::HamlibWorker(m_settings);
+    m_worker->moveToThread(m_thread);
+    QObject::connect(m_worker, &hamlib::HamlibWorker::notify, this, &HamlibBackend::collect,
+                     Qt::QueuedConnection);
+    m_thread->start();
+}
+
+// --- link ---
+
+int32_t HamlibBackend::connect(bool on) {
+    if (on) {
+        if (!m_wanted) {
+            m_wanted = true;
+            m_lastErr = 0;
+            startWorker();
+            m_worker->open(++m_session);
+        }
+        return 0;
+    }
+    if (!m_wanted) {
+        return 0;
+    }
+    m_wanted = false;
+    m_wantRemote = false;
+    ++m_session; // whatever the worker still says about the old link is stale
+    m_worker->setWritable(false);
+    m_worker->dropWrites();
+    m_worker->close();
+    m_connected = false;
+    report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+    return 0;
+}
+
+int32_t HamlibBackend::setRemote(bool on) {
+    if (on && !m_connected) {
+        return 1; // nothing to control
+    }
+    if (on == m_wantRemote) {
+        return 0;
+    }
+    m_wantRemote = on;
+    m_worker->setWritable(on);
+    if (!on) {
+        m_worker->dropWrites();
+    }
+    report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+    return 0;
+}
+
+int32_t HamlibBackend::keyPress(int16_t) {
+    return 0; // Hamlib offers no keypad; the characters are accepted and dropped
+}
+
+void HamlibBackend::collect() {
+    for (const hamlib::Note& note : m_worker->takeNotes()) {
+        if (note.session != m_session) {
+            continue; // about a link the operator has closed since
+        }
+        switch (note.kind) {
+        case hamlib::Note::Kind::Opened:
+            onOpened(note.tables);
+            break;
+        case hamlib::Note::Kind::Published:
+            onPublished(note.state, note.origin);
+            break;
+        case hamlib::Note::Kind::Lost:
+            onLost(note.err);
+            break;
+        case hamlib::Note::Kind::Refused:
+            report({ReceiverEvent::Kind::DataError, note.err, 0, 0, {}, Origin::Receiver});
+            break;
+        }
+    }
+}
+
+void HamlibBackend::onOpened(const hamlib::RigTablesPtr& tables) {
+    m_tables = tables;
+    m_connected = true;
+    m_lastErr = 0;
+    // Remote control outlives a lost link: it is the operator's, not the rig's.
+    m_worker->setWritable(m_wantRemote);
+    report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+}
+
+void HamlibBackend::onLost(int err) {
+    const bool was = m_connected;
+    m_connected = false;
+    m_worker->setWritable(false);
+    // Each failed attempt to reconnect says the same again; once is enough.
+    if (was || err != m_lastErr) {
+        m_lastErr = err;
+        report({ReceiverEvent::Kind::ConnState, err, 0, 0, {}, Origin::Receiver});
+    }
+}
+
+void HamlibBackend::onPublished(const hamlib::RigState& s, Origin from) {
+    if (!m_connected) {
+        return;
+    }
+    const hamlib::RigState old = m_state;
+    m_state = s;
+    using Kind = ReceiverEvent::Kind;
+    if (s.freq != old.freq || s.rit != old.rit) {
+        report({Kind::Frq, frequency(), clamp32(int64_t{frequency()} + s.rit), 0, {}, from});
+    }
+    if (s.mode != old.mode || s.bfo != old.bfo) {
+        report({Kind::Mod, s.mode, s.bfo, 0, {}, from});
+    }
+    if (s.width != old.width) {
+        report({Kind::Flt, s.width, 0, 0, {}, from});
+    }
+    const std::pair<Kind, Setting> choices[] = {
+        {Kind::Agc, Setting::Agc}, {Kind::NBl, Setting::NBl}, {Kind::Att, Setting::Att}};
+    const int32_t before[] = {old.agc, old.nb, old.att};
+    for (size_t i = 0; i < std::size(choices); ++i) {
+        const auto [kind, setting] = choices[i];
+        const int32_t now = current(setting);
+        if (now != before[i]) {
+            report(
+                {kind, now, hamlib::RigTables::indexOf(this->choices(setting), now), 0, {}, from});
+        }
+    }
+    if (s.hasStrength && (!old.hasStrength || s.strength != old.strength || s.freq != old.freq)) {
+        // The meter's value in dBm (S9 = -73 dBm) and the dB over S9.
+        report({Kind::SMt, frequency(), clamp32(int64_t{-73} + s.strength), std::max(0, s.strength),
+                hamlib::smeterText(s.strength), Origin::Receiver});
+    }
+}
+
+// --- tables ---
+
+const std::vector<hamlib::Choice>& HamlibBackend::choices(Setting setting) const {
+    switch (setting) {
+    case Setting::Agc:
+        return m_tables->agc;
+    case Setting::NBl:
+        return m_tables->nb;
+    case Setting::Att:
+    default:
+        return m_tables->att;
+    }
+}
+
+int32_t HamlibBackend::count(Setting setting) const {
+    const size_t n = setting == Setting::Mode ? m_tables->modes.size() : choices(setting).size();
+    return static_cast<int32_t>(n);
+}
+
+QString HamlibBackend::name(Setting setting, int32_t i) const {
+    const auto at = static_cast<size_t>(i);
+    return setting == Setting::Mode ? m_tables->modes[at].name : choices(setting)[at].name;
+}
+
+int32_t HamlibBackend::codeAt(Setting setting, int32_t i) const {
+    return setting == Setting::Mode ? i : choices(setting)[static_cast<size_t>(i)].code;
+}
+
+int32_t HamlibBackend::code(Setting setting, const QString& name) const {
+    const int32_t n = count(setting);
+    for (int32_t i = 0; i < n; ++i) {
+        if (this->name(setting, i) == name) {
+            return codeAt(setting, i);
+        }
+    }
+    return -1;
+}
+
+int32_t HamlibBackend::current(Setting setting) const {
+    switch (setting) {
+    case Setting::Mode:
+        return m_state.mode;
+    case Setting::Agc:
+        return m_state.agc;
+    case Setting::NBl:
+        return m_state.nb;
+    case Setting::Att:
+    default:
+        return m_state.att;
+    }
+}
+
+int32_t HamlibBackend::filterCount() const {
+    const hamlib::Mode* m = currentMode();
+    return m == nullptr ? 0 : static_cast<int32_t>(m->filters.size());
+}
+
+int32_t HamlibBackend::filterWidth(int32_t i) const {
+    return currentMode()->filters[static_cast<size_t>(i)].width;
+}
+
+QString HamlibBackend::filterName(int32_t width) const {
+    if (const hamlib::Mode* m = currentMode()) {
+        for (const hamlib::Filter& f : m->filters) {
+            if (f.width == width) {
+                return f.name;
+            }
+        }
+    }
+    return {};
+}
+
+// --- sets: checked here against the tables, since Hamlib checks nothing ---
+
+void HamlibBackend::refuse(Origin origin) {
+    report({ReceiverEvent::Kind::DataError, notOffered, 0, 0, {}, origin});
+}
+
+void HamlibBackend::write(WriteKind kind, Write w) {
+    m_worker->post(kind, w);
+}
+
+void HamlibBackend::set(Setting setting, int32_t code, Origin origin) {
+    if (!remote()) {
+        return; // a monitored radio is never written
+    }
+    if (setting == Setting::Mode) {
+        const hamlib::Mode* m = m_tables->mode(code);
+        if (m == nullptr) {
+            refuse(origin);
+            return;
+        }
+        // Always an explicit passband: the filter in use if the new mode has
+        // it, else the mode's normal one.
+        const bool keep =
+            std::any_of(m->filters.begin(), m->filters.end(),
+                        [&](const hamlib::Filter& f) { return f.width == m_state.width; });
+        write(WriteKind::Mode, {code, keep ? m_state.width : m->normalWidth, origin});
+        return;
+    }
+    if (hamlib::RigTables::indexOf(choices(setting), code) < 0) {
+        refuse(origin);
+        return;
+    }
+    const WriteKind kind = setting == Setting::Agc   ? WriteKind::Agc
+                           : setting == Setting::NBl ? WriteKind::NBl
+                                                     : WriteKind::Att;
+    write(kind, {code, 0, origin});
+}
+
+void HamlibBackend::setFilter(int32_t width, Origin origin) {
+    if (!remote()) {
+        return;
+    }
+    if (filterName(width).isNull()) {
+        refuse(origin);
+        return;
+    }
+    write(WriteKind::Filter, {width, 0, origin});
+}
+
+void HamlibBackend::setFrequency(int32_t hz, Origin origin) {
+    if (!remote()) {
+        return;
+    }
+    if (!m_tables->tunable(hz)) {
+        refuse(origin);
+        return;
+    }
+    write(WriteKind::Freq, {hz, 0, origin});
+}
+
+void HamlibBackend::setDeltaF(int32_t hz, Origin origin) {
+    if (!remote()) {
+        return;
+    }
+    if (m_tables->maxRit <= 0 || hz < -m_tables->maxRit || hz > m_tables->maxRit) {
+        refuse(origin);
+        return;
+    }
+    write(WriteKind::Rit, {hz, 0, origin});
+}
+
+} // namespace corvane::component

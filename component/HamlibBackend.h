@@ -1,0 +1,93 @@
+#pragma once
+
+#include "component/HamlibWorker.h"
+#include "component/ReceiverBackend.h"
+
+#include <QObject>
+
+class QThread;
+
+namespace corvane::component {
+
+// A real receiver through Hamlib: a radio on a serial or USB port, Hamlib's
+// dummy rig, or a rig behind a rigctld daemon.
+//
+// All talk with the rig happens on one worker thread per receiver; this side
+// answers every getter from the last state the worker published and hands
+// every set to the worker's queue, so no call here waits on the radio.
+//
+// Hamlib has no notion of remote control. Here it means: only while the
+// operator holds it are changes written to the radio; otherwise the radio is
+// only read, from the moment of connecting on.
+class HamlibBackend final : public QObject, public ReceiverBackend {
+    Q_OBJECT
+
+public:
+    HamlibBackend(hamlib::LinkSettings settings, BackendSink& sink);
+    ~HamlibBackend() override;
+
+    // Driver entries: {"kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0",
+    // "speed": 9600, "conf": {...}} and {"kind": "rigctld", "host": "...",
+    // "port": 4532, "conf": {...}}.
+    static std::unique_ptr<ReceiverBackend> createHamlib(const BackendContext& context);
+    static std::unique_ptr<ReceiverBackend> createRigctld(const BackendContext& context);
+    // The link settings an entry of either kind stands for; throws
+    // RuntimeError when the entry cannot work.
+    static hamlib::LinkSettings settingsOf(const QJsonObject& entry);
+
+    QString romId() const override { return m_tables->romId; }
+    int32_t frqMin() const override { return m_tables->frqMin; }
+    int32_t frqMax() const override { return m_tables->frqMax; }
+
+    int32_t count(Setting setting) const override;
+    QString name(Setting setting, int32_t i) const override;
+    int32_t codeAt(Setting setting, int32_t i) const override;
+    bool available(Setting, int32_t) const override { return true; }
+    int32_t code(Setting setting, const QString& name) const override;
+    int32_t current(Setting setting) const override;
+    void set(Setting setting, int32_t code, Origin origin) override;
+
+    int32_t bfo() const override { return m_state.bfo; }
+    int32_t filterCount() const override;
+    int32_t filterWidth(int32_t i) const override;
+    QString filterName(int32_t width) const override;
+    int32_t filter() const override { return m_state.width; }
+    void setFilter(int32_t width, Origin origin) override;
+
+    int32_t frequency() const override { return m_state.freq < 0 ? 0 : m_state.freq; }
+    void setFrequency(int32_t hz, Origin origin) override;
+    int32_t deltaF() const override { return m_state.rit; }
+    void setDeltaF(int32_t hz, Origin origin) override;
+
+    bool connected() const override { return m_connected; }
+    bool remote() const override { return m_connected && m_wantRemote; }
+    int32_t connect(bool on) override;
+    int32_t setRemote(bool on) override;
+    int32_t keyPress(int16_t key) override;
+
+    const hamlib::LinkSettings& settings() const { return m_settings; }
+
+private:
+    void startWorker();
+    void collect();
+    void onOpened(const hamlib::RigTablesPtr& tables);
+    void onPublished(const hamlib::RigState& state, Origin origin);
+    void onLost(int err);
+    void refuse(Origin origin);
+    void write(hamlib::WriteKind kind, hamlib::Write write);
+    const std::vector<hamlib::Choice>& choices(Setting setting) const;
+    const hamlib::Mode* currentMode() const { return m_tables->mode(m_state.mode); }
+
+    hamlib::LinkSettings m_settings;
+    hamlib::RigTablesPtr m_tables;
+    hamlib::RigState m_state;
+    QThread* m_thread = nullptr;
+    hamlib::HamlibWorker* m_worker = nullptr;
+    quint64 m_session = 0;
+    bool m_wanted = false;
+    bool m_connected = false;
+    bool m_wantRemote = false;
+    int m_lastErr = 0;
+};
+
+} // namespace corvane::component

@@ -1,0 +1,265 @@
+#include "component/HamlibDialog.h"
+
+#include "component/HamlibBackend.h"
+#include "receiver/RuntimeError.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <thread>
+
+namespace corvane::component {
+
+namespace {
+
+// How often the section looks for what its threads bring; quick enough to
+// seem immediate, rare enough to cost nothing.
+constexpr int lookMs = 30;
+
+QStringList serialPorts() {
+    const QDir dev(QStringLiteral("/dev"));
+    QStringList out;
+    for (const QString& name :
+         dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")}, QDir::System)) {
+        out.append(dev.filePath(name));
+    }
+    for (int i = 0; i < 4; ++i) {
+        out.append(QStringLiteral("/dev/ttyS%1").arg(i));
+    }
+    return out;
+}
+
+} // namespace
+
+QString hamlib::testLink(const LinkSettings& settings) {
+    initHamlib();
+    RIG* rig = rig_init(settings.model);
+    if (rig == nullptr) {
+        return QStringLiteral("Hamlib knows no model %1").arg(settings.model);
+    }
+    int r = configure(rig, settings);
+    if (r == RIG_OK) {
+        r = rig_open(rig);
+    }
+    if (r != RIG_OK) {
+        rig_cleanup(rig);
+        return QStringLiteral("Failed: %1").arg(errorText(r));
+    }
+    const QString info = QString::fromUtf8(rig_get_info(rig) ? rig_get_info(rig) : "").trimmed();
+    freq_t f = 0;
+    r = rig_get_freq(rig, RIG_VFO_CURR, &f);
+    rig_close(rig);
+    rig_cleanup(rig);
+    if (r != RIG_OK) {
+        return QStringLiteral("Opened, but reading the frequency failed: %1").arg(errorText(r));
+    }
+    return QStringLiteral("Connected: %1, %2 Hz")
+        .arg(info.isEmpty() ? QStringLiteral("rig") : info)
+        .arg(static_cast<qint64>(f));
+}
+
+HamlibSection::HamlibSection(QWidget* parent)
+    : QWidget(parent), m_serial(new QWidget(this)), m_daemon(new QWidget(this)),
+      m_search(new QLineEdit(m_serial)), m_models(new QListWidget(m_serial)),
+      m_port(new QComboBox(m_serial)), m_speed(new QComboBox(m_serial)),
+      m_host(new QLineEdit(m_daemon)), m_tcpPort(new QSpinBox(m_daemon)),
+      m_test(new QPushButton(tr("Test"), this)), m_result(new QLabel(this)),
+      m_look(new QTimer(this)) {
+    m_search->setObjectName(QStringLiteral("hamlibSearch"));
+    m_models->setObjectName(QStringLiteral("hamlibModels"));
+    m_port->setObjectName(QStringLiteral("hamlibPort"));
+    m_speed->setObjectName(QStringLiteral("hamlibSpeed"));
+    m_host->setObjectName(QStringLiteral("rigctldHost"));
+    m_tcpPort->setObjectName(QStringLiteral("rigctldPort"));
+    m_test->setObjectName(QStringLiteral("hamlibTest"));
+    m_result->setObjectName(QStringLiteral("hamlibResult"));
+    m_result->setWordWrap(true);
+
+    m_search->setPlaceholderText(tr("Search manufacturer or model"));
+    m_models->addItem(tr("Loading Hamlib's models..."));
+    m_models->setEnabled(false);
+    m_port->setEditable(true);
+    m_port->addItems(serialPorts());
+    m_speed->setEditable(true);
+    m_speed->addItems({QString(), "4800", "9600", "19200", "38400", "57600", "115200"});
+    m_tcpPort->setRange(1, 65535);
+    m_tcpPort->setValue(4532);
+
+    auto* serial = new QFormLayout(m_serial);
+    serial->setContentsMargins(0, 0, 0, 0);
+    serial->addRow(tr("Model"), m_search);
+    serial->addRow(QString(), m_models);
+    serial->addRow(tr("Port"), m_port);
+    serial->addRow(tr("Speed"), m_speed);
+    auto* daemon = new QFormLayout(m_daemon);
+    daemon->setContentsMargins(0, 0, 0, 0);
+    daemon->addRow(tr("Host"), m_host);
+    daemon->addRow(tr("Port"), m_tcpPort);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_serial);
+    layout->addWidget(m_daemon);
+    layout->addWidget(m_test);
+    layout->addWidget(m_result);
+
+    connect(m_search, &QLineEdit::textChanged, this, &HamlibSection::filterModels);
+    connect(m_models, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+        if (item != nullptr && item->data(Qt::UserRole).isValid()) {
+            change(QStringLiteral("model"), item->data(Qt::UserRole).toInt());
+        }
+    });
+    connect(m_port, &QComboBox::currentTextChanged, this,
+            [this](const QString& text) { change(QStringLiteral("port"), text.trimmed()); });
+    connect(m_speed, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        bool ok = false;
+        const int baud = text.trimmed().toInt(&ok);
+        change(QStringLiteral("speed"), ok ? QJsonValue(baud) : QJsonValue(QJsonValue::Undefined));
+    });
+    connect(m_host, &QLineEdit::textChanged, this,
+            [this](const QString& text) { change(QStringLiteral("host"), text.trimmed()); });
+    connect(m_tcpPort, &QSpinBox::valueChanged, this,
+            [this](int port) { change(QStringLiteral("port"), port); });
+    connect(m_test, &QPushButton::clicked, this, &HamlibSection::runTest);
+    m_look->setInterval(lookMs);
+    connect(m_look, &QTimer::timeout, this, &HamlibSection::look);
+    hide();
+}
+
+bool HamlibSection::handles(const QString& kind) {
+    return kind == QLatin1String("hamlib") || kind == QLatin1String("rigctld");
+}
+
+void HamlibSection::load(const QJsonObject& entry) {
+    const QString kind = entry.value(QLatin1String("kind")).toString();
+    m_entry = entry;
+    setVisible(handles(kind));
+    if (!handles(kind)) {
+        return;
+    }
+    if (!m_haveModels) {
+        m_look->start();
+    }
+    m_filling = true;
+    const bool daemon = kind == QLatin1String("rigctld");
+    m_serial->setVisible(!daemon);
+    m_daemon->setVisible(daemon);
+    const QJsonValue port = entry.value(QLatin1String("port"));
+    if (daemon) {
+        m_host->setText(entry.value(QLatin1String("host")).toString());
+        m_tcpPort->setValue(port.isDouble() ? port.toInt() : 4532);
+    } else {
+        m_port->setCurrentText(port.toString());
+        const QJsonValue speed = entry.value(QLatin1String("speed"));
+        m_speed->setCurrentText(speed.isDouble() ? QString::number(speed.toInt()) : QString());
+        selectModel(entry.value(QLatin1String("model")).toInt());
+    }
+    m_result->clear();
+    m_filling = false;
+}
+
+void HamlibSection::change(const QString& key, const QJsonValue& value) {
+    if (m_filling) {
+        return;
+    }
+    if (value.isUndefined()) {
+        m_entry.remove(key);
+    } else {
+        m_entry.insert(key, value);
+    }
+    emit edited(key, value);
+}
+
+void HamlibSection::look() {
+    if (!m_haveModels) {
+        if (const auto models = hamlib::modelsWhenReady()) {
+            m_haveModels = true;
+            showModels(*models);
+        }
+    }
+    if (m_answer) {
+        std::optional<QString> text;
+        {
+            std::lock_guard lock(m_answer->mutex);
+            text = m_answer->text;
+        }
+        if (text) {
+            m_answer.reset();
+            m_result->setText(*text);
+            m_test->setEnabled(true);
+        }
+    }
+    if (m_haveModels && !m_answer) {
+        m_look->stop();
+    }
+}
+
+void HamlibSection::showModels(const std::vector<hamlib::ModelInfo>& models) {
+    const bool wasFilling = m_filling;
+    m_filling = true;
+    m_models->clear();
+    for (const hamlib::ModelInfo& m : models) {
+        auto* item = new QListWidgetItem(m.label(), m_models);
+        item->setData(Qt::UserRole, m.model);
+        item->setToolTip(QStringLiteral("%1, %2").arg(m.version, m.status));
+    }
+    m_models->setEnabled(true);
+    filterModels(m_search->text());
+    selectModel(m_entry.value(QLatin1String("model")).toInt());
+    m_filling = wasFilling;
+}
+
+void HamlibSection::filterModels(const QString& text) {
+    const QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+    for (int i = 0; i < m_models->count(); ++i) {
+        QListWidgetItem* item = m_models->item(i);
+        const bool match = std::all_of(words.begin(), words.end(), [&](const QString& w) {
+            return item->text().contains(w, Qt::CaseInsensitive);
+        });
+        item->setHidden(!match);
+    }
+}
+
+void HamlibSection::selectModel(int model) {
+    const bool wasFilling = m_filling;
+    m_filling = true;
+    for (int i = 0; i < m_models->count(); ++i) {
+        QListWidgetItem* item = m_models->item(i);
+        if (item->data(Qt::UserRole).toInt() == model) {
+            m_models->setCurrentItem(item);
+            m_models->scrollToItem(item);
+            break;
+        }
+    }
+    m_filling = wasFilling;
+}
+
+void HamlibSection::runTest() {
+    hamlib::LinkSettings settings;
+    try {
+        settings = HamlibBackend::settingsOf(m_entry);
+    } catch (const receiver::RuntimeError& e) {
+        m_result->setText(e.description());
+        return;
+    }
+    m_test->setEnabled(false);
+    m_result->setText(tr("Testing..."));
+    // The thread keeps the answer alive; a dialog closed meanwhile just
+    // never looks at it.
+    m_answer = std::make_shared<Answer>();
+    std::thread([answer = m_answer, settings] {
+        QString text = hamlib::testLink(settings);
+        std::lock_guard lock(answer->mutex);
+        answer->text = std::move(text);
+    }).detach();
+    m_look->start();
+}
+
+} // namespace corvane::component

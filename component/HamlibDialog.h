@@ -1,0 +1,83 @@
+#pragma once
+
+#include "component/HamlibModels.h"
+#include "component/HamlibWorker.h"
+
+#include <QJsonObject>
+#include <QWidget>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+
+namespace corvane::component {
+
+// The part of the driver dialog for the "hamlib" and "rigctld" kinds: the rig
+// model (searchable), serial port and speed, or the daemon's host and port,
+// and a Test button. Nothing here waits on a radio or on Hamlib's model list:
+// both come from worker threads and are shown when they arrive.
+//
+// Object names for tests: "hamlibModels", "hamlibSearch", "hamlibPort",
+// "hamlibSpeed", "rigctldHost", "rigctldPort", "hamlibTest", "hamlibResult".
+class HamlibSection : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HamlibSection(QWidget* parent = nullptr);
+
+    static bool handles(const QString& kind);
+    // Shows the fields of `entry` when its kind is one of these, else hides.
+    void load(const QJsonObject& entry);
+
+signals:
+    // A field of the entry changed; an undefined value removes the key.
+    void edited(const QString& key, const QJsonValue& value);
+
+private:
+    void change(const QString& key, const QJsonValue& value);
+    // Looks whether the model list or a test's answer has arrived.
+    void look();
+    void showModels(const std::vector<hamlib::ModelInfo>& models);
+    void filterModels(const QString& text);
+    void selectModel(int model);
+    void runTest();
+
+    // A test's answer, written by the thread that runs it.
+    struct Answer {
+        std::mutex mutex;
+        std::optional<QString> text; // guarded by mutex
+    };
+
+    QJsonObject m_entry;
+    bool m_filling = false;
+    QWidget* m_serial;
+    QWidget* m_daemon;
+    QLineEdit* m_search;
+    QListWidget* m_models;
+    QComboBox* m_port;
+    QComboBox* m_speed;
+    QLineEdit* m_host;
+    QSpinBox* m_tcpPort;
+    QPushButton* m_test;
+    QLabel* m_result;
+    QTimer* m_look;
+    bool m_haveModels = false;
+    std::shared_ptr<Answer> m_answer; // of the test running, if one is
+};
+
+namespace hamlib {
+// Opens the rig once, reads what identifies it and closes it again; a line
+// for the operator. Blocks for up to the link's timeout: run it off the
+// window's thread.
+QString testLink(const LinkSettings& settings);
+} // namespace hamlib
+
+} // namespace corvane::component

@@ -1,0 +1,101 @@
+#pragma once
+
+// How a Hamlib rig's own tables become the receiver's tables: modes, filters,
+// AGC, noise blanker and attenuator as small codes with names, limits, and the
+// S-meter text. Everything here that takes a RIG* runs on the rig's worker
+// thread; the result is a plain value that the component's thread only reads.
+
+#include <QString>
+
+#include <hamlib/rig.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace corvane::component::hamlib {
+
+struct Filter {
+    int32_t width = 0;
+    QString name;
+};
+
+struct Mode {
+    rmode_t bits = RIG_MODE_NONE;
+    QString name;
+    std::vector<Filter> filters; // rising widths, each width once
+    int32_t normalWidth = 0;     // what a change to this mode asks for; 0 if none
+    bool cw = false;             // the BFO follows the CW pitch
+};
+
+// One entry of the AGC, noise-blanker or attenuator table.
+struct Choice {
+    QString name;
+    int32_t code = 0;
+};
+
+// Noise-blanker codes.
+enum NoiseBlanker : int32_t { NbOff = 0, NbOne = 1, NbTwo = 2 };
+
+// What the rig can do, as read once after opening it.
+struct RigTables {
+    QString romId;
+    int32_t frqMin = 0;
+    int32_t frqMax = 0;
+    // The receive ranges in Hz; a set frequency must lie in one of them.
+    std::vector<std::pair<double, double>> ranges;
+    std::vector<Mode> modes; // a mode's code is its index here
+    std::vector<Choice> agc; // code: Hamlib's agc_level_e value
+    std::vector<Choice> nb;  // code: NoiseBlanker
+    std::vector<Choice> att; // code: attenuation in dB, 0 first
+    int32_t maxRit = 0;      // 0: no RIT, so no delta-F
+    setting_t getLevels = 0;
+    setting_t setLevels = 0;
+    setting_t getFuncs = 0;
+    setting_t setFuncs = 0;
+
+    // -1 when the rig's mode is not in the table.
+    int32_t modeCode(rmode_t bits) const;
+    const Mode* mode(int32_t code) const;
+    bool tunable(int32_t hz) const;
+    static int32_t indexOf(const std::vector<Choice>& list, int32_t code);
+};
+using RigTablesPtr = std::shared_ptr<const RigTables>;
+
+// Reads the tables of an opened rig (its state holds what a rigctld daemon
+// reported, caps what the backend declares).
+RigTables readTables(RIG* rig);
+
+// The filters of one mode from a Hamlib filter list (ending at RIG_FLT_END):
+// those that apply to `mode`, without RIG_FLT_ANY and widths past 16 bits,
+// each width once, rising. Named "Narrow", "Normal", "Wide" where the width
+// is the rig's passband of that name, else by the width ("2400 Hz").
+std::vector<Filter> filtersFor(const filter_list* list, size_t size, rmode_t mode, pbwidth_t narrow,
+                               pbwidth_t normal, pbwidth_t wide);
+
+// The AGC table from a caps list of `count` levels; the common four when the
+// rig lists none. Each level once, in the rig's order.
+std::vector<Choice> agcChoices(const agc_level_e* levels, int count);
+
+// Attenuator table: 0 dB and then each step of the 0-ended list once.
+std::vector<Choice> attenuatorChoices(const int* steps, size_t size);
+
+// Clamps a Hamlib frequency to the 32-bit range the component passes on.
+int32_t clampHz(double hz);
+
+// The S-meter text of a strength in dB relative to S9: "S0".."S9", "S9+10".
+// Below S9 each S unit is 6 dB; a reading between two units shows the lower.
+QString smeterText(int overS9);
+
+// Hamlib's error text without its line end, e.g. "Communication timed out".
+QString errorText(int code);
+
+// True for the errors that mean the link is gone (after a second timeout for
+// RIG_ETIMEOUT), as opposed to a value or feature the rig refuses.
+bool linkError(int code);
+// True for "this rig has no such feature".
+bool missingFeature(int code);
+
+} // namespace corvane::component::hamlib
+

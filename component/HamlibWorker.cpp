@@ -1,0 +1,487 @@
+#include "component/HamlibWorker.h"
+
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace corvane::component::hamlib {
+
+namespace {
+
+// Pauses between attempts to get a lost link back, in ms; the last repeats.
+constexpr std::array<int, 6> retryPauses{1000, 2000, 5000, 10000, 20000, 30000};
+// Timeouts in a row that count as a lost link: one may be a slow answer.
+constexpr int timeoutsForLoss = 2;
+
+int32_t clamp32(long value) {
+    return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
+}
+
+} // namespace
+
+void initHamlib() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Hamlib talks a lot on stderr; CORVANE_HAMLIB_DEBUG=0..5 lets it.
+        const QByteArray level = qgetenv("CORVANE_HAMLIB_DEBUG");
+        rig_set_debug(level.isEmpty() ? RIG_DEBUG_NONE
+                                      : static_cast<rig_debug_level_e>(level.toInt()));
+        rig_load_all_backends();
+    });
+}
+
+int configure(RIG* rig, const LinkSettings& settings) {
+    std::vector<std::pair<QString, QString>> conf;
+    if (!settings.pathname.isEmpty()) {
+        conf.emplace_back(QStringLiteral("rig_pathname"), settings.pathname);
+    }
+    if (settings.speed > 0) {
+        conf.emplace_back(QStringLiteral("serial_speed"), QString::number(settings.speed));
+    }
+    conf.insert(conf.end(), settings.conf.begin(), settings.conf.end());
+    for (const auto& [key, value] : conf) {
+        const QByteArray k = key.toUtf8();
+        const token_t token = rig_token_lookup(rig, k.constData());
+        const int r = token == RIG_CONF_END ? -RIG_ECONF
+                                            : rig_set_conf(rig, token, value.toUtf8().constData());
+        if (r != RIG_OK) {
+            return r;
+        }
+    }
+    return RIG_OK;
+}
+
+HamlibWorker::HamlibWorker(LinkSettings settings)
+    : m_settings(std::move(settings)), m_poll(new QTimer(this)), m_retry(new QTimer(this)) {
+    m_poll->setSingleShot(true);
+    m_retry->setSingleShot(true);
+    connect(m_poll, &QTimer::timeout, this, &HamlibWorker::pollTick);
+    connect(m_retry, &QTimer::timeout, this, &HamlibWorker::tryOpen);
+}
+
+HamlibWorker::~HamlibWorker() {
+    releaseRig();
+}
+
+// --- hand-over between the threads ---
+
+void HamlibWorker::request(Request what, quint64 session) {
+    std::lock_guard lock(m_mutex);
+    m_requests.emplace_back(what, session);
+    wake();
+}
+
+void HamlibWorker::post(WriteKind kind, Write write) {
+    std::lock_guard lock(m_mutex);
+    m_pending[kind] = write;
+    wake();
+}
+
+void HamlibWorker::dropWrites() {
+    std::lock_guard lock(m_mutex);
+    m_pending.clear();
+}
+
+void HamlibWorker::wake() {
+    if (!m_servePosted) {
+        m_servePosted = true;
+        // By name and without arguments: nothing but the call crosses Qt.
+        QMetaObject::invokeMethod(this, "serve", Qt::QueuedConnection);
+    }
+}
+
+std::vector<Note> HamlibWorker::takeNotes() {
+    std::lock_guard lock(m_mutex);
+    std::vector<Note> out;
+    out.swap(m_notes);
+    return out;
+}
+
+void HamlibWorker::say(Note note) {
+    note.session = m_session;
+    bool first = false;
+    {
+        std::lock_guard lock(m_mutex);
+        first = m_notes.empty();
+        m_notes.push_back(std::move(note));
+    }
+    if (first) {
+        emit notify();
+    }
+}
+
+void HamlibWorker::serve() {
+    std::vector<std::pair<Request, quint64>> requests;
+    std::map<WriteKind, Write> writes;
+    {
+        std::lock_guard lock(m_mutex);
+        requests.swap(m_requests);
+        writes.swap(m_pending);
+        m_servePosted = false;
+    }
+    for (const auto& [what, session] : requests) {
+        switch (what) {
+        case Request::Open:
+            m_session = session;
+            m_wanted = true;
+            m_attempt = 0;
+            m_retry->stop();
+            tryOpen();
+            break;
+        case Request::Close:
+        case Request::Shutdown:
+            m_wanted = false;
+            m_retry->stop();
+            m_poll->stop();
+            dropWrites();
+            writes.clear();
+            releaseRig();
+            if (what == Request::Shutdown) {
+                settle(); // all of the above happens before the owner's settle()
+                thread()->quit();
+                return;
+            }
+            break;
+        }
+    }
+    drainWrites(writes);
+}
+
+// --- link ---
+
+void HamlibWorker::releaseRig() {
+    if (m_rig == nullptr) {
+        return;
+    }
+    rig_close(m_rig);
+    rig_cleanup(m_rig);
+    m_rig = nullptr;
+}
+
+void HamlibWorker::tryOpen() {
+    if (!m_wanted || m_stopping.load()) {
+        return;
+    }
+    releaseRig();
+    m_rig = rig_init(m_settings.model);
+    if (m_rig == nullptr) {
+        m_wanted = false; // no such model: trying again cannot help
+        say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, -RIG_EINVAL});
+        return;
+    }
+    // Hamlib 4.5 answers a get of the mode from its cache after a set, with
+    // the old passband; every read here must reach the rig.
+    rig_set_cache_timeout_ms(m_rig, HAMLIB_CACHE_ALL, 0);
+    if (const int r = configure(m_rig, m_settings); r != RIG_OK) {
+        // A setting the rig does not take stays wrong however often we try.
+        m_wanted = false;
+        rig_cleanup(m_rig);
+        m_rig = nullptr;
+        say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, r});
+        return;
+    }
+    const int r = rig_open(m_rig);
+    if (r != RIG_OK) {
+        rig_cleanup(m_rig);
+        m_rig = nullptr;
+        say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, r});
+        scheduleRetry();
+        return;
+    }
+    m_timeouts = 0;
+    m_tick = 0;
+    m_deadLevels = 0;
+    m_deadFuncs = 0;
+    m_ritDead = false;
+    m_tables = std::make_shared<const RigTables>(readTables(m_rig));
+    m_state = RigState{};
+    m_hasPublished = false;
+    say({Note::Kind::Opened, 0, m_tables, {}, Origin::Receiver, 0});
+    const bool alive = readFrequency() && readRit() && readMode() && readAgc() && readNb() &&
+                       readAtt() && readStrength();
+    if (!alive) {
+        return;
+    }
+    m_attempt = 0;
+    publish(Origin::Receiver);
+    m_poll->start(m_settings.fastPollMs);
+}
+
+void HamlibWorker::linkLost(int err) {
+    m_poll->stop();
+    dropWrites();
+    say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, err});
+    releaseRig();
+    scheduleRetry();
+}
+
+void HamlibWorker::scheduleRetry() {
+    if (!m_wanted || m_stopping.load()) {
+        return;
+    }
+    const size_t at = std::min<size_t>(static_cast<size_t>(m_attempt), retryPauses.size() - 1);
+    ++m_attempt;
+    m_retry->start(retryPauses[at]);
+}
+
+bool HamlibWorker::check(int result, setting_t feature, bool isFunc) {
+    if (result == RIG_OK) {
+        m_timeouts = 0;
+        return true;
+    }
+    if (missingFeature(result)) {
+        (isFunc ? m_deadFuncs : m_deadLevels) |= feature;
+        return true;
+    }
+    if (std::abs(result) == RIG_ETIMEOUT) {
+        if (++m_timeouts < timeoutsForLoss) {
+            return true;
+        }
+    } else if (!linkError(result)) {
+        return true; // a value the rig would not give this time
+    }
+    linkLost(result);
+    return false;
+}
+
+void HamlibWorker::publish(Origin origin) {
+    if (m_state == m_published && m_hasPublished) {
+        return;
+    }
+    m_published = m_state;
+    m_hasPublished = true;
+    say({Note::Kind::Published, 0, {}, m_state, origin, 0});
+}
+
+// --- polling ---
+
+void HamlibWorker::pollTick() {
+    if (m_rig == nullptr || m_stopping.load()) {
+        return;
+    }
+    ++m_tick;
+    bool alive = readFrequency() && readStrength();
+    if (alive && m_tick % std::max(1, m_settings.slowEvery) == 0) {
+        alive = readMode() && readRit() && readAgc() && readNb() && readAtt();
+    }
+    if (!alive) {
+        return;
+    }
+    publish(Origin::Receiver);
+    m_poll->start(m_settings.fastPollMs);
+}
+
+bool HamlibWorker::readFrequency() {
+    freq_t f = 0;
+    const int r = rig_get_freq(m_rig, RIG_VFO_CURR, &f);
+    if (r == RIG_OK) {
+        m_state.freq = clampHz(f);
+    }
+    return check(r);
+}
+
+bool HamlibWorker::readRit() {
+    if (m_tables->maxRit <= 0 || m_ritDead) {
+        return true;
+    }
+    shortfreq_t rit = 0;
+    const int r = rig_get_rit(m_rig, RIG_VFO_CURR, &rit);
+    if (r == RIG_OK) {
+        m_state.rit = clamp32(rit);
+    } else if (missingFeature(r)) {
+        m_ritDead = true;
+    }
+    return check(r);
+}
+
+bool HamlibWorker::gettable(setting_t level) const {
+    return (m_tables->getLevels & level) != 0 && (m_deadLevels & level) == 0;
+}
+
+bool HamlibWorker::readMode() {
+    rmode_t mode = RIG_MODE_NONE;
+    pbwidth_t width = 0;
+    const int r = rig_get_mode(m_rig, RIG_VFO_CURR, &mode, &width);
+    if (r != RIG_OK) {
+        return check(r);
+    }
+    m_timeouts = 0;
+    m_state.mode = m_tables->modeCode(mode);
+    m_state.width = clamp32(width);
+    const Mode* m = m_tables->mode(m_state.mode);
+    if (m == nullptr || !m->cw || !gettable(RIG_LEVEL_CWPITCH)) {
+        m_state.bfo = 0;
+        return true;
+    }
+    value_t pitch{};
+    const int p = rig_get_level(m_rig, RIG_VFO_CURR, RIG_LEVEL_CWPITCH, &pitch);
+    if (p == RIG_OK) {
+        m_state.bfo = pitch.i;
+    }
+    return check(p, RIG_LEVEL_CWPITCH);
+}
+
+bool HamlibWorker::readLevel(setting_t level, int32_t& into) {
+    if (!gettable(level)) {
+        return true;
+    }
+    value_t v{};
+    const int r = rig_get_level(m_rig, RIG_VFO_CURR, level, &v);
+    if (r == RIG_OK) {
+        into = v.i;
+    }
+    return check(r, level);
+}
+
+bool HamlibWorker::readAgc() {
+    return readLevel(RIG_LEVEL_AGC, m_state.agc);
+}
+
+bool HamlibWorker::readAtt() {
+    return readLevel(RIG_LEVEL_ATT, m_state.att);
+}
+
+bool HamlibWorker::readNb() {
+    int32_t code = NbOff;
+    for (const auto& [func, value] :
+         {std::pair{RIG_FUNC_NB, NbOne}, std::pair{RIG_FUNC_NB2, NbTwo}}) {
+        if ((m_tables->getFuncs & func) == 0 || (m_deadFuncs & func) != 0) {
+            continue;
+        }
+        int on = 0;
+        const int r = rig_get_func(m_rig, RIG_VFO_CURR, func, &on);
+        if (!check(r, func, true)) {
+            return false;
+        }
+        if (r == RIG_OK && on != 0 && code == NbOff) {
+            code = value;
+        }
+    }
+    m_state.nb = code;
+    return true;
+}
+
+bool HamlibWorker::readStrength() {
+    int32_t strength = 0;
+    const bool had = gettable(RIG_LEVEL_STRENGTH);
+    if (!readLevel(RIG_LEVEL_STRENGTH, strength)) {
+        return false;
+    }
+    m_state.hasStrength = had && gettable(RIG_LEVEL_STRENGTH);
+    if (m_state.hasStrength) {
+        m_state.strength = strength;
+    }
+    return true;
+}
+
+// --- writes, on the worker ---
+
+void HamlibWorker::drainWrites(const std::map<WriteKind, Write>& writes) {
+    // The map's order is the order of WriteKind: the mode goes before the
+    // filter, so a filter is checked against the mode it will be used in.
+    for (const auto& [kind, write] : writes) {
+        if (m_rig == nullptr || !m_writable.load() || m_stopping.load()) {
+            return;
+        }
+        if (!apply(kind, write) || !readBack(kind)) {
+            return;
+        }
+        publish(write.origin);
+    }
+}
+
+bool HamlibWorker::finishWrite(int result) {
+    if (result == RIG_OK) {
+        m_timeouts = 0;
+        return true;
+    }
+    say({Note::Kind::Refused, 0, {}, {}, Origin::Receiver, result});
+    return !linkError(result) || check(result);
+}
+
+bool HamlibWorker::apply(WriteKind kind, const Write& w) {
+    value_t v{};
+    switch (kind) {
+    case WriteKind::Freq:
+        if (w.value == m_state.freq) {
+            return true;
+        }
+        return finishWrite(rig_set_freq(m_rig, RIG_VFO_CURR, static_cast<freq_t>(w.value)));
+    case WriteKind::Mode: {
+        const Mode* m = m_tables->mode(w.value);
+        if (m == nullptr || w.value == m_state.mode) {
+            return true;
+        }
+        const pbwidth_t width = w.width > 0 ? w.width : RIG_PASSBAND_NOCHANGE;
+        return finishWrite(rig_set_mode(m_rig, RIG_VFO_CURR, m->bits, width));
+    }
+    case WriteKind::Filter: {
+        // A filter chosen for the mode that was in force before a mode change
+        // that has since gone out: not one this mode offers, so left alone.
+        const Mode* m = m_tables->mode(m_state.mode);
+        const bool offered =
+            m != nullptr && std::any_of(m->filters.begin(), m->filters.end(),
+                                        [&](const Filter& f) { return f.width == w.value; });
+        if (!offered || w.value == m_state.width) {
+            return true;
+        }
+        return finishWrite(rig_set_mode(m_rig, RIG_VFO_CURR, m->bits, w.value));
+    }
+    case WriteKind::Agc:
+    case WriteKind::Att: {
+        int32_t& now = kind == WriteKind::Agc ? m_state.agc : m_state.att;
+        if (w.value == now) {
+            return true;
+        }
+        v.i = w.value;
+        const setting_t level = kind == WriteKind::Agc ? RIG_LEVEL_AGC : RIG_LEVEL_ATT;
+        return finishWrite(rig_set_level(m_rig, RIG_VFO_CURR, level, v));
+    }
+    case WriteKind::NBl:
+        if (w.value == m_state.nb) {
+            return true;
+        }
+        for (const auto& [func, value] :
+             {std::pair{RIG_FUNC_NB, NbOne}, std::pair{RIG_FUNC_NB2, NbTwo}}) {
+            if ((m_tables->setFuncs & func) != 0 &&
+                !finishWrite(rig_set_func(m_rig, RIG_VFO_CURR, func, w.value == value ? 1 : 0))) {
+                return false;
+            }
+        }
+        return true;
+    case WriteKind::Rit:
+        if (w.value == m_state.rit) {
+            return true;
+        }
+        if ((m_tables->setFuncs & RIG_FUNC_RIT) != 0 &&
+            !finishWrite(rig_set_func(m_rig, RIG_VFO_CURR, RIG_FUNC_RIT, w.value != 0 ? 1 : 0))) {
+            return false;
+        }
+        return finishWrite(rig_set_rit(m_rig, RIG_VFO_CURR, w.value));
+    }
+    return true;
+}
+
+bool HamlibWorker::readBack(WriteKind kind) {
+    switch (kind) {
+    case WriteKind::Freq:
+        return readFrequency();
+    case WriteKind::Mode:
+    case WriteKind::Filter:
+        return readMode();
+    case WriteKind::Agc:
+        return readAgc();
+    case WriteKind::NBl:
+        return readNb();
+    case WriteKind::Att:
+        return readAtt();
+    case WriteKind::Rit:
+        return readRit();
+    }
+    return true;
+}
+
+} // namespace corvane::component::hamlib

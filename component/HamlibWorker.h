@@ -1,0 +1,177 @@
+#pragma once
+
+#include "component/HamlibMapping.h"
+#include "component/ReceiverBackend.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+class QTimer;
+
+namespace corvane::component::hamlib {
+
+// How to reach one rig.
+struct LinkSettings {
+    rig_model_t model = RIG_MODEL_DUMMY;
+    QString pathname; // device, or "host:port" for rigctld
+    int speed = 0;    // 0: the backend's default
+    // Further rig_set_conf settings, applied in order after the ones above.
+    std::vector<std::pair<QString, QString>> conf;
+    // One call waits at most this long before it counts as a timeout; the
+    // destructor of the backend waits no longer than this for the worker.
+    int timeoutMs = 1000;
+    int fastPollMs = 300; // frequency and S-meter
+    int slowEvery = 5;    // the other settings every this many fast polls
+};
+
+// The receiver as last read. -1 (and NaN-free zeros) until read.
+struct RigState {
+    int32_t freq = -1;
+    int32_t rit = 0;
+    int32_t mode = -1; // code in RigTables::modes
+    int32_t width = -1;
+    int32_t bfo = 0;
+    int32_t agc = -1;
+    int32_t nb = -1;
+    int32_t att = -1;
+    bool hasStrength = false;
+    int strength = 0; // dB relative to S9
+    bool operator==(const RigState&) const = default;
+};
+
+// What a write changes. Writes of one kind replace each other until sent.
+enum class WriteKind { Freq, Mode, Filter, Agc, NBl, Att, Rit };
+
+struct Write {
+    int32_t value = 0;
+    int32_t width = 0; // Mode: the passband to ask for
+    Origin origin = Origin::Program;
+};
+
+// What the worker tells its backend, tagged with the session (one connect)
+// it belongs to.
+struct Note {
+    enum class Kind { Opened, Published, Lost, Refused };
+    Kind kind = Kind::Published;
+    quint64 session = 0;
+    RigTablesPtr tables; // Opened
+    RigState state;      // Published
+    Origin origin = Origin::Receiver;
+    int err = 0; // Lost, Refused
+};
+
+// Owns one Hamlib rig on its own thread: opens it, polls it, writes to it,
+// closes it, and reconnects after a lost link.
+//
+// Everything that crosses between the threads goes through one mutex, in
+// both directions: requests and writes in, notes out. Qt only wakes the other
+// side, with calls that carry nothing (serve() here, notify() there), so the
+// hand-over stays visible to ThreadSanitizer even with an uninstrumented Qt.
+//
+// Thread rules: the public functions may be called from any thread; serve()
+// and the timers run on the worker's thread.
+class HamlibWorker final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit HamlibWorker(LinkSettings settings);
+    ~HamlibWorker() override;
+
+    void open(quint64 session) { request(Request::Open, session); }
+    void close() { request(Request::Close, 0); }
+    // Closes the rig and ends the worker's thread.
+    void shutdown() { request(Request::Shutdown, 0); }
+    void post(WriteKind kind, Write write);
+    void dropWrites();
+    void setWritable(bool on) { m_writable.store(on); }
+    // No further Hamlib call is started once this is set.
+    void requestStop() { m_stopping.store(true); }
+    // What the worker has said since the last call, oldest first.
+    std::vector<Note> takeNotes();
+    // Returns once the worker is out of its last request; for the owner,
+    // after the thread ended and before it deletes the worker.
+    void settle() { std::lock_guard lock(m_mutex); }
+
+signals:
+    // Notes are waiting; emitted when the first one arrives.
+    void notify();
+
+private slots:
+    void serve();
+
+private:
+    enum class Request { Open, Close, Shutdown };
+
+    void request(Request what, quint64 session);
+    void wake(); // with m_mutex held
+    void say(Note note);
+    void tryOpen();
+    void releaseRig();
+    void linkLost(int err);
+    void scheduleRetry();
+    void pollTick();
+    void drainWrites(const std::map<WriteKind, Write>& writes);
+    bool apply(WriteKind kind, const Write& write);
+    // Reads what `kind` touches (all of it for Mode); false when the link broke.
+    bool readBack(WriteKind kind);
+    bool readFrequency();
+    bool readRit();
+    bool readMode(); // with its passband and, in CW, the pitch as BFO
+    bool readAgc();
+    bool readNb();
+    bool readAtt();
+    bool readStrength();
+    bool readLevel(setting_t level, int32_t& into);
+    bool gettable(setting_t level) const;
+    // Accounts for a Hamlib result; false when it ended the link.
+    bool check(int result, setting_t feature = 0, bool isFunc = false);
+    // The same for a write, which the rig may also refuse (then reported).
+    bool finishWrite(int result);
+    void publish(Origin origin);
+
+    LinkSettings m_settings;
+    RIG* m_rig = nullptr;
+    RigTablesPtr m_tables;
+    RigState m_state;
+    RigState m_published;
+    bool m_hasPublished = false;
+    quint64 m_session = 0;
+    bool m_wanted = false;
+    int m_timeouts = 0;
+    int m_attempt = 0;
+    int m_tick = 0;
+    // Features that turned out missing, not polled again on this link.
+    setting_t m_deadLevels = 0;
+    setting_t m_deadFuncs = 0;
+    bool m_ritDead = false;
+
+    QTimer* m_poll;
+    QTimer* m_retry;
+
+    std::mutex m_mutex;
+    // Guarded by m_mutex:
+    std::vector<std::pair<Request, quint64>> m_requests;
+    std::map<WriteKind, Write> m_pending;
+    bool m_servePosted = false;
+    std::vector<Note> m_notes;
+
+    std::atomic<bool> m_writable{false};
+    std::atomic<bool> m_stopping{false};
+};
+
+// Loads Hamlib's backends and quiets its log, once per process, before the
+// first rig is made.
+void initHamlib();
+
+// Hands the link settings to a rig made with rig_init (port, speed, the
+// further settings); a Hamlib error code, RIG_OK when all were taken.
+int configure(RIG* rig, const LinkSettings& settings);
+
+} // namespace corvane::component::hamlib
+

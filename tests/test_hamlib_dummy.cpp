@@ -1,0 +1,323 @@
+// The Hamlib backend against Hamlib's own dummy rig, in this process.
+#include "hamlib_harness.h"
+
+#include "component/CorvaneComponent.h"
+#include "receiver/RuntimeError.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <iostream>
+
+namespace corvane::component::testing {
+namespace {
+
+const char* const dummyEntry =
+    R"({"name": "Dummy", "kind": "hamlib", "model": 1, "conf": {"static_data": 1}})";
+
+class HamlibDummy : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_rx = makeBackend(entryFrom(dummyEntry), m_sink);
+        connectAndWait(*m_rx, m_sink);
+    }
+    void TearDown() override {
+        m_rx.reset();
+        // No call on the window's thread may wait on the rig.
+        EXPECT_LT(m_watchdog.longestMs(), 100);
+    }
+    void takeRemote() {
+        const size_t from = m_sink.events.size();
+        ASSERT_EQ(m_rx->setRemote(true), 0);
+        ASSERT_TRUE(m_rx->remote());
+        ASSERT_EQ(m_sink.of(Kind::ConnState, from).size(), 1u);
+    }
+    std::vector<QString> names(Setting s) const {
+        std::vector<QString> out;
+        for (int32_t i = 0; i < m_rx->count(s); ++i) {
+            out.push_back(m_rx->name(s, i));
+        }
+        return out;
+    }
+
+    Watchdog m_watchdog;
+    Recorder m_sink;
+    std::unique_ptr<HamlibBackend> m_rx;
+};
+
+TEST_F(HamlibDummy, ConnectingReadsTheRigsTablesAndState) {
+    EXPECT_EQ(m_rx->romId(), QStringLiteral("Nothing much (dummy)"));
+    EXPECT_EQ(m_rx->frqMin(), 150000);
+    EXPECT_EQ(m_rx->frqMax(), 1500000000);
+    EXPECT_EQ(names(Setting::Mode), (std::vector<QString>{"AM", "CW", "USB", "LSB", "RTTY", "FM",
+                                                          "WFM", "CWR", "RTTYR"}));
+    // The dummy lists OFF twice over rigctld and these seven in-process.
+    EXPECT_EQ(names(Setting::Agc),
+              (std::vector<QString>{"OFF", "SUPERFAST", "FAST", "MEDIUM", "SLOW", "AUTO", "USER"}));
+    EXPECT_EQ(m_rx->code(Setting::Agc, "MEDIUM"), RIG_AGC_MEDIUM);
+    EXPECT_EQ(names(Setting::NBl), (std::vector<QString>{"Off", "NB", "NB2"}));
+    EXPECT_EQ(names(Setting::Att), (std::vector<QString>{"0 dB", "10 dB", "20 dB", "30 dB"}));
+    EXPECT_EQ(m_rx->code(Setting::Att, "20 dB"), 20);
+    EXPECT_EQ(m_rx->code(Setting::Mode, "no such mode"), -1);
+
+    // The dummy starts on 145 MHz FM, 15 kHz wide, AGC off, nothing switched in.
+    EXPECT_EQ(m_rx->frequency(), 145000000);
+    EXPECT_EQ(m_rx->current(Setting::Mode), modeCode(*m_rx, "FM"));
+    EXPECT_EQ(m_rx->filter(), 15000);
+    ASSERT_EQ(m_rx->filterCount(), 2);
+    EXPECT_EQ(m_rx->filterWidth(0), 8000);
+    EXPECT_EQ(m_rx->filterName(8000), QStringLiteral("Narrow"));
+    EXPECT_EQ(m_rx->filterName(15000), QStringLiteral("Normal"));
+    EXPECT_TRUE(m_rx->filterName(2400).isNull());
+    EXPECT_EQ(m_rx->current(Setting::Agc), RIG_AGC_OFF);
+    EXPECT_EQ(m_rx->current(Setting::NBl), 0);
+    EXPECT_EQ(m_rx->current(Setting::Att), 0);
+    EXPECT_EQ(m_rx->bfo(), 0);
+
+    // Each value is reported once, the link first.
+    ASSERT_FALSE(m_sink.events.empty());
+    EXPECT_EQ(m_sink.events.front().kind, Kind::ConnState);
+    for (const Kind k : {Kind::Frq, Kind::Mod, Kind::Flt, Kind::Agc, Kind::NBl, Kind::Att}) {
+        EXPECT_EQ(m_sink.of(k).size(), 1u) << static_cast<int>(k);
+    }
+    EXPECT_EQ(m_sink.of(Kind::Frq).front().a, 145000000);
+    EXPECT_EQ(m_sink.of(Kind::Flt).front().a, 15000);
+    const auto smeter = m_sink.await(Kind::SMt, 0, 2000);
+    ASSERT_TRUE(smeter.has_value());
+    EXPECT_EQ(smeter->a, 145000000);
+    EXPECT_TRUE(smeter->text.startsWith('S')) << smeter->text.toStdString();
+
+    // A filter list past 16 bits is left out: WFM's single 230 kHz filter.
+    takeRemote();
+    const size_t from = m_sink.events.size();
+    m_rx->set(Setting::Mode, modeCode(*m_rx, "WFM"), Origin::Program);
+    ASSERT_TRUE(m_sink.await(Kind::Mod, from, 2000).has_value());
+    EXPECT_EQ(m_rx->filterCount(), 0);
+}
+
+TEST_F(HamlibDummy, UnderRemoteEverySettingIsWrittenAndReported) {
+    takeRemote();
+    size_t from = m_sink.events.size();
+    const int32_t usb = modeCode(*m_rx, "USB");
+    m_rx->set(Setting::Mode, usb, Origin::Forwarded);
+    const auto mod = m_sink.await(Kind::Mod, from, 2000);
+    ASSERT_TRUE(mod.has_value());
+    EXPECT_EQ(mod->a, usb);
+    EXPECT_EQ(mod->origin, Origin::Forwarded);
+    // 15 kHz does not exist in USB: the mode's normal passband came with it.
+    const auto flt = m_sink.await(Kind::Flt, from, 2000);
+    ASSERT_TRUE(flt.has_value());
+    EXPECT_EQ(flt->a, 2400);
+    EXPECT_EQ(flt->origin, Origin::Forwarded);
+    EXPECT_EQ(m_rx->filterCount(), 3);
+    EXPECT_EQ(m_rx->filterName(1800), QStringLiteral("Narrow"));
+    EXPECT_EQ(m_rx->filterName(3000), QStringLiteral("Wide"));
+
+    struct Step {
+        std::function<void()> set;
+        Kind kind;
+        int32_t a;
+    };
+    const std::vector<Step> steps{
+        {[&] { m_rx->setFilter(1800, Origin::Program); }, Kind::Flt, 1800},
+        {[&] { m_rx->set(Setting::Agc, RIG_AGC_FAST, Origin::Program); }, Kind::Agc, RIG_AGC_FAST},
+        {[&] { m_rx->set(Setting::NBl, 2, Origin::Program); }, Kind::NBl, 2},
+        {[&] { m_rx->set(Setting::NBl, 1, Origin::Program); }, Kind::NBl, 1},
+        {[&] { m_rx->set(Setting::Att, 20, Origin::Program); }, Kind::Att, 20},
+        {[&] { m_rx->setFrequency(7100000, Origin::Program); }, Kind::Frq, 7100000},
+    };
+    for (const Step& step : steps) {
+        from = m_sink.events.size();
+        step.set();
+        const auto e = m_sink.await(step.kind, from, 2000);
+        ASSERT_TRUE(e.has_value()) << "no event of kind " << static_cast<int>(step.kind);
+        EXPECT_EQ(e->a, step.a);
+        EXPECT_EQ(e->origin, Origin::Program);
+    }
+    EXPECT_EQ(m_rx->current(Setting::Agc), RIG_AGC_FAST);
+    EXPECT_EQ(m_rx->current(Setting::NBl), 1);
+    EXPECT_EQ(m_rx->current(Setting::Att), 20);
+    EXPECT_EQ(m_rx->frequency(), 7100000);
+
+    // Delta-F goes through RIT: the carrier moves, the dial does not.
+    from = m_sink.events.size();
+    m_rx->setDeltaF(-700, Origin::Program);
+    const auto frq = m_sink.await(Kind::Frq, from, 2000);
+    ASSERT_TRUE(frq.has_value());
+    EXPECT_EQ(frq->a, 7100000);
+    EXPECT_EQ(frq->b, 7100000 - 700);
+    EXPECT_EQ(m_rx->deltaF(), -700);
+
+    // Setting what is in force already sends nothing and reports nothing.
+    from = m_sink.events.size();
+    m_rx->setFrequency(7100000, Origin::Program);
+    m_rx->set(Setting::Att, 20, Origin::Program);
+    idle(400);
+    EXPECT_TRUE(m_sink.of(Kind::Frq, from).empty());
+    EXPECT_TRUE(m_sink.of(Kind::Att, from).empty());
+    EXPECT_TRUE(m_sink.of(Kind::DataError, from).empty());
+}
+
+TEST_F(HamlibDummy, ALaterSetReplacesOneNotYetSent) {
+    takeRemote();
+    const size_t from = m_sink.events.size();
+    for (int32_t khz = 7000; khz < 7040; ++khz) {
+        m_rx->setFrequency(khz * 1000, Origin::Program);
+    }
+    ASSERT_TRUE(
+        m_sink.await(Kind::Frq, from, 2000, [](const ReceiverEvent& e) { return e.a == 7039000; }));
+    // All forty sets were queued before the worker could send one.
+    EXPECT_LE(m_sink.of(Kind::Frq, from).size(), 2u);
+}
+
+TEST_F(HamlibDummy, ValuesOutsideTheTablesAreRefusedAndChangeNothing) {
+    takeRemote();
+    const std::vector<std::function<void()>> wrong{
+        [&] { m_rx->set(Setting::Att, 15, Origin::Program); },
+        [&] { m_rx->set(Setting::Agc, 99, Origin::Program); },
+        [&] { m_rx->set(Setting::NBl, 3, Origin::Program); },
+        [&] { m_rx->set(Setting::Mode, 9, Origin::Program); },
+        [&] { m_rx->set(Setting::Mode, -1, Origin::Program); },
+        [&] { m_rx->setFilter(2400, Origin::Program); }, // a USB width, not an FM one
+        [&] { m_rx->setFrequency(149999, Origin::Program); },
+        [&] { m_rx->setFrequency(-5, Origin::Program); },
+        [&] { m_rx->setDeltaF(10000, Origin::Program); }, // the dummy's RIT ends at 9990
+    };
+    const size_t from = m_sink.events.size();
+    for (const auto& set : wrong) {
+        const size_t before = m_sink.events.size();
+        set();
+        ASSERT_EQ(m_sink.events.size(), before + 1);
+        EXPECT_EQ(m_sink.events.back().kind, Kind::DataError);
+    }
+    idle(500); // a poll and the writes would have come through by now
+    for (const Kind k : {Kind::Frq, Kind::Mod, Kind::Flt, Kind::Agc, Kind::NBl, Kind::Att}) {
+        EXPECT_TRUE(m_sink.of(k, from).empty()) << static_cast<int>(k);
+    }
+    EXPECT_EQ(m_rx->frequency(), 145000000);
+    EXPECT_EQ(m_rx->filter(), 15000);
+}
+
+TEST_F(HamlibDummy, AMonitoredRigIsNeverWritten) {
+    ASSERT_FALSE(m_rx->remote());
+    const size_t from = m_sink.events.size();
+    m_rx->setFrequency(7000000, Origin::Program);
+    m_rx->set(Setting::Mode, modeCode(*m_rx, "USB"), Origin::Program);
+    m_rx->set(Setting::Att, 15, Origin::Program); // not even refused: nothing is sent at all
+    m_rx->setDeltaF(100, Origin::Program);
+    idle(1800); // past a full round of polling
+    EXPECT_EQ(m_sink.events.size() - m_sink.of(Kind::SMt, from).size(), from);
+    EXPECT_EQ(m_rx->frequency(), 145000000);
+    EXPECT_EQ(m_rx->deltaF(), 0);
+}
+
+TEST_F(HamlibDummy, DisconnectingReportsAndStopsTheRig) {
+    takeRemote();
+    const size_t from = m_sink.events.size();
+    ASSERT_EQ(m_rx->connect(false), 0);
+    EXPECT_FALSE(m_rx->connected());
+    EXPECT_FALSE(m_rx->remote());
+    ASSERT_EQ(m_sink.of(Kind::ConnState, from).size(), 1u);
+    EXPECT_EQ(m_sink.events.back().a, 1000);
+    EXPECT_EQ(m_rx->setRemote(true), 1);
+    idle(700);
+    EXPECT_EQ(m_sink.events.size(), from + 1) << "events after the link was closed";
+    // It comes back on demand, monitored, with nothing new to report.
+    connectAndWait(*m_rx, m_sink, 5000, false);
+    EXPECT_FALSE(m_rx->remote());
+    idle(400);
+    EXPECT_TRUE(m_sink.of(Kind::Frq, from).empty());
+    EXPECT_EQ(m_rx->frequency(), 145000000);
+}
+
+// Through the whole component: the kinds are registered and the backend's
+// events reach the component's signals with the receiver's index.
+TEST(HamlibComponent, DriverKindsAreRegisteredAndEventsArrive) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QDir(home.path()).mkpath(QStringLiteral("corvane"));
+    QFile file(home.filePath(QStringLiteral("corvane/Test.json")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(R"({"drivers": [)") + dummyEntry +
+               R"(, {"name": "Net", "kind": "rigctld", "host": "127.0.0.1", "port": 1}]})");
+    file.close();
+
+    CorvaneComponent::Options options;
+    options.configHome = home.path();
+    CorvaneComponent component(options);
+    ASSERT_EQ(component.DrvSetup(QStringLiteral("Test"), 0), 0);
+    ASSERT_EQ(component.DrvCount(), 2);
+    QSignalSpy states(&component, &receiver::Component::RxConnState);
+    QSignalSpy modes(&component, &receiver::Component::RxModUpdated);
+    component.RxConnect(0, -1);
+    ASSERT_TRUE(waitUntil([&] { return !modes.isEmpty(); }, 5000));
+    EXPECT_EQ(states.first().at(0).toInt(), 0);
+    EXPECT_EQ(states.first().at(1).toInt(), 1000);
+    EXPECT_EQ(component.RxConnected(0), -1);
+    EXPECT_EQ(component.RxModName(0, modes.first().at(1).toInt()), QStringLiteral("FM"));
+
+    // Nothing listens on port 1: the link fails and says so with Hamlib's error.
+    states.clear();
+    component.RxConnect(1, -1);
+    ASSERT_TRUE(waitUntil([&] { return !states.isEmpty(); }, 5000));
+    EXPECT_EQ(states.first().at(0).toInt(), 1);
+    EXPECT_LT(states.first().at(1).toInt(), 0);
+    EXPECT_EQ(component.RxConnected(1), 0);
+}
+
+TEST(HamlibEntries, BadEntriesAreRefusedWithTheReason) {
+    auto problem = [](const char* json) {
+        try {
+            HamlibBackend::settingsOf(entryFrom(json));
+        } catch (const receiver::RuntimeError& e) {
+            return e.description();
+        }
+        return QString();
+    };
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib"})").contains("model"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 999999})").contains("999999"));
+    EXPECT_TRUE(
+        problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": [1]})").contains("conf"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "rigctld", "port": 70000})").contains("port"));
+
+    const auto net = HamlibBackend::settingsOf(
+        entryFrom(R"({"name": "n", "kind": "rigctld", "host": "10.0.0.2", "port": "4533",
+                      "conf": {"timeout": 400}})"));
+    EXPECT_EQ(net.model, RIG_MODEL_NETRIGCTL);
+    EXPECT_EQ(net.pathname, QStringLiteral("10.0.0.2:4533"));
+    EXPECT_EQ(net.timeoutMs, 400); // the entry's own timeout wins over the default 1000
+    const auto serial = HamlibBackend::settingsOf(entryFrom(
+        R"({"name": "s", "kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0", "speed": 9600})"));
+    EXPECT_EQ(serial.pathname, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(serial.speed, 9600);
+}
+
+// A real radio, only when CORVANE_HAMLIB_MODEL (and CORVANE_HAMLIB_PORT,
+// CORVANE_HAMLIB_SPEED as it needs) name one. It is only monitored: nothing
+// is written to it.
+TEST(HamlibHardware, ARealRadioIsReadWithoutBeingWritten) {
+    const QByteArray model = qgetenv("CORVANE_HAMLIB_MODEL");
+    if (model.isEmpty()) {
+        GTEST_SKIP() << "no radio named in CORVANE_HAMLIB_MODEL";
+    }
+    QJsonObject entry{{"name", "Radio"}, {"kind", "hamlib"}, {"model", model.toInt()}};
+    if (const QByteArray port = qgetenv("CORVANE_HAMLIB_PORT"); !port.isEmpty()) {
+        entry.insert("port", QString::fromLocal8Bit(port));
+    }
+    if (const QByteArray speed = qgetenv("CORVANE_HAMLIB_SPEED"); !speed.isEmpty()) {
+        entry.insert("speed", speed.toInt());
+    }
+    Recorder sink;
+    auto rx = makeBackend(entry, sink);
+    connectAndWait(*rx, sink, 15000);
+    std::cout << "radio: " << rx->romId().toStdString() << ", " << rx->frequency() << " Hz, "
+              << rx->count(Setting::Mode) << " modes\n";
+    EXPECT_FALSE(rx->romId().isEmpty());
+    EXPECT_GT(rx->count(Setting::Mode), 0);
+    EXPECT_GE(rx->frequency(), rx->frqMin());
+    EXPECT_LE(rx->frequency(), rx->frqMax());
+    EXPECT_TRUE(sink.of(Kind::DataError).empty());
+}
+
+} // namespace
+} // namespace corvane::component::testing
