@@ -27,6 +27,12 @@ const hamlib::RigTablesPtr& emptyTables() {
     return none;
 }
 
+// Threads left running by receivers closed on a hung rig.
+std::vector<QThread*>& orphans() {
+    static std::vector<QThread*> threads;
+    return threads;
+}
+
 int32_t clamp32(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
@@ -154,7 +160,10 @@ HamlibBackend::~HamlibBackend() {
         // then takes its worker along. (Should it end in the instant between
         // the wait and these lines, both are left to the process's end.)
         QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-        QObject::connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+        // The QThread object itself is kept: nothing visible to a sanitizer
+        // tells when a finished QThread may go, and this happens at most
+        // once per receiver closed on a hung rig.
+        orphans().push_back(m_thread);
         return;
     }
     m_worker->settle();
@@ -170,8 +179,7 @@ void HamlibBackend::startWorker() {
     m_thread->setObjectName(QStringLiteral("hamlib %1").arg(m_settings.pathname));
     m_worker = new hamlib::HamlibWorker(m_settings);
     m_worker->moveToThread(m_thread);
-    QObject::connect(m_worker, &hamlib::HamlibWorker::notify, this, &HamlibBackend::collect,
-                     Qt::QueuedConnection);
+    QObject::connect(m_worker, SIGNAL(notify()), this, SLOT(collect()), Qt::QueuedConnection);
     m_thread->start();
 }
 

@@ -67,9 +67,13 @@ public:
 
     const hamlib::LinkSettings& settings() const { return m_settings; }
 
+private slots:
+    // Takes what the worker has said; a moc-dispatched slot, so the call
+    // carries no data across threads.
+    void collect();
+
 private:
     void startWorker();
-    void collect();
     void onOpened(const hamlib::RigTablesPtr& tables);
     void onPublished(const hamlib::RigState& state, Origin origin);
     void onLost(int err);

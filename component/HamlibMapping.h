@@ -98,4 +98,3 @@ bool linkError(int code);
 bool missingFeature(int code);
 
 } // namespace corvane::component::hamlib
-

@@ -29,4 +29,3 @@ std::vector<ModelInfo> listModels();
 std::shared_ptr<const std::vector<ModelInfo>> modelsWhenReady();
 
 } // namespace corvane::component::hamlib
-

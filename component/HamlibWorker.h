@@ -174,4 +174,3 @@ void initHamlib();
 int configure(RIG* rig, const LinkSettings& settings);
 
 } // namespace corvane::component::hamlib
-

@@ -30,6 +30,17 @@ void TextBox::focusOutEvent(QFocusEvent* event) {
         }
     }
     QLineEdit::focusOutEvent(event);
+    if (leavesForControl && (isUndoAvailable() || isRedoAvailable())) {
+        // QLineEdit keeps an undo step for every key ever typed; in a box an
+        // operator types into all day that grows without end. Leaving the box
+        // is where an edit ends, so the history is dropped there (setText of
+        // the same text clears it) and the text and caret stay as they were.
+        const int caret = cursorPosition();
+        const bool blocked = blockSignals(true);
+        setText(text());
+        setCursorPosition(caret);
+        blockSignals(blocked);
+    }
 }
 
 } // namespace corvane::controls

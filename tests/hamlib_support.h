@@ -249,10 +249,9 @@ inline QString rigctl(quint16 port, const QStringList& command) {
     if (::pipe(fds) != 0) {
         return {};
     }
-    const pid_t pid = spawn(QStringLiteral("rigctl"),
-                            QStringList{"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(port)} +
-                                command,
-                            fds[1]);
+    const pid_t pid = spawn(
+        QStringLiteral("rigctl"),
+        QStringList{"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(port)} + command, fds[1]);
     ::close(fds[1]);
     QByteArray out;
     char buffer[256];

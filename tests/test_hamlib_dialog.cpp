@@ -29,7 +29,6 @@ DriverTable table() {
 
 TEST(HamlibDialog, ModelsArePickedFromASearchableListAndStored) {
     DriverDialog d(table(), {"sim", "hamlib", "rigctld"}, {}, false);
-    d.show();
     auto* models = child<QListWidget>(d, "hamlibModels");
     ASSERT_TRUE(models->isVisibleTo(&d));
     ASSERT_TRUE(waitUntil([&] { return models->isEnabled(); }, 20000)) << "no model list";
@@ -66,11 +65,10 @@ TEST(HamlibDialog, ModelsArePickedFromASearchableListAndStored) {
 
 TEST(HamlibDialog, TestRunsOffTheWindowsThread) {
     DriverDialog d(table(), {"sim", "hamlib", "rigctld"}, {}, false);
-    d.show();
     // Filling the list with Hamlib's thousands of models is the window's
     // own work; what is measured here is the Test.
-    ASSERT_TRUE(waitUntil([&] { return child<QListWidget>(d, "hamlibModels")->isEnabled(); },
-                          20000));
+    ASSERT_TRUE(
+        waitUntil([&] { return child<QListWidget>(d, "hamlibModels")->isEnabled(); }, 20000));
     Watchdog watchdog;
     auto* result = child<QLabel>(d, "hamlibResult");
     child<QPushButton>(d, "hamlibTest")->click();
