@@ -2,12 +2,15 @@
 
 #include "receiver/RuntimeError.h"
 
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QJsonObject>
-#include <QThread>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <future>
 #include <limits>
+#include <mutex>
 
 namespace corvane::component {
 
@@ -25,12 +28,6 @@ constexpr int32_t notOffered = -RIG_EINVAL;
 const hamlib::RigTablesPtr& emptyTables() {
     static const hamlib::RigTablesPtr none = std::make_shared<const hamlib::RigTables>();
     return none;
-}
-
-// Threads left running by receivers closed on a hung rig.
-std::vector<QThread*>& orphans() {
-    static std::vector<QThread*> threads;
-    return threads;
 }
 
 int32_t clamp32(int64_t value) {
@@ -146,6 +143,12 @@ HamlibBackend::HamlibBackend(hamlib::LinkSettings settings, BackendSink& sink)
     hamlib::initHamlib();
 }
 
+struct HamlibBackend::Ending {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false; // guarded by mutex
+};
+
 HamlibBackend::~HamlibBackend() {
     if (m_worker == nullptr) {
         return;
@@ -153,34 +156,46 @@ HamlibBackend::~HamlibBackend() {
     m_worker->requestStop();
     m_worker->setWritable(false);
     QObject::disconnect(m_worker, nullptr, this, nullptr);
+    m_worker->settle(); // notifications already posted go with this object
     m_worker->shutdown();
-    if (!m_thread->wait(QDeadlineTimer(m_settings.timeoutMs + closeMarginMs))) {
-        // Still inside a call to a rig that does not answer. Closing must not
-        // wait for it: the thread ends by itself when the call times out and
-        // then takes its worker along. (Should it end in the instant between
-        // the wait and these lines, both are left to the process's end.)
-        QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-        // The QThread object itself is kept: nothing visible to a sanitizer
-        // tells when a finished QThread may go, and this happens at most
-        // once per receiver closed on a hung rig.
-        orphans().push_back(m_thread);
-        return;
+    bool done = false;
+    {
+        std::unique_lock lock(m_ending->mutex);
+        done = m_ending->ended.wait_for(
+            lock, std::chrono::milliseconds(m_settings.timeoutMs + closeMarginMs),
+            [this] { return m_ending->done; });
     }
-    m_worker->settle();
-    delete m_worker;
-    delete m_thread;
+    if (done) {
+        m_thread.join();
+    } else {
+        // Still inside a call to a rig that does not answer. Closing must not
+        // wait for it: the thread ends by itself when the call times out, and
+        // deletes its worker.
+        m_thread.detach();
+    }
 }
 
 void HamlibBackend::startWorker() {
     if (m_worker != nullptr) {
         return;
     }
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("hamlib %1").arg(m_settings.pathname));
-    m_worker = new hamlib::HamlibWorker(m_settings);
-    m_worker->moveToThread(m_thread);
+    m_ending = std::make_shared<Ending>();
+    std::promise<hamlib::HamlibWorker*> made;
+    std::future<hamlib::HamlibWorker*> worker = made.get_future();
+    // The worker is made on its thread, so it belongs to that thread's event
+    // loop from the start; waiting for it here takes no longer than that.
+    m_thread = std::thread([settings = m_settings, ending = m_ending, &made] {
+        QEventLoop loop;
+        auto* w = new hamlib::HamlibWorker(settings, loop);
+        made.set_value(w);
+        loop.exec();
+        delete w;
+        std::lock_guard lock(ending->mutex);
+        ending->done = true;
+        ending->ended.notify_all();
+    });
+    m_worker = worker.get();
     QObject::connect(m_worker, SIGNAL(notify()), this, SLOT(collect()), Qt::QueuedConnection);
-    m_thread->start();
 }
 
 // --- link ---

@@ -5,7 +5,8 @@
 
 #include <QObject>
 
-class QThread;
+#include <memory>
+#include <thread>
 
 namespace corvane::component {
 
@@ -85,8 +86,12 @@ private:
     hamlib::LinkSettings m_settings;
     hamlib::RigTablesPtr m_tables;
     hamlib::RigState m_state;
-    QThread* m_thread = nullptr;
-    hamlib::HamlibWorker* m_worker = nullptr;
+    // The worker's thread and whether it has ended; shared with the thread,
+    // which may outlive this object when closed on a hung rig.
+    struct Ending;
+    std::thread m_thread;
+    std::shared_ptr<Ending> m_ending;
+    hamlib::HamlibWorker* m_worker = nullptr; // lives on m_thread
     quint64 m_session = 0;
     bool m_wanted = false;
     bool m_connected = false;

@@ -1,10 +1,11 @@
 #include "component/HamlibWorker.h"
 
-#include <QThread>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
 #include <array>
+#include <clocale>
 #include <cstdlib>
 
 namespace corvane::component::hamlib {
@@ -30,6 +31,12 @@ void initHamlib() {
         rig_set_debug(level.isEmpty() ? RIG_DEBUG_NONE
                                       : static_cast<rig_debug_level_e>(level.toInt()));
         rig_load_all_backends();
+        // Hamlib 4.5 keeps the name setlocale(LC_NUMERIC, NULL) returns, sets
+        // "C", and restores the kept name, which that call has freed unless it
+        // is glibc's static "C". With LC_NUMERIC at "C" already (Qt set it
+        // from the environment) nothing is freed. The window's numbers go
+        // through QLocale, which reads the environment, not this.
+        std::setlocale(LC_NUMERIC, "C");
     });
 }
 
@@ -54,8 +61,9 @@ int configure(RIG* rig, const LinkSettings& settings) {
     return RIG_OK;
 }
 
-HamlibWorker::HamlibWorker(LinkSettings settings)
-    : m_settings(std::move(settings)), m_poll(new QTimer(this)), m_retry(new QTimer(this)) {
+HamlibWorker::HamlibWorker(LinkSettings settings, QEventLoop& loop)
+    : m_settings(std::move(settings)), m_loop(loop), m_poll(new QTimer(this)),
+      m_retry(new QTimer(this)) {
     m_poll->setSingleShot(true);
     m_retry->setSingleShot(true);
     connect(m_poll, &QTimer::timeout, this, &HamlibWorker::pollTick);
@@ -102,13 +110,11 @@ std::vector<Note> HamlibWorker::takeNotes() {
 
 void HamlibWorker::say(Note note) {
     note.session = m_session;
-    bool first = false;
-    {
-        std::lock_guard lock(m_mutex);
-        first = m_notes.empty();
-        m_notes.push_back(std::move(note));
-    }
-    if (first) {
+    std::lock_guard lock(m_mutex);
+    m_notes.push_back(std::move(note));
+    if (m_notes.size() == 1) {
+        // Posted under the lock, like wake(): the taker's lock then orders
+        // the event's making here before its deletion on the other thread.
         emit notify();
     }
 }
@@ -140,8 +146,7 @@ void HamlibWorker::serve() {
             writes.clear();
             releaseRig();
             if (what == Request::Shutdown) {
-                settle(); // all of the above happens before the owner's settle()
-                thread()->quit();
+                m_loop.quit();
                 return;
             }
             break;

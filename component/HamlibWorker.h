@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+class QEventLoop;
 class QTimer;
 
 namespace corvane::component::hamlib {
@@ -66,7 +67,8 @@ struct Note {
     int err = 0; // Lost, Refused
 };
 
-// Owns one Hamlib rig on its own thread: opens it, polls it, writes to it,
+// Owns one Hamlib rig on its own thread (one per receiver, running an event
+// loop for it): opens it, polls it, writes to it,
 // closes it, and reconnects after a lost link.
 //
 // Everything that crosses between the threads goes through one mutex, in
@@ -80,12 +82,14 @@ class HamlibWorker final : public QObject {
     Q_OBJECT
 
 public:
-    explicit HamlibWorker(LinkSettings settings);
+    // `loop` is the event loop of the thread the worker is made on; the
+    // worker ends it on shutdown().
+    HamlibWorker(LinkSettings settings, QEventLoop& loop);
     ~HamlibWorker() override;
 
     void open(quint64 session) { request(Request::Open, session); }
     void close() { request(Request::Close, 0); }
-    // Closes the rig and ends the worker's thread.
+    // Closes the rig and ends the worker's event loop.
     void shutdown() { request(Request::Shutdown, 0); }
     void post(WriteKind kind, Write write);
     void dropWrites();
@@ -94,8 +98,8 @@ public:
     void requestStop() { m_stopping.store(true); }
     // What the worker has said since the last call, oldest first.
     std::vector<Note> takeNotes();
-    // Returns once the worker is out of its last request; for the owner,
-    // after the thread ended and before it deletes the worker.
+    // Orders everything the worker did under its lock (notes, posted
+    // notifications) before what the caller does next.
     void settle() { std::lock_guard lock(m_mutex); }
 
 signals:
@@ -136,6 +140,7 @@ private:
     void publish(Origin origin);
 
     LinkSettings m_settings;
+    QEventLoop& m_loop;
     RIG* m_rig = nullptr;
     RigTablesPtr m_tables;
     RigState m_state;

@@ -16,6 +16,7 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -182,6 +183,8 @@ inline pid_t spawn(const QString& program, const QStringList& args, int out = -1
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // Goes with the test process, also when that one is killed or aborts.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (out >= 0) {
             ::dup2(out, STDOUT_FILENO);
         }
