@@ -76,8 +76,13 @@ QString DriverStore::pathFor(const QString& configHome, const QString& applicati
 
 DriverTable DriverStore::defaults() {
     DriverTable t;
+    // Hamlib's dummy rig (model 1) lets a new user see the real back end at
+    // work without a radio.
     t.drivers = {simEntry("HF", "builtin:hf"), simEntry("VHF", "builtin:vhf"),
-                 simEntry("BC", "builtin:bc")};
+                 simEntry("BC", "builtin:bc"),
+                 QJsonObject{{QStringLiteral("name"), QStringLiteral("Dummy")},
+                             {QStringLiteral("kind"), QStringLiteral("hamlib")},
+                             {QStringLiteral("model"), 1}}};
     return t;
 }
 

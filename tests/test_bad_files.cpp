@@ -47,7 +47,7 @@ void expectRefusedTable(const QByteArray& bytes, const QString& fault) {
     rig.writeFile(rig.storeFile(), bytes);
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
-    EXPECT_EQ(c.DrvCount(), 3);
+    EXPECT_EQ(c.DrvCount(), 4);
     EXPECT_EQ(c.DrvName(0), "HF");
     EXPECT_TRUE(c.storeProblem().contains(rig.storeFile())) << c.storeProblem().toStdString();
     EXPECT_TRUE(c.storeProblem().contains(fault)) << c.storeProblem().toStdString();
@@ -86,7 +86,7 @@ TEST(BadFiles, DriverTableThatIsAFolderIsReportedAndNotReplaced) {
     ASSERT_TRUE(QDir().mkpath(rig.storeFile()));
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
-    EXPECT_EQ(c.DrvCount(), 3);
+    EXPECT_EQ(c.DrvCount(), 4);
     EXPECT_TRUE(c.storeProblem().contains(rig.storeFile()));
     EXPECT_TRUE(c.storeProblem().contains("is a directory")) << c.storeProblem().toStdString();
 
@@ -99,7 +99,7 @@ TEST(BadFiles, DriverTableThatIsAFolderIsReportedAndNotReplaced) {
         EXPECT_TRUE(e.description().contains(rig.storeFile())) << e.description().toStdString();
     }
     EXPECT_TRUE(QFileInfo(rig.storeFile()).isDir());
-    EXPECT_EQ(c.DrvCount(), 3);
+    EXPECT_EQ(c.DrvCount(), 4);
 }
 
 TEST(BadFiles, UnreadableDriverTableIsReportedAndKept) {
@@ -112,7 +112,7 @@ TEST(BadFiles, UnreadableDriverTableIsReportedAndKept) {
     ASSERT_EQ(chmod(QFile::encodeName(rig.storeFile()).constData(), 0), 0);
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
-    EXPECT_EQ(c.DrvCount(), 3);
+    EXPECT_EQ(c.DrvCount(), 4);
     EXPECT_TRUE(c.storeProblem().contains(rig.storeFile()));
     EXPECT_TRUE(c.storeProblem().contains("cannot be read")) << c.storeProblem().toStdString();
     chmod(QFile::encodeName(rig.storeFile()).constData(), S_IRUSR | S_IWUSR);

@@ -151,7 +151,7 @@ TEST(ComponentTrace, RecordedSessionHasTheDocumentedLines) {
     const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
     const QStringList expected{
         R"(call DrvSetup("Test", 0) -> 0)",
-        R"(call DrvCount() -> 3)",
+        R"(call DrvCount() -> 4)",
         R"(call DrvName(0) -> "HF")",
         R"(call RxModCode(0, "USB") -> 3)",
         R"(call DrvForward <- 1)",
@@ -161,8 +161,8 @@ TEST(ComponentTrace, RecordedSessionHasTheDocumentedLines) {
         R"(event RxConnState(0, 1000))",
         R"(call RxMod(0) <- 3)",
         R"(event RxModUpdated(0, 3, -1500))",
-        R"(call RxRomId(5) !! receiver 5 does not exist (3 in the table))",
-        R"(call RxMod(5) <- 3 !! receiver 5 does not exist (3 in the table))",
+        R"(call RxRomId(5) !! receiver 5 does not exist (4 in the table))",
+        R"(call RxMod(5) <- 3 !! receiver 5 does not exist (4 in the table))",
         R"(call RxModCode(0, "a\"b\\\x0a") -> -1)",
         R"(call RxFrq(0, 0) <- 7100000)",
         R"(call RxConnected(0) -> -1)",

@@ -50,10 +50,11 @@ TEST(ComponentStore, MissingFileGivesDefaultsAndWritesNothing) {
     Rig rig;
     auto& c = *rig.component;
     EXPECT_EQ(c.DrvSetup("Test", 0), 0);
-    ASSERT_EQ(c.DrvCount(), 3);
+    ASSERT_EQ(c.DrvCount(), 4);
     EXPECT_EQ(c.DrvName(0), "HF");
     EXPECT_EQ(c.DrvName(1), "VHF");
     EXPECT_EQ(c.DrvName(2), "BC");
+    EXPECT_EQ(c.DrvName(3), "Dummy");
     EXPECT_FALSE(c.RxRomId(1).isEmpty());
     EXPECT_EQ(c.storePath(), rig.storeFile());
     EXPECT_FALSE(QFileInfo::exists(rig.storeFile()));
@@ -115,7 +116,7 @@ TEST(ComponentStore, BrokenFilesAreKeptUntilSavedThenKeptBeside) {
         rig.writeFile(rig.storeFile(), bytes);
         auto& c = *rig.component;
         c.DrvSetup("Test", 0);
-        EXPECT_EQ(c.DrvCount(), 3); // the defaults
+        EXPECT_EQ(c.DrvCount(), 4); // the defaults
         EXPECT_TRUE(c.storeProblem().contains(expected)) << c.storeProblem().toStdString();
         EXPECT_TRUE(c.storeProblem().contains(rig.storeFile()));
 
@@ -139,7 +140,7 @@ TEST(ComponentStore, BrokenFilesAreKeptUntilSavedThenKeptBeside) {
         EXPECT_TRUE(
             QRegularExpression("^Test\\.json\\.broken-\\d{8}-\\d{6}$").match(kept[0]).hasMatch());
         EXPECT_EQ(readAll(rig.dir.filePath("corvane/" + kept[0])), bytes);
-        EXPECT_EQ(readJson(rig.storeFile()).value("drivers").toArray().size(), 3);
+        EXPECT_EQ(readJson(rig.storeFile()).value("drivers").toArray().size(), 4);
 
         // A later save has nothing more to keep.
         c.DrvSetup("Test", 1);
@@ -158,7 +159,7 @@ TEST(ComponentStore, DialogEditsTheTable) {
         click(d, "add");
         child<QLineEdit>(d, "name")->setText("Air");
         child<QComboBox>(d, "profile")->setCurrentText("builtin:vhf");
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 4; ++i) {
             click(d, "up");
         }
         EXPECT_FALSE(child<QPushButton>(d, "up")->isEnabled());
@@ -168,10 +169,11 @@ TEST(ComponentStore, DialogEditsTheTable) {
     };
     c.DrvSetup("Test", 1);
     rig.deliver();
-    ASSERT_EQ(c.DrvCount(), 3);
+    ASSERT_EQ(c.DrvCount(), 4);
     EXPECT_EQ(c.DrvName(0), "Air");
     EXPECT_EQ(c.DrvName(1), "HF");
     EXPECT_EQ(c.DrvName(2), "BC");
+    EXPECT_EQ(c.DrvName(3), "Dummy");
     EXPECT_EQ(c.RxFrqMax(0), 2000000000);
     EXPECT_EQ(updated.count(), 1);
 
@@ -232,7 +234,7 @@ TEST(ComponentStore, ConfigureEditsOneDriverAndKeepsUntouchedReceiversRunning) {
     };
     c.RxConfigure(1);
     EXPECT_EQ(c.DrvName(1), "VHF");
-    EXPECT_THROW(c.RxConfigure(3), RuntimeError);
+    EXPECT_THROW(c.RxConfigure(4), RuntimeError);
     EXPECT_EQ(rig.dialogsShown, 3);
     rig.deliver();
     EXPECT_EQ(updated.count(), 2);
