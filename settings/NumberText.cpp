@@ -51,9 +51,45 @@ int32_t textToInt32(const QString& text, const QLocale& locale) {
 }
 
 namespace {
-bool exponentNegative(const QString& number) {
+// Whether a number that a double cannot hold is too large rather than too
+// small: its decimal magnitude (the position of its first significant digit
+// plus the exponent) is positive. The exponent's sign alone does not tell:
+// 400 digits with "e-0" are still too large.
+bool tooLarge(const QString& number) {
     const qsizetype e = number.indexOf(u'e');
-    return e >= 0 && e + 1 < number.size() && number.at(e + 1) == u'-';
+    const QString mantissa = e >= 0 ? number.left(e) : number;
+    const qsizetype point = mantissa.indexOf(u'.');
+    const QString whole = point >= 0 ? mantissa.left(point) : mantissa;
+    const QString fraction = point >= 0 ? mantissa.mid(point + 1) : QString();
+    int64_t magnitude = 0;
+    qsizetype firstWhole = 0;
+    while (firstWhole < whole.size() && !(whole.at(firstWhole) >= u'1' && whole.at(firstWhole) <= u'9')) {
+        ++firstWhole;
+    }
+    if (firstWhole < whole.size()) {
+        magnitude = whole.size() - firstWhole;
+    } else {
+        qsizetype zeros = 0;
+        while (zeros < fraction.size() && fraction.at(zeros) == u'0') {
+            ++zeros;
+        }
+        magnitude = -zeros;
+    }
+    if (e >= 0) {
+        // The exponent's digits, saturated well past any double's range.
+        int64_t exponent = 0;
+        bool negative = false;
+        for (qsizetype i = e + 1; i < number.size(); ++i) {
+            const QChar c = number.at(i);
+            if (c == u'-') {
+                negative = true;
+            } else if (c >= u'0' && c <= u'9') {
+                exponent = std::min<int64_t>(exponent * 10 + (c.unicode() - u'0'), 1'000'000'000);
+            }
+        }
+        magnitude += negative ? -exponent : exponent;
+    }
+    return magnitude > 0;
 }
 } // namespace
 
@@ -109,7 +145,7 @@ double leadingNumber(const QString& text) {
     (void)end;
     if (error == std::errc::result_out_of_range) {
         // Too large reads as infinite (and then overflows 32 bits), too small as 0.
-        const bool huge = !exponentNegative(number);
+        const bool huge = tooLarge(number);
         const bool negative = number.startsWith(u'-');
         return huge ? (negative ? -HUGE_VAL : HUGE_VAL) : 0.0;
     }

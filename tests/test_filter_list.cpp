@@ -154,6 +154,9 @@ TEST(FilterNumber, LeadingNumberAndRoundingHalfToEven) {
         {"-2147483648.5", -2147483648.5, -2147483647 - 1},
         {"-2147483649", -2147483649.0, std::nullopt},
         {"1e400", HUGE_VAL, std::nullopt},
+        {"-1e400", -HUGE_VAL, std::nullopt},
+        {"1e-400", 0, 0},
+        {"0.00001e-320", 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -170,4 +173,11 @@ TEST(FilterNumber, LeadingNumberAndRoundingHalfToEven) {
             }
         }
     }
+    // Found by fuzzing: a number too large for a double is too large even when
+    // its exponent carries a minus sign, and too small only by its magnitude.
+    const QString digits = QStringLiteral("3") + QString(400, u'0');
+    EXPECT_EQ(settings::leadingNumber(digits + QStringLiteral("e-0000000000000 / x")), HUGE_VAL);
+    EXPECT_EQ(settings::leadingNumber(digits + QStringLiteral("e-5")), HUGE_VAL);
+    EXPECT_EQ(settings::leadingNumber(QStringLiteral("0.") + digits + QStringLiteral("e-800")), 0.0);
+    EXPECT_EQ(settings::leadingNumber(digits + QStringLiteral("e-900")), 0.0);
 }
