@@ -6,6 +6,9 @@
 #
 #   fuzz/run.sh 600                 # ten minutes per target
 #   fuzz/run.sh 60 profile          # one target
+#
+# CORVANE_FUZZ_SEED fixes libFuzzer's seed (CI uses one, so a red run can be
+# repeated); unset, every run takes a new one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -48,6 +51,7 @@ for t in "${targets[@]}"; do
     echo "== fuzz_$t for ${seconds}s"
     if ! TMPDIR="$tmp" "$build/fuzz/fuzz_$t" "$build/corpus/$t" "fuzz/corpus/$t" -dict="$dict" \
         -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
+        -seed="${CORVANE_FUZZ_SEED:-0}" \
         -artifact_prefix="$build/artifacts/$t-" -print_final_stats=1 "${extra[@]}" \
         2>"$build/fuzz_$t.log"; then
         status=1
