@@ -177,12 +177,3 @@ BENCHMARK(BM_StallIdleBaseline)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 } // namespace corvane::component::testing
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
