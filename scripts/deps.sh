@@ -13,6 +13,9 @@ packages=(
 if [[ "${CORVANE_FUZZ_DEPS:-0}" == 1 ]]; then
     packages+=(clang libclang-rt-14-dev)
 fi
+if [[ "${CORVANE_SHOT_DEPS:-0}" == 1 ]]; then
+    packages+=(xdotool imagemagick x11-utils)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
