@@ -371,3 +371,50 @@ TEST(ComponentReceiver, BuiltinProfilesLoadAndFitTheirLimits) {
     }
     EXPECT_THROW(loadProfile("builtin:nope", {}), RuntimeError);
 }
+
+// The example profile the README shows must load and behave as it says.
+TEST(ComponentReceiver, DocumentedExampleProfileLoadsAndBehavesAsDescribed) {
+    Rig rig;
+    rig.writeTable(QJsonArray{
+        Rig::sim("Air", QStringLiteral(CORVANE_SOURCE_DIR "/docs/examples/airband.json"))});
+    auto& c = *rig.component;
+    c.DrvSetup("Test", 0);
+    ASSERT_EQ(c.DrvCount(), 1);
+    EXPECT_EQ(c.RxRomId(0), "AIR-1 v1");
+    EXPECT_EQ(c.RxFrqMin(0), 108000000);
+    EXPECT_EQ(c.RxFrqMax(0), 137000000);
+    EXPECT_EQ(c.RxFrq(0, 0), 118700000);
+    EXPECT_EQ(c.RxModAvail(0, 1), 0); // FM is listed but not offered
+    EXPECT_EQ(c.RxFlt(0), 8330);
+    EXPECT_EQ(c.RxFltName(0, 25000), "25k");
+
+    QSignalSpy state(&c, &CorvaneComponent::RxConnState);
+    QSignalSpy meter(&c, &CorvaneComponent::RxSMtUpdated);
+    QSignalSpy data(&c, &CorvaneComponent::RxDataError);
+    c.RxConnect(0, -1);
+    rig.advance(499);
+    EXPECT_EQ(c.RxConnected(0), 0);
+    rig.advance(1);
+    EXPECT_EQ(c.RxConnected(0), -1);
+    c.RxRemote(0, -1);
+    rig.advance(1000);
+    rig.deliver();
+    EXPECT_EQ(state.count(), 2);
+    ASSERT_EQ(meter.count(), 4); // every 250 ms
+    EXPECT_NEAR(meter.at(0).at(2).value<int16_t>(), -70, 2);
+
+    c.setRxAtt(0, 20);
+    meter.clear();
+    rig.advance(250);
+    rig.deliver();
+    ASSERT_EQ(meter.count(), 1);
+    EXPECT_NEAR(meter.at(0).at(2).value<int16_t>(), -90, 2);
+
+    rig.advance(60000 - 1250 - 1);
+    rig.deliver();
+    EXPECT_EQ(data.count(), 0);
+    rig.advance(1);
+    rig.deliver();
+    ASSERT_EQ(data.count(), 1); // one minute after connecting
+    EXPECT_EQ(data.at(0).at(1).value<int32_t>(), 3);
+}
