@@ -3,9 +3,18 @@
 #include "window/TestWindow.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The desktop entry and the icon installed with it carry this name; it
+    // lets the desktop match the running window to its entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("corvane-test"));
+    QIcon icon;
+    for (const int size : {48, 128, 256}) {
+        icon.addFile(QStringLiteral(":/corvane-test/icon-%1.png").arg(size));
+    }
+    QApplication::setWindowIcon(icon);
     corvane::window::Test test(&corvane::component::makeComponent);
     QObject::connect(&test, &corvane::window::Test::unloaded, &app, [] { QApplication::exit(0); });
     test.load();

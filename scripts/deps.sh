@@ -13,6 +13,10 @@ packages=(
 if [[ "${CORVANE_FUZZ_DEPS:-0}" == 1 ]]; then
     packages+=(clang libclang-rt-14-dev)
 fi
+if [[ "${CORVANE_PACKAGE_DEPS:-0}" == 1 ]]; then
+    # packaging/check-deb.sh: dpkg-shlibdeps and dpkg-buildflags, the checks.
+    packages+=(dpkg-dev desktop-file-utils lintian file)
+fi
 if [[ "${CORVANE_SHOT_DEPS:-0}" == 1 ]]; then
     packages+=(xdotool imagemagick x11-utils)
 fi
