@@ -266,28 +266,41 @@ TEST(HamlibComponent, DriverKindsAreRegisteredAndEventsArrive) {
 }
 
 TEST(HamlibEntries, BadEntriesAreRefusedWithTheReason) {
-    auto problem = [](const char* json) {
+    // What the entry says is read when the table is loaded; whether Hamlib
+    // knows the model only once Hamlib is.
+    auto problem = [](const char* json, bool withHamlib) {
         try {
-            HamlibBackend::settingsOf(entryFrom(json));
+            const HamlibEntry entry = readHamlibEntry(entryFrom(json));
+            if (withHamlib) {
+                HamlibBackend::settingsOf(entry);
+            }
         } catch (const receiver::RuntimeError& e) {
             return e.description();
         }
         return QString();
     };
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib"})").contains("model"));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 999999})").contains("999999"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib"})", false).contains("model"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 0})", false).contains("model"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 999999})", false).isEmpty());
     EXPECT_TRUE(
-        problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": [1]})").contains("conf"));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "rigctld", "port": 70000})").contains("port"));
+        problem(R"({"name": "a", "kind": "hamlib", "model": 999999})", true).contains("999999"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": [1]})", false)
+                    .contains("conf"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": {"x": [1]}})", false)
+                    .contains("\"x\""));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "speed": "fast"})", false)
+                    .contains("speed"));
+    EXPECT_TRUE(
+        problem(R"({"name": "a", "kind": "rigctld", "port": 70000})", false).contains("port"));
 
     const auto net = HamlibBackend::settingsOf(
-        entryFrom(R"({"name": "n", "kind": "rigctld", "host": "10.0.0.2", "port": "4533",
-                      "conf": {"timeout": 400}})"));
+        readHamlibEntry(entryFrom(R"({"name": "n", "kind": "rigctld", "host": "10.0.0.2",
+                                      "port": "4533", "conf": {"timeout": 400}})")));
     EXPECT_EQ(net.model, RIG_MODEL_NETRIGCTL);
     EXPECT_EQ(net.pathname, QStringLiteral("10.0.0.2:4533"));
     EXPECT_EQ(net.timeoutMs, 400); // the entry's own timeout wins over the default 1000
-    const auto serial = HamlibBackend::settingsOf(entryFrom(
-        R"({"name": "s", "kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0", "speed": 9600})"));
+    const auto serial = HamlibBackend::settingsOf(readHamlibEntry(entryFrom(
+        R"({"name": "s", "kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0", "speed": 9600})")));
     EXPECT_EQ(serial.pathname, QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(serial.speed, 9600);
 }
