@@ -265,6 +265,48 @@ TEST(HamlibComponent, DriverKindsAreRegisteredAndEventsArrive) {
     EXPECT_EQ(component.RxConnected(1), 0);
 }
 
+// What can be seen in the entry is refused when the table is read, as it
+// always was; a model only Hamlib can judge by the first operation on the
+// receiver, which makes the backend. The other receivers go on.
+TEST(HamlibComponent, BadEntriesRefuseEveryOperationWithTheReason) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QDir(home.path()).mkpath(QStringLiteral("corvane"));
+    QFile file(home.filePath(QStringLiteral("corvane/Test.json")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"drivers": [
+        {"name": "Broken", "kind": "hamlib", "model": "seven"},
+        {"name": "Nowhere", "kind": "hamlib", "model": 999999},
+        {"name": "HF", "kind": "sim", "profile": "builtin:hf"},
+        {"name": "Net", "kind": "rigctld", "port": 0}]})");
+    file.close();
+    CorvaneComponent::Options options;
+    options.configHome = home.path();
+    options.tracePath = QString();
+    CorvaneComponent c(options);
+    ASSERT_EQ(c.DrvSetup(QStringLiteral("Test"), 0), 0);
+    ASSERT_EQ(c.DrvCount(), 4);
+    auto refusal = [&](int16_t i) {
+        try {
+            c.RxRomId(i);
+        } catch (const receiver::RuntimeError& e) {
+            return e.description();
+        }
+        return QString();
+    };
+    EXPECT_EQ(refusal(0), QStringLiteral("receiver 0 is not available: driver \"Broken\": "
+                                         "\"model\" must be a Hamlib model number"));
+    EXPECT_EQ(refusal(3), QStringLiteral("receiver 3 is not available: driver \"Net\": "
+                                         "\"port\" must be a TCP port number"));
+    EXPECT_EQ(refusal(1), QStringLiteral("receiver 1 is not available: driver \"Nowhere\": "
+                                         "Hamlib knows no model 999999"));
+    EXPECT_THROW(c.RxConnect(1, -1), receiver::RuntimeError);
+    EXPECT_THROW(c.RxConnected(1), receiver::RuntimeError);
+    EXPECT_THROW(c.RxModCount(1), receiver::RuntimeError);
+    EXPECT_EQ(c.DrvName(1), QStringLiteral("Nowhere"));
+    EXPECT_EQ(c.RxRomId(2), QStringLiteral("HF150 v2"));
+}
+
 TEST(HamlibEntries, BadEntriesAreRefusedWithTheReason) {
     // What the entry says is read when the table is loaded; whether Hamlib
     // knows the model only once Hamlib is.
