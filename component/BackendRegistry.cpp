@@ -1,6 +1,6 @@
 #include "component/BackendRegistry.h"
 
-#include "component/HamlibBackend.h"
+#include "component/HamlibReceiver.h"
 #include "component/SimReceiver.h"
 #include "receiver/RuntimeError.h"
 
@@ -55,8 +55,8 @@ private:
 BackendRegistry BackendRegistry::withBuiltins() {
     BackendRegistry registry;
     registry.add(QStringLiteral("sim"), &SimReceiver::create);
-    registry.add(QStringLiteral("hamlib"), &HamlibBackend::createHamlib);
-    registry.add(QStringLiteral("rigctld"), &HamlibBackend::createRigctld);
+    registry.add(QStringLiteral("hamlib"), &HamlibReceiver::create);
+    registry.add(QStringLiteral("rigctld"), &HamlibReceiver::create);
     return registry;
 }
 
@@ -86,9 +86,12 @@ std::unique_ptr<ReceiverBackend> BackendRegistry::create(const BackendContext& c
             reason = e.description();
         }
     }
-    // Said once on stderr as well: the operator sees it even without calling.
-    QTextStream(stderr) << "corvane: driver \"" << name << "\": " << reason << Qt::endl;
+    reportUnavailable(name, reason);
     return std::make_unique<UnavailableReceiver>(context.sink, reason);
+}
+
+void reportUnavailable(const QString& name, const QString& reason) {
+    QTextStream(stderr) << "corvane: driver \"" << name << "\": " << reason << Qt::endl;
 }
 
 } // namespace corvane::component

@@ -28,4 +28,8 @@ private:
     std::map<QString, BackendFactory> m_factories;
 };
 
+// Says on stderr, once per receiver, why a driver entry gives no receiver: the
+// operator sees it even without calling. Component's thread.
+void reportUnavailable(const QString& name, const QString& reason);
+
 } // namespace corvane::component

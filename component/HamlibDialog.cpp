@@ -1,6 +1,5 @@
 #include "component/HamlibDialog.h"
 
-#include "component/HamlibBackend.h"
 #include "receiver/RuntimeError.h"
 
 #include <QComboBox>
@@ -14,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <mutex>
 #include <thread>
 
 namespace corvane::component {
@@ -37,34 +37,38 @@ QStringList serialPorts() {
     return out;
 }
 
-} // namespace
+// Hamlib's models, or why there are none.
+struct ModelList {
+    std::vector<HamlibModel> models;
+    QString problem;
+};
 
-QString hamlib::testLink(const LinkSettings& settings) {
-    initHamlib();
-    RIG* rig = rig_init(settings.model);
-    if (rig == nullptr) {
-        return QStringLiteral("Hamlib knows no model %1").arg(settings.model);
+// The list, read once per process on a thread of its own that the first call
+// starts; null until it is there. Window's thread (the first call loads the
+// plugin); never waits on the list.
+std::shared_ptr<const ModelList> modelsWhenReady() {
+    static std::mutex mutex;
+    static std::shared_ptr<const ModelList> list; // guarded by mutex
+    static bool started = false;                  // window's thread only
+    if (!started) {
+        started = true;
+        const HamlibPlugin& plugin = hamlibPlugin();
+        if (plugin.support == nullptr) {
+            std::lock_guard lock(mutex);
+            list = std::make_shared<const ModelList>(ModelList{{}, plugin.problem});
+        } else {
+            std::thread([support = plugin.support] {
+                auto read = std::make_shared<const ModelList>(ModelList{support->listModels(), {}});
+                std::lock_guard lock(mutex);
+                list = std::move(read);
+            }).detach();
+        }
     }
-    int r = configure(rig, settings);
-    if (r == RIG_OK) {
-        r = rig_open(rig);
-    }
-    if (r != RIG_OK) {
-        rig_cleanup(rig);
-        return QStringLiteral("Failed: %1").arg(errorText(r));
-    }
-    const QString info = QString::fromUtf8(rig_get_info(rig) ? rig_get_info(rig) : "").trimmed();
-    freq_t f = 0;
-    r = rig_get_freq(rig, RIG_VFO_CURR, &f);
-    rig_close(rig);
-    rig_cleanup(rig);
-    if (r != RIG_OK) {
-        return QStringLiteral("Opened, but reading the frequency failed: %1").arg(errorText(r));
-    }
-    return QStringLiteral("Connected: %1, %2 Hz")
-        .arg(info.isEmpty() ? QStringLiteral("rig") : info)
-        .arg(static_cast<qint64>(f));
+    std::lock_guard lock(mutex);
+    return list;
 }
+
+} // namespace
 
 HamlibSection::HamlibSection(QWidget* parent)
     : QWidget(parent), m_serial(new QWidget(this)), m_daemon(new QWidget(this)),
@@ -179,9 +183,13 @@ void HamlibSection::change(const QString& key, const QJsonValue& value) {
 
 void HamlibSection::look() {
     if (!m_haveModels) {
-        if (const auto models = hamlib::modelsWhenReady()) {
+        if (const auto list = modelsWhenReady()) {
             m_haveModels = true;
-            showModels(*models);
+            if (list->problem.isEmpty()) {
+                showModels(list->models);
+            } else {
+                showNoModels(list->problem);
+            }
         }
     }
     if (m_answer) {
@@ -201,11 +209,11 @@ void HamlibSection::look() {
     }
 }
 
-void HamlibSection::showModels(const std::vector<hamlib::ModelInfo>& models) {
+void HamlibSection::showModels(const std::vector<HamlibModel>& models) {
     const bool wasFilling = m_filling;
     m_filling = true;
     m_models->clear();
-    for (const hamlib::ModelInfo& m : models) {
+    for (const HamlibModel& m : models) {
         auto* item = new QListWidgetItem(m.label(), m_models);
         item->setData(Qt::UserRole, m.model);
         item->setToolTip(QStringLiteral("%1, %2").arg(m.version, m.status));
@@ -214,6 +222,12 @@ void HamlibSection::showModels(const std::vector<hamlib::ModelInfo>& models) {
     filterModels(m_search->text());
     selectModel(m_entry.value(QLatin1String("model")).toInt());
     m_filling = wasFilling;
+}
+
+void HamlibSection::showNoModels(const QString& problem) {
+    m_models->clear();
+    m_models->addItem(problem);
+    m_models->setEnabled(false);
 }
 
 void HamlibSection::filterModels(const QString& text) {
@@ -242,11 +256,16 @@ void HamlibSection::selectModel(int model) {
 }
 
 void HamlibSection::runTest() {
-    hamlib::LinkSettings settings;
+    HamlibEntry entry;
     try {
-        settings = HamlibBackend::settingsOf(m_entry);
+        entry = readHamlibEntry(m_entry);
     } catch (const receiver::RuntimeError& e) {
         m_result->setText(e.description());
+        return;
+    }
+    const HamlibPlugin& plugin = hamlibPlugin();
+    if (plugin.support == nullptr) {
+        m_result->setText(plugin.problem);
         return;
     }
     m_test->setEnabled(false);
@@ -254,8 +273,8 @@ void HamlibSection::runTest() {
     // The thread keeps the answer alive; a dialog closed meanwhile just
     // never looks at it.
     m_answer = std::make_shared<Answer>();
-    std::thread([answer = m_answer, settings] {
-        QString text = hamlib::testLink(settings);
+    std::thread([answer = m_answer, support = plugin.support, entry] {
+        QString text = support->testLink(entry);
         std::lock_guard lock(answer->mutex);
         answer->text = std::move(text);
     }).detach();

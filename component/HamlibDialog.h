@@ -1,7 +1,6 @@
 #pragma once
 
-#include "component/HamlibModels.h"
-#include "component/HamlibWorker.h"
+#include "component/HamlibSupport.h"
 
 #include <QJsonObject>
 #include <QWidget>
@@ -23,7 +22,9 @@ namespace corvane::component {
 // The part of the driver dialog for the "hamlib" and "rigctld" kinds: the rig
 // model (searchable), serial port and speed, or the daemon's host and port,
 // and a Test button. Nothing here waits on a radio or on Hamlib's model list:
-// both come from worker threads and are shown when they arrive.
+// both come from worker threads and are shown when they arrive. Showing it
+// for one of these kinds loads the Hamlib plugin; without the plugin the
+// model list and Test say why.
 //
 // Object names for tests: "hamlibModels", "hamlibSearch", "hamlibPort",
 // "hamlibSpeed", "rigctldHost", "rigctldPort", "hamlibTest", "hamlibResult".
@@ -31,8 +32,10 @@ class HamlibSection : public QWidget {
     Q_OBJECT
 
 public:
+    // Window's thread, like every method here.
     explicit HamlibSection(QWidget* parent = nullptr);
 
+    // Any thread: whether `kind` is one of the two.
     static bool handles(const QString& kind);
     // Shows the fields of `entry` when its kind is one of these, else hides.
     void load(const QJsonObject& entry);
@@ -45,7 +48,8 @@ private:
     void change(const QString& key, const QJsonValue& value);
     // Looks whether the model list or a test's answer has arrived.
     void look();
-    void showModels(const std::vector<hamlib::ModelInfo>& models);
+    void showModels(const std::vector<HamlibModel>& models);
+    void showNoModels(const QString& problem);
     void filterModels(const QString& text);
     void selectModel(int model);
     void runTest();
@@ -72,12 +76,5 @@ private:
     bool m_haveModels = false;
     std::shared_ptr<Answer> m_answer; // of the test running, if one is
 };
-
-namespace hamlib {
-// Opens the rig once, reads what identifies it and closes it again; a line
-// for the operator. Blocks for up to the link's timeout: run it off the
-// window's thread.
-QString testLink(const LinkSettings& settings);
-} // namespace hamlib
 
 } // namespace corvane::component

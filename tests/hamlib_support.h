@@ -5,7 +5,8 @@
 // measures how long the window's thread went without turning its loop, and a
 // rigctld daemon on 127.0.0.1 that is always stopped by its own PID.
 
-#include "component/HamlibBackend.h"
+#include "component/HamlibEntry.h"
+#include "hamlib/HamlibBackend.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -29,6 +30,7 @@
 
 namespace corvane::component::testing {
 
+using hamlib::HamlibBackend;
 using Kind = ReceiverEvent::Kind;
 
 // Turns the event loop until `done` holds or `ms` have passed. Unlike
@@ -127,7 +129,7 @@ inline QJsonObject entryFrom(const char* json) {
 }
 
 inline std::unique_ptr<HamlibBackend> makeBackend(const QJsonObject& entry, Recorder& sink) {
-    return std::make_unique<HamlibBackend>(HamlibBackend::settingsOf(entry), sink);
+    return std::make_unique<HamlibBackend>(HamlibBackend::settingsOf(readHamlibEntry(entry)), sink);
 }
 
 inline int32_t modeCode(const HamlibBackend& rx, const char* name) {

@@ -265,29 +265,84 @@ TEST(HamlibComponent, DriverKindsAreRegisteredAndEventsArrive) {
     EXPECT_EQ(component.RxConnected(1), 0);
 }
 
-TEST(HamlibEntries, BadEntriesAreRefusedWithTheReason) {
-    auto problem = [](const char* json) {
+// What can be seen in the entry is refused when the table is read, as it
+// always was; a model only Hamlib can judge by the first operation on the
+// receiver, which makes the backend. The other receivers go on.
+TEST(HamlibComponent, BadEntriesRefuseEveryOperationWithTheReason) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QDir(home.path()).mkpath(QStringLiteral("corvane"));
+    QFile file(home.filePath(QStringLiteral("corvane/Test.json")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"drivers": [
+        {"name": "Broken", "kind": "hamlib", "model": "seven"},
+        {"name": "Nowhere", "kind": "hamlib", "model": 999999},
+        {"name": "HF", "kind": "sim", "profile": "builtin:hf"},
+        {"name": "Net", "kind": "rigctld", "port": 0}]})");
+    file.close();
+    CorvaneComponent::Options options;
+    options.configHome = home.path();
+    options.tracePath = QString();
+    CorvaneComponent c(options);
+    ASSERT_EQ(c.DrvSetup(QStringLiteral("Test"), 0), 0);
+    ASSERT_EQ(c.DrvCount(), 4);
+    auto refusal = [&](int16_t i) {
         try {
-            HamlibBackend::settingsOf(entryFrom(json));
+            c.RxRomId(i);
         } catch (const receiver::RuntimeError& e) {
             return e.description();
         }
         return QString();
     };
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib"})").contains("model"));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 999999})").contains("999999"));
+    EXPECT_EQ(refusal(0), QStringLiteral("receiver 0 is not available: driver \"Broken\": "
+                                         "\"model\" must be a Hamlib model number"));
+    EXPECT_EQ(refusal(3), QStringLiteral("receiver 3 is not available: driver \"Net\": "
+                                         "\"port\" must be a TCP port number"));
+    EXPECT_EQ(refusal(1), QStringLiteral("receiver 1 is not available: driver \"Nowhere\": "
+                                         "Hamlib knows no model 999999"));
+    EXPECT_THROW(c.RxConnect(1, -1), receiver::RuntimeError);
+    EXPECT_THROW(c.RxConnected(1), receiver::RuntimeError);
+    EXPECT_THROW(c.RxModCount(1), receiver::RuntimeError);
+    EXPECT_EQ(c.DrvName(1), QStringLiteral("Nowhere"));
+    EXPECT_EQ(c.RxRomId(2), QStringLiteral("HF150 v2"));
+}
+
+TEST(HamlibEntries, BadEntriesAreRefusedWithTheReason) {
+    // What the entry says is read when the table is loaded; whether Hamlib
+    // knows the model only once Hamlib is.
+    auto problem = [](const char* json, bool withHamlib) {
+        try {
+            const HamlibEntry entry = readHamlibEntry(entryFrom(json));
+            if (withHamlib) {
+                HamlibBackend::settingsOf(entry);
+            }
+        } catch (const receiver::RuntimeError& e) {
+            return e.description();
+        }
+        return QString();
+    };
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib"})", false).contains("model"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 0})", false).contains("model"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 999999})", false).isEmpty());
     EXPECT_TRUE(
-        problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": [1]})").contains("conf"));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "rigctld", "port": 70000})").contains("port"));
+        problem(R"({"name": "a", "kind": "hamlib", "model": 999999})", true).contains("999999"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": [1]})", false)
+                    .contains("conf"));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": {"x": [1]}})", false)
+                    .contains("\"x\""));
+    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "speed": "fast"})", false)
+                    .contains("speed"));
+    EXPECT_TRUE(
+        problem(R"({"name": "a", "kind": "rigctld", "port": 70000})", false).contains("port"));
 
     const auto net = HamlibBackend::settingsOf(
-        entryFrom(R"({"name": "n", "kind": "rigctld", "host": "10.0.0.2", "port": "4533",
-                      "conf": {"timeout": 400}})"));
+        readHamlibEntry(entryFrom(R"({"name": "n", "kind": "rigctld", "host": "10.0.0.2",
+                                      "port": "4533", "conf": {"timeout": 400}})")));
     EXPECT_EQ(net.model, RIG_MODEL_NETRIGCTL);
     EXPECT_EQ(net.pathname, QStringLiteral("10.0.0.2:4533"));
     EXPECT_EQ(net.timeoutMs, 400); // the entry's own timeout wins over the default 1000
-    const auto serial = HamlibBackend::settingsOf(entryFrom(
-        R"({"name": "s", "kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0", "speed": 9600})"));
+    const auto serial = HamlibBackend::settingsOf(readHamlibEntry(entryFrom(
+        R"({"name": "s", "kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0", "speed": 9600})")));
     EXPECT_EQ(serial.pathname, QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(serial.speed, 9600);
 }

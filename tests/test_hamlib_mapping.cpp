@@ -1,11 +1,11 @@
 // How Hamlib's lists become the receiver's tables, without a rig.
-#include "component/HamlibMapping.h"
+#include "hamlib/HamlibMapping.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-namespace corvane::component::hamlib {
+namespace corvane::hamlib {
 namespace {
 
 std::vector<int32_t> widths(const std::vector<Filter>& filters) {
@@ -108,4 +108,4 @@ TEST(HamlibMapping, ErrorsThatEndTheLinkAndThoseThatDoNot) {
 }
 
 } // namespace
-} // namespace corvane::component::hamlib
+} // namespace corvane::hamlib

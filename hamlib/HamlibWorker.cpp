@@ -1,4 +1,4 @@
-#include "component/HamlibWorker.h"
+#include "hamlib/HamlibWorker.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -8,7 +8,7 @@
 #include <clocale>
 #include <cstdlib>
 
-namespace corvane::component::hamlib {
+namespace corvane::hamlib {
 
 namespace {
 
@@ -489,4 +489,4 @@ bool HamlibWorker::readBack(WriteKind kind) {
     return true;
 }
 
-} // namespace corvane::component::hamlib
+} // namespace corvane::hamlib

@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-namespace corvane::component::hamlib {
+namespace corvane::hamlib {
 
 struct Filter {
     int32_t width = 0;
@@ -97,4 +97,4 @@ bool linkError(int code);
 // True for "this rig has no such feature".
 bool missingFeature(int code);
 
-} // namespace corvane::component::hamlib
+} // namespace corvane::hamlib

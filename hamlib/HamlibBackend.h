@@ -1,14 +1,20 @@
 #pragma once
 
-#include "component/HamlibWorker.h"
+#include "component/HamlibEntry.h"
 #include "component/ReceiverBackend.h"
+#include "hamlib/HamlibWorker.h"
 
 #include <QObject>
 
 #include <memory>
 #include <thread>
 
-namespace corvane::component {
+namespace corvane::hamlib {
+
+using component::BackendSink;
+using component::ReceiverBackend;
+using component::ReceiverEvent;
+using component::Setting;
 
 // A real receiver through Hamlib: a radio on a serial or USB port, Hamlib's
 // dummy rig, or a rig behind a rigctld daemon.
@@ -24,17 +30,14 @@ class HamlibBackend final : public QObject, public ReceiverBackend {
     Q_OBJECT
 
 public:
-    HamlibBackend(hamlib::LinkSettings settings, BackendSink& sink);
+    // Component's thread, like every method here but the static one.
+    HamlibBackend(LinkSettings settings, BackendSink& sink);
     ~HamlibBackend() override;
 
-    // Driver entries: {"kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0",
-    // "speed": 9600, "conf": {...}} and {"kind": "rigctld", "host": "...",
-    // "port": 4532, "conf": {...}}.
-    static std::unique_ptr<ReceiverBackend> createHamlib(const BackendContext& context);
-    static std::unique_ptr<ReceiverBackend> createRigctld(const BackendContext& context);
-    // The link settings an entry of either kind stands for; throws
-    // RuntimeError when the entry cannot work.
-    static hamlib::LinkSettings settingsOf(const QJsonObject& entry);
+    // The link settings a driver entry of either kind stands for; throws
+    // RuntimeError when Hamlib knows no such model. Any thread once Hamlib is
+    // set up (initHamlib()); the component's thread before.
+    static LinkSettings settingsOf(const component::HamlibEntry& entry);
 
     QString romId() const override { return m_tables->romId; }
     int32_t frqMin() const override { return m_tables->frqMin; }
@@ -66,7 +69,7 @@ public:
     int32_t setRemote(bool on) override;
     int32_t keyPress(int16_t key) override;
 
-    const hamlib::LinkSettings& settings() const { return m_settings; }
+    const LinkSettings& settings() const { return m_settings; }
 
 private slots:
     // Takes what the worker has said; a moc-dispatched slot, so the call
@@ -75,23 +78,23 @@ private slots:
 
 private:
     void startWorker();
-    void onOpened(const hamlib::RigTablesPtr& tables);
-    void onPublished(const hamlib::RigState& state, Origin origin);
+    void onOpened(const RigTablesPtr& tables);
+    void onPublished(const RigState& state, Origin origin);
     void onLost(int err);
     void refuse(Origin origin);
-    void write(hamlib::WriteKind kind, hamlib::Write write);
-    const std::vector<hamlib::Choice>& choices(Setting setting) const;
-    const hamlib::Mode* currentMode() const { return m_tables->mode(m_state.mode); }
+    void write(WriteKind kind, Write write);
+    const std::vector<Choice>& choices(Setting setting) const;
+    const Mode* currentMode() const { return m_tables->mode(m_state.mode); }
 
-    hamlib::LinkSettings m_settings;
-    hamlib::RigTablesPtr m_tables;
-    hamlib::RigState m_state;
+    LinkSettings m_settings;
+    RigTablesPtr m_tables;
+    RigState m_state;
     // The worker's thread and whether it has ended; shared with the thread,
     // which may outlive this object when closed on a hung rig.
     struct Ending;
     std::thread m_thread;
     std::shared_ptr<Ending> m_ending;
-    hamlib::HamlibWorker* m_worker = nullptr; // lives on m_thread
+    HamlibWorker* m_worker = nullptr; // lives on m_thread
     quint64 m_session = 0;
     bool m_wanted = false;
     bool m_connected = false;
@@ -99,4 +102,4 @@ private:
     int m_lastErr = 0;
 };
 
-} // namespace corvane::component
+} // namespace corvane::hamlib

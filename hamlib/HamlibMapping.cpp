@@ -1,10 +1,10 @@
-#include "component/HamlibMapping.h"
+#include "hamlib/HamlibMapping.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-namespace corvane::component::hamlib {
+namespace corvane::hamlib {
 
 namespace {
 
@@ -224,4 +224,4 @@ RigTables readTables(RIG* rig) {
     return t;
 }
 
-} // namespace corvane::component::hamlib
+} // namespace corvane::hamlib

@@ -1,9 +1,8 @@
-#include "component/HamlibBackend.h"
+#include "hamlib/HamlibBackend.h"
 
 #include "receiver/RuntimeError.h"
 
 #include <QEventLoop>
-#include <QJsonObject>
 
 #include <algorithm>
 #include <chrono>
@@ -12,10 +11,8 @@
 #include <limits>
 #include <mutex>
 
-namespace corvane::component {
+namespace corvane::hamlib {
 
-using hamlib::Write;
-using hamlib::WriteKind;
 using receiver::RuntimeError;
 
 namespace {
@@ -25,8 +22,8 @@ constexpr int closeMarginMs = 250;
 // Said in RxDataError when a value is not in the receiver's tables.
 constexpr int32_t notOffered = -RIG_EINVAL;
 
-const hamlib::RigTablesPtr& emptyTables() {
-    static const hamlib::RigTablesPtr none = std::make_shared<const hamlib::RigTables>();
+const RigTablesPtr& emptyTables() {
+    static const RigTablesPtr none = std::make_shared<const RigTables>();
     return none;
 }
 
@@ -35,112 +32,39 @@ int32_t clamp32(int64_t value) {
                                                     std::numeric_limits<int32_t>::max()));
 }
 
-QString entryName(const QJsonObject& entry) {
-    return entry.value(QLatin1String("name")).toString();
-}
-
-[[noreturn]] void badEntry(const QJsonObject& entry, const QString& what) {
-    throw RuntimeError::componentFailure(
-        QStringLiteral("driver \"%1\": %2").arg(entryName(entry), what));
-}
-
-// A whole number from a JSON number or a text of digits.
-std::optional<int> wholeNumber(const QJsonValue& v) {
-    if (v.isDouble()) {
-        const double d = v.toDouble();
-        if (d == static_cast<int>(d)) {
-            return static_cast<int>(d);
-        }
-        return std::nullopt;
-    }
-    bool ok = false;
-    const int n = v.toString().trimmed().toInt(&ok);
-    return ok ? std::optional<int>(n) : std::nullopt;
-}
-
 } // namespace
 
 // --- driver entries ---
 
-hamlib::LinkSettings HamlibBackend::settingsOf(const QJsonObject& entry) {
-    hamlib::initHamlib();
-    hamlib::LinkSettings s;
-    const bool daemon = entry.value(QLatin1String("kind")).toString() == QLatin1String("rigctld");
-    const QJsonValue port = entry.value(QLatin1String("port"));
-    std::vector<std::pair<QString, QString>> conf;
-    if (daemon) {
-        s.model = RIG_MODEL_NETRIGCTL;
-        QString host = entry.value(QLatin1String("host")).toString().trimmed();
-        if (host.isEmpty()) {
-            host = QStringLiteral("127.0.0.1");
-        }
-        const std::optional<int> number = port.isUndefined() ? 4532 : wholeNumber(port);
-        if (!number || *number <= 0 || *number > 65535) {
-            badEntry(entry, QStringLiteral("\"port\" must be a TCP port number"));
-        }
-        s.pathname = QStringLiteral("%1:%2").arg(host).arg(*number);
-        // Hamlib's default waits 10 s per call on a daemon that hangs.
-        conf = {{QStringLiteral("timeout"), QStringLiteral("1000")},
-                {QStringLiteral("retry"), QStringLiteral("0")}};
-    } else {
-        const std::optional<int> model = wholeNumber(entry.value(QLatin1String("model")));
-        if (!model || *model <= 0) {
-            badEntry(entry, QStringLiteral("\"model\" must be a Hamlib model number"));
-        }
-        s.model = static_cast<rig_model_t>(*model);
-        if (!port.isUndefined() && !port.isString()) {
-            badEntry(entry, QStringLiteral("\"port\" must be a device path"));
-        }
-        s.pathname = port.toString().trimmed();
-        const QJsonValue speed = entry.value(QLatin1String("speed"));
-        if (!speed.isUndefined()) {
-            const std::optional<int> baud = wholeNumber(speed);
-            if (!baud || *baud < 0) {
-                badEntry(entry, QStringLiteral("\"speed\" must be a number of baud"));
-            }
-            s.speed = *baud;
-        }
-    }
-    const rig_caps* caps = rig_get_caps(s.model);
+LinkSettings HamlibBackend::settingsOf(const component::HamlibEntry& entry) {
+    initHamlib();
+    static_assert(component::netRigctlModel == RIG_MODEL_NETRIGCTL);
+    const rig_caps* caps = rig_get_caps(static_cast<rig_model_t>(entry.model));
     if (caps == nullptr) {
-        badEntry(entry, QStringLiteral("Hamlib knows no model %1").arg(s.model));
+        throw RuntimeError::componentFailure(
+            QStringLiteral("driver \"%1\": Hamlib knows no model %2")
+                .arg(entry.name)
+                .arg(entry.model));
     }
-    const QJsonValue extra = entry.value(QLatin1String("conf"));
-    if (!extra.isUndefined() && !extra.isObject()) {
-        badEntry(entry, QStringLiteral("\"conf\" must be an object of Hamlib settings"));
-    }
-    const QJsonObject confObject = extra.toObject();
-    for (auto it = confObject.begin(); it != confObject.end(); ++it) {
-        const QJsonValue v = it.value();
-        const QString text = v.isDouble() ? QString::number(v.toDouble()) : v.toString();
-        if (!v.isDouble() && !v.isString() && !v.isBool()) {
-            badEntry(entry, QStringLiteral("conf \"%1\" must be a text or a number").arg(it.key()));
-        }
-        conf.emplace_back(it.key(), v.isBool() ? QString::number(v.toBool() ? 1 : 0) : text);
-    }
+    LinkSettings s;
+    s.model = caps->rig_model;
+    s.pathname = entry.pathname;
+    s.speed = entry.speed;
+    s.conf = entry.conf;
     s.timeoutMs = caps->timeout > 0 ? caps->timeout : 1000;
-    for (const auto& [key, value] : conf) {
+    for (const auto& [key, value] : s.conf) {
         if (key == QLatin1String("timeout") && value.toInt() > 0) {
             s.timeoutMs = value.toInt();
         }
     }
-    s.conf = std::move(conf);
     return s;
-}
-
-std::unique_ptr<ReceiverBackend> HamlibBackend::createHamlib(const BackendContext& context) {
-    return std::make_unique<HamlibBackend>(settingsOf(context.entry), context.sink);
-}
-
-std::unique_ptr<ReceiverBackend> HamlibBackend::createRigctld(const BackendContext& context) {
-    return std::make_unique<HamlibBackend>(settingsOf(context.entry), context.sink);
 }
 
 // --- life ---
 
-HamlibBackend::HamlibBackend(hamlib::LinkSettings settings, BackendSink& sink)
+HamlibBackend::HamlibBackend(LinkSettings settings, BackendSink& sink)
     : ReceiverBackend(sink), m_settings(std::move(settings)), m_tables(emptyTables()) {
-    hamlib::initHamlib();
+    initHamlib();
 }
 
 struct HamlibBackend::Ending {
@@ -180,13 +104,13 @@ void HamlibBackend::startWorker() {
         return;
     }
     m_ending = std::make_shared<Ending>();
-    std::promise<hamlib::HamlibWorker*> made;
-    std::future<hamlib::HamlibWorker*> worker = made.get_future();
+    std::promise<HamlibWorker*> made;
+    std::future<HamlibWorker*> worker = made.get_future();
     // The worker is made on its thread, so it belongs to that thread's event
     // loop from the start; waiting for it here takes no longer than that.
     m_thread = std::thread([settings = m_settings, ending = m_ending, &made] {
         QEventLoop loop;
-        auto* w = new hamlib::HamlibWorker(settings, loop);
+        auto* w = new HamlibWorker(settings, loop);
         made.set_value(w);
         loop.exec();
         delete w;
@@ -245,28 +169,28 @@ int32_t HamlibBackend::keyPress(int16_t) {
 }
 
 void HamlibBackend::collect() {
-    for (const hamlib::Note& note : m_worker->takeNotes()) {
+    for (const Note& note : m_worker->takeNotes()) {
         if (note.session != m_session) {
             continue; // about a link the operator has closed since
         }
         switch (note.kind) {
-        case hamlib::Note::Kind::Opened:
+        case Note::Kind::Opened:
             onOpened(note.tables);
             break;
-        case hamlib::Note::Kind::Published:
+        case Note::Kind::Published:
             onPublished(note.state, note.origin);
             break;
-        case hamlib::Note::Kind::Lost:
+        case Note::Kind::Lost:
             onLost(note.err);
             break;
-        case hamlib::Note::Kind::Refused:
+        case Note::Kind::Refused:
             report({ReceiverEvent::Kind::DataError, note.err, 0, 0, {}, Origin::Receiver});
             break;
         }
     }
 }
 
-void HamlibBackend::onOpened(const hamlib::RigTablesPtr& tables) {
+void HamlibBackend::onOpened(const RigTablesPtr& tables) {
     m_tables = tables;
     m_connected = true;
     m_lastErr = 0;
@@ -286,11 +210,11 @@ void HamlibBackend::onLost(int err) {
     }
 }
 
-void HamlibBackend::onPublished(const hamlib::RigState& s, Origin from) {
+void HamlibBackend::onPublished(const RigState& s, Origin from) {
     if (!m_connected) {
         return;
     }
-    const hamlib::RigState old = m_state;
+    const RigState old = m_state;
     m_state = s;
     using Kind = ReceiverEvent::Kind;
     if (s.freq != old.freq || s.rit != old.rit) {
@@ -309,20 +233,19 @@ void HamlibBackend::onPublished(const hamlib::RigState& s, Origin from) {
         const auto [kind, setting] = choices[i];
         const int32_t now = current(setting);
         if (now != before[i]) {
-            report(
-                {kind, now, hamlib::RigTables::indexOf(this->choices(setting), now), 0, {}, from});
+            report({kind, now, RigTables::indexOf(this->choices(setting), now), 0, {}, from});
         }
     }
     if (s.hasStrength && (!old.hasStrength || s.strength != old.strength || s.freq != old.freq)) {
         // The meter's value in dBm (S9 = -73 dBm) and the dB over S9.
         report({Kind::SMt, frequency(), clamp32(int64_t{-73} + s.strength), std::max(0, s.strength),
-                hamlib::smeterText(s.strength), Origin::Receiver});
+                smeterText(s.strength), Origin::Receiver});
     }
 }
 
 // --- tables ---
 
-const std::vector<hamlib::Choice>& HamlibBackend::choices(Setting setting) const {
+const std::vector<Choice>& HamlibBackend::choices(Setting setting) const {
     switch (setting) {
     case Setting::Agc:
         return m_tables->agc;
@@ -373,7 +296,7 @@ int32_t HamlibBackend::current(Setting setting) const {
 }
 
 int32_t HamlibBackend::filterCount() const {
-    const hamlib::Mode* m = currentMode();
+    const Mode* m = currentMode();
     return m == nullptr ? 0 : static_cast<int32_t>(m->filters.size());
 }
 
@@ -382,8 +305,8 @@ int32_t HamlibBackend::filterWidth(int32_t i) const {
 }
 
 QString HamlibBackend::filterName(int32_t width) const {
-    if (const hamlib::Mode* m = currentMode()) {
-        for (const hamlib::Filter& f : m->filters) {
+    if (const Mode* m = currentMode()) {
+        for (const Filter& f : m->filters) {
             if (f.width == width) {
                 return f.name;
             }
@@ -407,20 +330,19 @@ void HamlibBackend::set(Setting setting, int32_t code, Origin origin) {
         return; // a monitored radio is never written
     }
     if (setting == Setting::Mode) {
-        const hamlib::Mode* m = m_tables->mode(code);
+        const Mode* m = m_tables->mode(code);
         if (m == nullptr) {
             refuse(origin);
             return;
         }
         // Always an explicit passband: the filter in use if the new mode has
         // it, else the mode's normal one.
-        const bool keep =
-            std::any_of(m->filters.begin(), m->filters.end(),
-                        [&](const hamlib::Filter& f) { return f.width == m_state.width; });
+        const bool keep = std::any_of(m->filters.begin(), m->filters.end(),
+                                      [&](const Filter& f) { return f.width == m_state.width; });
         write(WriteKind::Mode, {code, keep ? m_state.width : m->normalWidth, origin});
         return;
     }
-    if (hamlib::RigTables::indexOf(choices(setting), code) < 0) {
+    if (RigTables::indexOf(choices(setting), code) < 0) {
         refuse(origin);
         return;
     }
@@ -463,4 +385,4 @@ void HamlibBackend::setDeltaF(int32_t hz, Origin origin) {
     write(WriteKind::Rit, {hz, 0, origin});
 }
 
-} // namespace corvane::component
+} // namespace corvane::hamlib

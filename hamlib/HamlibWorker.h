@@ -1,7 +1,7 @@
 #pragma once
 
-#include "component/HamlibMapping.h"
 #include "component/ReceiverBackend.h"
+#include "hamlib/HamlibMapping.h"
 
 #include <QObject>
 #include <QString>
@@ -15,7 +15,9 @@
 class QEventLoop;
 class QTimer;
 
-namespace corvane::component::hamlib {
+namespace corvane::hamlib {
+
+using component::Origin;
 
 // How to reach one rig.
 struct LinkSettings {
@@ -170,12 +172,13 @@ private:
     std::atomic<bool> m_stopping{false};
 };
 
-// Loads Hamlib's backends and quiets its log, once per process, before the
-// first rig is made.
+// Loads Hamlib's backends, quiets its log and fixes LC_NUMERIC, once per
+// process, before the first rig is made. The first call on the component's
+// thread (the plugin makes it as it is loaded); later ones, any thread.
 void initHamlib();
 
 // Hands the link settings to a rig made with rig_init (port, speed, the
 // further settings); a Hamlib error code, RIG_OK when all were taken.
 int configure(RIG* rig, const LinkSettings& settings);
 
-} // namespace corvane::component::hamlib
+} // namespace corvane::hamlib

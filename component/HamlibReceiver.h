@@ -1,0 +1,90 @@
+#pragma once
+
+#include "component/HamlibEntry.h"
+#include "component/ReceiverBackend.h"
+
+#include <memory>
+
+namespace corvane::component {
+
+// A receiver of kind "hamlib" or "rigctld" as the component holds it: the
+// entry, read and checked as far as that needs no Hamlib, and the Hamlib
+// plugin's backend made on the first operation that asks anything of the
+// receiver. Until then Hamlib is not even loaded, so a table whose Hamlib
+// receivers are not used costs what a table without them costs.
+//
+// Making the backend does no I/O (the link is opened on its worker when
+// connecting); when the plugin cannot be loaded or Hamlib refuses the entry
+// (an unknown model), every operation is refused with the reason.
+//
+// All calls come on the component's thread, like every backend's.
+class HamlibReceiver final : public ReceiverBackend {
+public:
+    HamlibReceiver(HamlibEntry entry, BackendSink& sink);
+    ~HamlibReceiver() override;
+
+    // The factory of both kinds; throws RuntimeError for an entry that cannot
+    // work whatever Hamlib says. Component's thread.
+    static std::unique_ptr<ReceiverBackend> create(const BackendContext& context);
+
+    // Whether the plugin's backend has been made (or refused) yet.
+    // Component's thread.
+    bool made() const { return m_tried; }
+
+    std::optional<QString> refusal(std::string_view operation) const override;
+
+    QString romId() const override;
+    int32_t frqMin() const override;
+    int32_t frqMax() const override;
+
+    int32_t count(Setting setting) const override;
+    QString name(Setting setting, int32_t i) const override;
+    int32_t codeAt(Setting setting, int32_t i) const override;
+    bool available(Setting setting, int32_t i) const override;
+    int32_t code(Setting setting, const QString& name) const override;
+    int32_t current(Setting setting) const override;
+    void set(Setting setting, int32_t code, Origin origin) override;
+
+    int32_t bfo() const override;
+    int32_t filterCount() const override;
+    int32_t filterWidth(int32_t i) const override;
+    QString filterName(int32_t width) const override;
+    int32_t filter() const override;
+    void setFilter(int32_t width, Origin origin) override;
+
+    int32_t frequency() const override;
+    void setFrequency(int32_t hz, Origin origin) override;
+    int32_t deltaF() const override;
+    void setDeltaF(int32_t hz, Origin origin) override;
+
+    // A receiver not made yet is not connected; asking does not make it.
+    bool connected() const override;
+    bool remote() const override;
+    int32_t connect(bool on) override;
+    int32_t setRemote(bool on) override;
+    int32_t keyPress(int16_t key) override;
+
+private:
+    // Passes the plugin backend's events on as this receiver's.
+    class Relay final : public BackendSink {
+    public:
+        explicit Relay(HamlibReceiver& owner) : m_owner(owner) {}
+        void report(ReceiverBackend&, ReceiverEvent event) override;
+
+    private:
+        HamlibReceiver& m_owner;
+    };
+
+    // Makes the plugin's backend the first time; null when refused.
+    ReceiverBackend* real() const;
+
+    HamlibEntry m_entry;
+    mutable Relay m_relay{*this};
+    // Made on first use, from const getters too, hence mutable. Declared
+    // after m_relay, so it goes first: its events have nowhere to go after that.
+    mutable std::unique_ptr<ReceiverBackend> m_real;
+    mutable QString m_problem;
+    mutable bool m_tried = false;
+};
+
+} // namespace corvane::component

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "component/HamlibSupport.h"
+#include "hamlib/HamlibWorker.h"
+
+#include <vector>
+
+namespace corvane::hamlib {
+
+// Every model of every Hamlib backend, by manufacturer and then name. Any
+// thread but the window's: walking every backend's table takes a while.
+std::vector<component::HamlibModel> listModels();
+
+// Opens the rig once, reads what identifies it and closes it again; a line
+// for the operator. Any thread but the window's: blocks for up to the link's
+// timeout.
+QString testLink(const LinkSettings& settings);
+
+} // namespace corvane::hamlib

@@ -1,0 +1,51 @@
+// What the component reaches of this library when it loads it at run time.
+#include "component/HamlibSupport.h"
+#include "hamlib/HamlibBackend.h"
+#include "hamlib/HamlibModels.h"
+#include "receiver/RuntimeError.h"
+
+namespace corvane::hamlib {
+
+namespace {
+
+using component::HamlibEntry;
+using component::HamlibModel;
+using component::HamlibSupport;
+
+class Support final : public HamlibSupport {
+public:
+    // The thread that loads the plugin (the component's): Hamlib's
+    // process-wide set-up happens here, before any worker thread exists.
+    Support() { initHamlib(); }
+
+    // Component's thread.
+    Made create(const HamlibEntry& entry, BackendSink& sink) override {
+        try {
+            return {std::make_unique<HamlibBackend>(HamlibBackend::settingsOf(entry), sink), {}};
+        } catch (const receiver::RuntimeError& e) {
+            return {nullptr, e.description()};
+        }
+    }
+
+    // Any thread but the window's.
+    std::vector<HamlibModel> listModels() override { return hamlib::listModels(); }
+
+    // Any thread but the window's.
+    QString testLink(const HamlibEntry& entry) override {
+        try {
+            return hamlib::testLink(HamlibBackend::settingsOf(entry));
+        } catch (const receiver::RuntimeError& e) {
+            return e.description();
+        }
+    }
+};
+
+} // namespace
+
+} // namespace corvane::hamlib
+
+// Called once, on the component's thread, by the component's loader.
+extern "C" Q_DECL_EXPORT corvane::component::HamlibSupport* corvane_hamlib_support_v1() {
+    static corvane::hamlib::Support support;
+    return &support;
+}

@@ -1,0 +1,104 @@
+// Hamlib is loaded when a Hamlib receiver is first used, not at start-up.
+// This executable does not link the Hamlib plugin, so whatever of Hamlib is
+// in the process the component has loaded itself.
+#include "component/Clock.h"
+#include "component/CorvaneComponent.h"
+#include "tests/support/RecordingComponent.h"
+#include "window/TestWindow.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace corvane::component::testing {
+namespace {
+
+// The Hamlib files mapped into this process, from /proc/self/maps.
+QStringList hamlibMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    EXPECT_TRUE(maps.open(QIODevice::ReadOnly));
+    QStringList out;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString path = QString::fromLocal8Bit(line.mid(line.indexOf('/')));
+        const bool hamlib = path.contains(QLatin1String("/libhamlib.so")) ||
+                            path.contains(QLatin1String("/libcorvane_hamlib.so"));
+        if (line.contains('/') && hamlib && !out.contains(path)) {
+            out.append(path);
+        }
+    }
+    return out;
+}
+
+// The program's window on the real component with its default driver table,
+// simulated receivers on a clock the test drives.
+struct Program {
+    receiver::Component& c() { return *window.Receiver; }
+
+    QTemporaryDir home;
+    std::shared_ptr<DrivenClock> clock = std::make_shared<DrivenClock>();
+    testsupport::RecordingReporter reporter;
+    window::Test window{[this] {
+                            CorvaneComponent::Options options;
+                            options.clock = clock;
+                            options.configHome = home.path();
+                            options.tracePath = QString();
+                            return std::make_unique<CorvaneComponent>(std::move(options));
+                        },
+                        &reporter};
+};
+
+// The one test of this executable: it needs a process that has not loaded
+// Hamlib yet.
+TEST(HamlibLazy, TheDefaultTableLoadsHamlibOnlyWhenItsDummyIsUsed) {
+    ASSERT_EQ(hamlibMapped(), QStringList());
+    Program p;
+    p.window.load();
+    ASSERT_FALSE(p.window.isUnloaded());
+    ASSERT_EQ(p.window.Driver->count(), 4);
+    EXPECT_EQ(p.window.Driver->item(3)->text(), QStringLiteral("Dummy"));
+    EXPECT_EQ(p.window.RomID->text(), QStringLiteral("HF150 v2"));
+    EXPECT_EQ(hamlibMapped(), QStringList()) << "after start-up";
+
+    // Simulated receivers, coupled: forwarding looks at every receiver's link,
+    // the Dummy's included, without making it.
+    p.window.Coupling->click();
+    ASSERT_NE(p.c().property("DrvForward").toInt(), 0);
+    for (const int16_t i : {0, 2}) {
+        p.c().RxConnect(i, -1);
+    }
+    p.clock->advance(1000);
+    for (const int16_t i : {0, 2}) {
+        ASSERT_EQ(p.c().RxRemote(i, -1), 0);
+    }
+    p.c().setRxFrq(0, 0, 7100000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.c().RxFrq(2, 0) == 7100000; }, 2000));
+    EXPECT_EQ(hamlibMapped(), QStringList()) << "after using simulated receivers";
+    EXPECT_EQ(p.reporter.reports, QStringList());
+
+    // Picking the Dummy asks it for its identity, limits and settings.
+    p.window.Driver->setListIndex(3);
+    ASSERT_EQ(p.window.CurRx, 3);
+    const QStringList loaded = hamlibMapped();
+    EXPECT_TRUE(loaded.filter(QStringLiteral("/libcorvane_hamlib.so")).size() == 1)
+        << loaded.join(' ').toStdString();
+    EXPECT_TRUE(loaded.filter(QStringLiteral("/libhamlib.so")).size() == 1)
+        << loaded.join(' ').toStdString();
+
+    p.window.Connect->click();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return p.window.RomID->text() == "Nothing much (dummy)"; }, 5000))
+        << p.window.RomID->text().toStdString();
+    EXPECT_EQ(p.c().RxConnected(3), -1);
+    EXPECT_EQ(p.c().RxFrqMin(3), 150000);
+    EXPECT_EQ(p.c().RxFrqMax(3), 1500000000);
+    ASSERT_EQ(p.c().RxModCount(3), 9);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.c().RxFrq(3, 0) == 145000000; }, 5000));
+    EXPECT_EQ(p.c().RxModName(3, p.c().RxMod(3)), QStringLiteral("FM"));
+    EXPECT_EQ(p.reporter.reports, QStringList());
+    p.c().RxConnect(3, 0);
+}
+
+} // namespace
+} // namespace corvane::component::testing

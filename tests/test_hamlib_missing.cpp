@@ -1,0 +1,105 @@
+// Without the Hamlib plugin the program goes on: Hamlib receivers refuse
+// every operation with the loader's reason, the driver dialog says the same,
+// and simulated receivers are unaffected. This executable does not link the
+// plugin, and its one test points the component at a folder without it
+// before anything loads it.
+#include "component/CorvaneComponent.h"
+#include "component/DriverDialog.h"
+#include "component/HamlibSupport.h"
+#include "receiver/RuntimeError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace corvane::component::testing {
+namespace {
+
+bool hamlibMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    EXPECT_TRUE(maps.open(QIODevice::ReadOnly));
+    return maps.readAll().contains("/libhamlib.so");
+}
+
+TEST(HamlibMissing, HamlibReceiversRefuseWithTheReasonAndTheRestGoesOn) {
+    QTemporaryDir empty;
+    QTemporaryDir home;
+    ASSERT_TRUE(empty.isValid() && home.isValid());
+    qputenv("CORVANE_PLUGIN_DIR", QFile::encodeName(empty.path()));
+    const QString plugin = QDir(empty.path()).filePath(QStringLiteral("libcorvane_hamlib.so"));
+    ASSERT_EQ(hamlibPluginCandidates(), QStringList{plugin});
+
+    QDir(home.path()).mkpath(QStringLiteral("corvane"));
+    QFile file(home.filePath(QStringLiteral("corvane/Test.json")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"drivers": [
+        {"name": "HF", "kind": "sim", "profile": "builtin:hf"},
+        {"name": "Dummy", "kind": "hamlib", "model": 1},
+        {"name": "Broken", "kind": "hamlib", "model": "seven"},
+        {"name": "Net", "kind": "rigctld"}]})");
+    file.close();
+    CorvaneComponent::Options options;
+    options.configHome = home.path();
+    options.tracePath = QString();
+    CorvaneComponent c(options);
+    ASSERT_EQ(c.DrvSetup(QStringLiteral("Test"), 0), 0);
+    ASSERT_EQ(c.DrvCount(), 4);
+    EXPECT_EQ(c.DrvName(1), QStringLiteral("Dummy"));
+
+    auto refusal = [&](const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const receiver::RuntimeError& e) {
+            return e.description();
+        }
+        return QString();
+    };
+    const QString why = QStringLiteral("receiver 1 is not available: Hamlib support is not "
+                                       "available: %1: cannot open shared object file: No such "
+                                       "file or directory")
+                            .arg(plugin);
+    EXPECT_EQ(refusal([&] { c.RxRomId(1); }), why);
+    EXPECT_EQ(refusal([&] { c.RxConnect(1, -1); }), why);
+    EXPECT_EQ(refusal([&] { c.RxConnected(1); }), why);
+    EXPECT_EQ(refusal([&] { c.RxModCount(1); }), why);
+    EXPECT_EQ(refusal([&] { c.setRxFrq(1, 0, 7000000); }), why);
+    EXPECT_TRUE(
+        refusal([&] { c.RxFrqMax(3); }).startsWith("receiver 3 is not available: Hamlib support"));
+    // What the entry itself gets wrong is seen without Hamlib, as before.
+    EXPECT_EQ(refusal([&] { c.RxRomId(2); }),
+              QStringLiteral(R"(receiver 2 is not available: driver "Broken": "model" must be a )"
+                             "Hamlib model number"));
+
+    EXPECT_EQ(c.RxRomId(0), QStringLiteral("HF150 v2"));
+    EXPECT_EQ(c.RxConnect(0, -1), 0);
+    EXPECT_EQ(c.RxFrqMax(0), 30000000);
+
+    // The dialog's Hamlib part says why it has no models and cannot test.
+    DriverTable table;
+    table.drivers = {
+        QJsonDocument::fromJson(R"({"name": "Dummy", "kind": "hamlib", "model": 1})").object()};
+    DriverDialog d(table, {"sim", "hamlib", "rigctld"}, {}, false);
+    auto* models = d.findChild<QListWidget*>(QStringLiteral("hamlibModels"));
+    ASSERT_NE(models, nullptr);
+    const QString reason = why.mid(QStringLiteral("receiver 1 is not available: ").size());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return models->count() == 1 && models->item(0)->text() == reason; }, 2000))
+        << models->item(0)->text().toStdString();
+    EXPECT_FALSE(models->isEnabled());
+    d.findChild<QPushButton*>(QStringLiteral("hamlibTest"))->click();
+    EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("hamlibResult"))->text(), reason);
+
+    EXPECT_FALSE(hamlibMapped());
+}
+
+} // namespace
+} // namespace corvane::component::testing
