@@ -44,16 +44,26 @@ HamlibPlugin load() {
 } // namespace
 
 QStringList hamlibPluginCandidates() {
+    return hamlibPluginCandidates(executableDir(), qEnvironmentVariable("CORVANE_PLUGIN_DIR"));
+}
+
+QStringList hamlibPluginCandidates(const QString& executableDir, const QString& override) {
     const QString name = QString::fromLatin1(pluginFile);
-    const QString override = qEnvironmentVariable("CORVANE_PLUGIN_DIR");
     if (!override.isEmpty()) {
         return {QDir(override).filePath(name)};
     }
     // Installed: bin/corvane-test and <libdir>/corvane-test/ under one prefix.
     const QString installed =
-        QDir::cleanPath(QDir(executableDir()).filePath(QStringLiteral(CORVANE_PLUGIN_FROM_BIN)));
-    return {QDir(installed).filePath(name),
-            QDir(QStringLiteral(CORVANE_PLUGIN_BUILD_DIR)).filePath(name)};
+        QDir::cleanPath(QDir(executableDir).filePath(QStringLiteral(CORVANE_PLUGIN_FROM_BIN)));
+    QStringList candidates{QDir(installed).filePath(name)};
+    // This build's own plugin, only for a program of this build: an installed
+    // program must never load code from wherever the build happened to be (a
+    // folder under /tmp that anybody could make again).
+    const QString buildRoot = QDir::cleanPath(QStringLiteral(CORVANE_BUILD_ROOT)) + QLatin1Char('/');
+    if ((QDir::cleanPath(executableDir) + QLatin1Char('/')).startsWith(buildRoot)) {
+        candidates.append(QDir(QStringLiteral(CORVANE_PLUGIN_BUILD_DIR)).filePath(name));
+    }
+    return candidates;
 }
 
 const HamlibPlugin& hamlibPlugin() {

@@ -75,5 +75,8 @@ const HamlibPlugin& hamlibPlugin();
 // only $CORVANE_PLUGIN_DIR when that is set, else the installed place beside
 // the executable and then this build's own.
 QStringList hamlibPluginCandidates();
+// Any thread: the same for a given executable folder and override; this
+// build's own plugin is a candidate only for an executable inside this build.
+QStringList hamlibPluginCandidates(const QString& executableDir, const QString& override);
 
 } // namespace corvane::component

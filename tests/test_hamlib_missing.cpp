@@ -8,8 +8,10 @@
 #include "component/HamlibSupport.h"
 #include "receiver/RuntimeError.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QListWidget>
@@ -99,6 +101,25 @@ TEST(HamlibMissing, HamlibReceiversRefuseWithTheReasonAndTheRestGoesOn) {
     EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("hamlibResult"))->text(), reason);
 
     EXPECT_FALSE(hamlibMapped());
+}
+
+// An installed program looks only beside itself; the build's own plugin is
+// for programs of the build, so a look-alike folder elsewhere is never tried.
+TEST(HamlibMissing, OnlyProgramsOfThisBuildLookInTheBuildTree) {
+    const QString name = QStringLiteral("/libcorvane_hamlib.so");
+    const QStringList here = hamlibPluginCandidates(QCoreApplication::applicationDirPath(), {});
+    ASSERT_EQ(here.size(), 2);
+    EXPECT_TRUE(QFile::exists(here.at(1))) << here.at(1).toStdString();
+    const QString buildRoot = QFileInfo(QFileInfo(here.at(1)).path()).path();
+    EXPECT_TRUE(QCoreApplication::applicationDirPath().startsWith(buildRoot + QLatin1Char('/')));
+
+    const QStringList installed = hamlibPluginCandidates(QStringLiteral("/usr/bin"), {});
+    ASSERT_EQ(installed.size(), 1);
+    EXPECT_TRUE(installed.at(0).startsWith(QStringLiteral("/usr/")));
+    EXPECT_TRUE(installed.at(0).endsWith(QStringLiteral("/corvane-test") + name));
+    EXPECT_EQ(hamlibPluginCandidates(buildRoot + QStringLiteral("-copy/app"), {}).size(), 1);
+    EXPECT_EQ(hamlibPluginCandidates(buildRoot + QStringLiteral("/app"), QStringLiteral("/x")),
+              QStringList{QStringLiteral("/x") + name});
 }
 
 } // namespace
