@@ -2,9 +2,11 @@
 #
 # `cmake --install` puts the program, its desktop entry, icons, manual page and
 # documentation into the GNU layout under the prefix; `cpack -G DEB` packs the
-# same tree as corvane-test_<version>_<arch>.deb for /usr. Only the program is
-# installed from the build: the libraries are static and linked into it, and
-# tests, benchmarks and fuzz targets have no install rules.
+# same tree as corvane-test_<version>_<arch>.deb for /usr. Only the program
+# and its Hamlib plugin (hamlib/, installed by its own rule into
+# <libdir>/corvane-test) come from the build: the other libraries are static
+# and linked into them, and tests, benchmarks and fuzz targets have no install
+# rules.
 
 include(GNUInstallDirs)
 

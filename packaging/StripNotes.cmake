@@ -1,8 +1,11 @@
 # Run by CPack between installing into its staging folder and packing it
-# (CPACK_PRE_BUILD_SCRIPTS). CPack's own stripping keeps the compilers'
-# .comment section and the .note section; Debian's packaging tools drop both,
-# and lintian notes a binary that still has them. The build-id note stays.
+# (CPACK_PRE_BUILD_SCRIPTS), on the program and its Hamlib plugin. CPack's
+# own stripping keeps the compilers' .comment section and the .note section;
+# Debian's packaging tools drop both, and lintian notes a binary that still
+# has them. The build-id note stays.
 file(GLOB_RECURSE corvane_programs LIST_DIRECTORIES false "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/bin/*")
+file(GLOB_RECURSE corvane_plugins LIST_DIRECTORIES false "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*.so")
+list(APPEND corvane_programs ${corvane_plugins})
 if(NOT corvane_programs)
     message(FATAL_ERROR "no program under ${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
 endif()

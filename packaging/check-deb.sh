@@ -34,8 +34,12 @@ for f in $(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS); do
 done
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
 
+# Prefix /usr: the package's own, so the plugin goes where Debian keeps a
+# program's private libraries (/usr/lib/<multiarch>/corvane-test).
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF \
-    -DCORVANE_WERROR="$werror" -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
+    -DCMAKE_INSTALL_PREFIX=/usr \
+    -DCORVANE_WERROR="$werror" -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
+    -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 rm -f "$build"/corvane-test_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
@@ -82,8 +86,10 @@ grep -Eq "(^|, )libhamlib-utils( |,|$)" <<<"$(field Recommends)" ||
 # --- files: exactly these, so nothing from tests/, bench/ or the static
 # libraries slips in, and nothing expected goes missing
 doc=./usr/share/doc/corvane-test
+plugin=./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/corvane-test/libcorvane_hamlib.so
 expected=$(sort <<EOF
 ./usr/bin/corvane-test
+$plugin
 ./usr/share/applications/corvane-test.desktop
 ./usr/share/icons/hicolor/scalable/apps/corvane-test.svg
 ./usr/share/icons/hicolor/48x48/apps/corvane-test.png
@@ -139,9 +145,12 @@ trap cleanup EXIT
 dpkg-deb -x "$deb" "$root"
 program="$root/usr/bin/corvane-test"
 file -b "$program" | grep -q ', stripped' || fail "the program is not stripped: $(file -b "$program")"
-if readelf -d "$program" | grep -Eq 'RPATH|RUNPATH'; then
-    fail "the program carries a run path into the build"
-fi
+file -b "$root/$plugin" | grep -q ', stripped' || fail "the plugin is not stripped: $(file -b "$root/$plugin")"
+for elf in "$program" "$root/$plugin"; do
+    if readelf -d "$elf" | grep -Eq 'RPATH|RUNPATH'; then
+        fail "${elf#"$root"} carries a run path into the build"
+    fi
+done
 gzip -t "$root/usr/share/man/man1/corvane-test.1.gz" || fail "the manual page is not gzip data"
 if command -v man >/dev/null && man --warnings -E UTF-8 -l -Tutf8 -Z "$root/usr/share/man/man1/corvane-test.1.gz" 2>&1 >/dev/null | grep .; then
     fail "the manual page gives warnings"
@@ -188,6 +197,33 @@ if grep -Ev '^(call|event) ' "$run/stderr" >&2; then
     echo "(the lines above are what else the program wrote to stderr)" >&2
 fi
 echo "started from PATH: $(grep -F 'call DrvName(' "$run/stderr" | sed 's/.*-> //' | paste -sd' ')"
+
+# Hamlib's dummy rig as the first receiver: it is selected at start-up,
+# which loads the Hamlib plugin, and the packaged program must take it from
+# where the package put it (a program outside the build never looks in the
+# build tree).
+mkdir -p "$run/dummy/corvane"
+echo '{"drivers": [{"name": "Dummy", "kind": "hamlib", "model": 1}]}' >"$run/dummy/corvane/Test.json"
+PATH="$root/usr/bin:$PATH" XDG_CONFIG_HOME="$run/dummy" XDG_RUNTIME_DIR="$run/runtime" \
+    CORVANE_TRACE=- QT_QPA_PLATFORM=offscreen corvane-test 2>"$run/dummy.stderr" &
+pid=$!
+mapped=""
+for _ in $(seq 600); do
+    if grep -qF 'call RxModCount(0)' "$run/dummy.stderr"; then
+        mapped=$(grep -oE '/[^ ]*/(libcorvane_hamlib|libhamlib)\.so[.0-9]*$' "/proc/$pid/maps" | sort -u || true)
+        [[ -n "$mapped" ]] && break
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -TERM "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+pid=""
+if ! grep -qxF "$root/${plugin#./}" <<<"$mapped" || grep -F ' !! ' "$run/dummy.stderr" >&2; then
+    fail "the packaged program did not load its own Hamlib plugin for the dummy rig; mapped: ${mapped:-nothing}"
+    grep -Ev '^(call|event) ' "$run/dummy.stderr" >&2 || true
+fi
+echo "loaded for the dummy rig: $(paste -sd' ' <<<"$mapped")"
 
 # --- desktop entry and lintian
 if command -v desktop-file-validate >/dev/null; then

@@ -115,7 +115,21 @@ if [[ $status -ne 124 ]]; then
     echo "FAIL: the program ended with status $status before the 10 s were up" >&2
     failed=1
 fi
-rm -f "$root.debootstrap.log" "$root.run.log"
+
+echo "== the installed program on Hamlib's dummy rig (loads the Hamlib plugin)"
+chroot "$root" env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=/root XDG_CONFIG_HOME=/tmp/dummy \
+    XDG_RUNTIME_DIR=/tmp/runtime QT_QPA_PLATFORM=offscreen sh -c '
+        mkdir -p /tmp/dummy/corvane
+        echo "{\"drivers\": [{\"name\": \"Dummy\", \"kind\": \"hamlib\", \"model\": 1}]}" \
+            >/tmp/dummy/corvane/Test.json
+        corvane-test & pid=$!
+        sleep 5
+        grep -oE "/[^ ]*(libcorvane_hamlib|libhamlib)\.so[.0-9]*$" /proc/$pid/maps | sort -u
+        kill $pid' >"$root.dummy.log" 2>&1 || true
+cat "$root.dummy.log"
+grep -qE '^/usr/lib/[^ ]*/corvane-test/libcorvane_hamlib\.so$' "$root.dummy.log" ||
+    { echo "FAIL: the installed program did not load its Hamlib plugin" >&2; failed=1; }
+rm -f "$root.debootstrap.log" "$root.run.log" "$root.dummy.log"
 if ((failed)); then
     exit 1
 fi
