@@ -3,6 +3,7 @@
 
 #include "receiver/RuntimeError.h"
 
+#include <QFile>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -374,9 +375,15 @@ TEST(ComponentReceiver, BuiltinProfilesLoadAndFitTheirLimits) {
 
 // The example profile the README shows must load and behave as it says.
 TEST(ComponentReceiver, DocumentedExampleProfileLoadsAndBehavesAsDescribed) {
+    const QString example = QStringLiteral(CORVANE_SOURCE_DIR "/docs/examples/airband.json");
+    QFile exampleFile(example);
+    QFile readme(QStringLiteral(CORVANE_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(exampleFile.open(QIODevice::ReadOnly) && readme.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(readme.readAll().contains(exampleFile.readAll()))
+        << "README.md no longer shows docs/examples/airband.json as it is";
+
     Rig rig;
-    rig.writeTable(QJsonArray{
-        Rig::sim("Air", QStringLiteral(CORVANE_SOURCE_DIR "/docs/examples/airband.json"))});
+    rig.writeTable(QJsonArray{Rig::sim("Air", example)});
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
     ASSERT_EQ(c.DrvCount(), 1);
