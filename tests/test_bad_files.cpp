@@ -19,16 +19,6 @@ using corvane::receiver::RuntimeError;
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-QStringList keptCopies(const Rig& rig) {
-    return QDir(rig.dir.filePath("corvane")).entryList({"Test.json.broken-*"}, QDir::Files);
-}
-
 // What a refused receiver says when it is used.
 QString refusal(CorvaneComponent& c, int16_t index) {
     try {
@@ -55,11 +45,11 @@ void expectRefusedTable(const QByteArray& bytes, const QString& fault) {
     rig.onDialog = [](DriverDialog&) { return int(QDialog::Rejected); };
     c.DrvSetup("Test", 1);
     EXPECT_EQ(readAll(rig.storeFile()), bytes);
-    EXPECT_TRUE(keptCopies(rig).isEmpty());
+    EXPECT_TRUE(rig.brokenCopies().isEmpty());
 
     rig.onDialog = [](DriverDialog&) { return int(QDialog::Accepted); };
     c.DrvSetup("Test", 1);
-    const QStringList kept = keptCopies(rig);
+    const QStringList kept = rig.brokenCopies();
     ASSERT_EQ(kept.size(), 1);
     EXPECT_EQ(readAll(rig.dir.filePath("corvane/" + kept[0])), bytes);
     DriverStore again(rig.storeFile());

@@ -217,16 +217,8 @@ TEST(ModeList, MinusOneMatchingThePositionOfALeftOutEntryIsRefused) {
 }
 
 TEST(ChoiceLists, CountsThatFillNothingOrOverflow) {
-    struct Case {
-        int16_t first, second;
-        bool filled, overflow;
-    };
-    const Case cases[] = {{0, 0, false, false},
-                          {-3, -3, false, false},
-                          {-32768, 2, false, true},
-                          {2, -32768, true, true}};
     for (const Family& f : kAll) {
-        for (const Case& c : cases) {
+        for (const testsupport::CountCase& c : testsupport::kCountCases) {
             SCOPED_TRACE(
                 QStringLiteral("%1 %2/%3").arg(f.op).arg(c.first).arg(c.second).toStdString());
             LoadedWindow t; // not remote: every list starts disabled with one item

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,6 +61,25 @@ inline QJsonObject smallProfile() {
     };
 }
 
+// Writes a whole file, making its folder first.
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(bytes);
+}
+
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// The driver table "Test" in a configuration folder.
+inline void writeDriverTable(const QString& configHome, const QByteArray& json) {
+    writeFile(QDir(configHome).filePath(QStringLiteral("corvane/Test.json")), json);
+}
+
 class Rig {
 public:
     explicit Rig(std::optional<QString> trace = QString()) {
@@ -77,10 +97,12 @@ public:
     QString storeFile() const { return dir.filePath("corvane/Test.json"); }
 
     void writeFile(const QString& path, const QByteArray& bytes) const {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(bytes);
+        testing::writeFile(path, bytes);
+    }
+
+    // Broken tables kept beside the store by a save.
+    QStringList brokenCopies() const {
+        return QDir(dir.filePath("corvane")).entryList({"Test.json.broken-*"}, QDir::Files);
     }
 
     // A profile file in the store's folder; returns its path.

@@ -20,12 +20,6 @@ using corvane::receiver::RuntimeError;
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 QJsonObject readJson(const QString& path) {
     return QJsonDocument::fromJson(readAll(path)).object();
 }
@@ -38,10 +32,6 @@ template <typename W> W* child(QDialog& d, const char* name) {
 
 void click(QDialog& d, const char* name) {
     child<QPushButton>(d, name)->click();
-}
-
-QStringList brokenCopies(const Rig& rig) {
-    return QDir(rig.dir.filePath("corvane")).entryList({"Test.json.broken-*"}, QDir::Files);
 }
 
 } // namespace
@@ -130,12 +120,12 @@ TEST(ComponentStore, BrokenFilesAreKeptUntilSavedThenKeptBeside) {
         c.DrvSetup("Test", 1);
         EXPECT_TRUE(shown.contains(expected));
         EXPECT_EQ(readAll(rig.storeFile()), bytes);
-        EXPECT_TRUE(brokenCopies(rig).isEmpty());
+        EXPECT_TRUE(rig.brokenCopies().isEmpty());
 
         // OK saves the table and keeps the broken file under a dated name.
         rig.onDialog = [](DriverDialog&) { return int(QDialog::Accepted); };
         c.DrvSetup("Test", 1);
-        const QStringList kept = brokenCopies(rig);
+        const QStringList kept = rig.brokenCopies();
         ASSERT_EQ(kept.size(), 1);
         EXPECT_TRUE(
             QRegularExpression("^Test\\.json\\.broken-\\d{8}-\\d{6}$").match(kept[0]).hasMatch());
@@ -144,7 +134,7 @@ TEST(ComponentStore, BrokenFilesAreKeptUntilSavedThenKeptBeside) {
 
         // A later save has nothing more to keep.
         c.DrvSetup("Test", 1);
-        EXPECT_EQ(brokenCopies(rig).size(), 1);
+        EXPECT_EQ(rig.brokenCopies().size(), 1);
     }
 }
 

@@ -2,6 +2,7 @@
 // the number its entry starts with, and the bandwidth read back from the text.
 #include "settings/NumberText.h"
 #include "tests/support/LoadedWindow.h"
+#include "tests/support/SmallReceiverCalls.h"
 
 #include <gtest/gtest.h>
 
@@ -55,15 +56,7 @@ TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected
 }
 
 TEST(FilterList, CountsThatFillNothingOrOverflow) {
-    struct Case {
-        int16_t first, second;
-        bool filled, overflow;
-    };
-    const Case cases[] = {{0, 0, false, false},
-                          {-3, -3, false, false},
-                          {-32768, 2, false, true},
-                          {2, -32768, true, true}};
-    for (const Case& c : cases) {
+    for (const testsupport::CountCase& c : testsupport::kCountCases) {
         SCOPED_TRACE(QStringLiteral("%1/%2").arg(c.first).arg(c.second).toStdString());
         LoadedWindow t; // not remote: the list starts disabled with one entry
         t.rx().filters = {{2400, "A"}, {500, "B"}};
@@ -178,6 +171,7 @@ TEST(FilterNumber, LeadingNumberAndRoundingHalfToEven) {
     const QString digits = QStringLiteral("3") + QString(400, u'0');
     EXPECT_EQ(settings::leadingNumber(digits + QStringLiteral("e-0000000000000 / x")), HUGE_VAL);
     EXPECT_EQ(settings::leadingNumber(digits + QStringLiteral("e-5")), HUGE_VAL);
-    EXPECT_EQ(settings::leadingNumber(QStringLiteral("0.") + digits + QStringLiteral("e-800")), 0.0);
+    EXPECT_EQ(settings::leadingNumber(QStringLiteral("0.") + digits + QStringLiteral("e-800")),
+              0.0);
     EXPECT_EQ(settings::leadingNumber(digits + QStringLiteral("e-900")), 0.0);
 }

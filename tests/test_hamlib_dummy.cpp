@@ -1,6 +1,8 @@
 // The Hamlib backend against Hamlib's own dummy rig, in this process.
 #include "hamlib_harness.h"
 
+#include "test_component_fixture.h"
+
 #include "component/CorvaneComponent.h"
 #include "receiver/RuntimeError.h"
 
@@ -235,12 +237,10 @@ TEST_F(HamlibDummy, DisconnectingReportsAndStopsTheRig) {
 TEST(HamlibComponent, DriverKindsAreRegisteredAndEventsArrive) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    QDir(home.path()).mkpath(QStringLiteral("corvane"));
-    QFile file(home.filePath(QStringLiteral("corvane/Test.json")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(R"({"drivers": [)") + dummyEntry +
-               R"(, {"name": "Net", "kind": "rigctld", "host": "127.0.0.1", "port": 1}]})");
-    file.close();
+    writeDriverTable(
+        home.path(),
+        QByteArray(R"({"drivers": [)") + dummyEntry +
+            R"(, {"name": "Net", "kind": "rigctld", "host": "127.0.0.1", "port": 1}]})");
 
     CorvaneComponent::Options options;
     options.configHome = home.path();
@@ -271,15 +271,11 @@ TEST(HamlibComponent, DriverKindsAreRegisteredAndEventsArrive) {
 TEST(HamlibComponent, BadEntriesRefuseEveryOperationWithTheReason) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    QDir(home.path()).mkpath(QStringLiteral("corvane"));
-    QFile file(home.filePath(QStringLiteral("corvane/Test.json")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(R"({"drivers": [
+    writeDriverTable(home.path(), R"({"drivers": [
         {"name": "Broken", "kind": "hamlib", "model": "seven"},
         {"name": "Nowhere", "kind": "hamlib", "model": 999999},
         {"name": "HF", "kind": "sim", "profile": "builtin:hf"},
         {"name": "Net", "kind": "rigctld", "port": 0}]})");
-    file.close();
     CorvaneComponent::Options options;
     options.configHome = home.path();
     options.tracePath = QString();

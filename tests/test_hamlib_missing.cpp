@@ -3,6 +3,8 @@
 // and simulated receivers are unaffected. This executable does not link the
 // plugin, and its one test points the component at a folder without it
 // before anything loads it.
+#include "test_component_fixture.h"
+
 #include "component/CorvaneComponent.h"
 #include "component/DriverDialog.h"
 #include "component/HamlibSupport.h"
@@ -40,15 +42,11 @@ TEST(HamlibMissing, HamlibReceiversRefuseWithTheReasonAndTheRestGoesOn) {
     const QString plugin = QDir(empty.path()).filePath(QStringLiteral("libcorvane_hamlib.so"));
     ASSERT_EQ(hamlibPluginCandidates(), QStringList{plugin});
 
-    QDir(home.path()).mkpath(QStringLiteral("corvane"));
-    QFile file(home.filePath(QStringLiteral("corvane/Test.json")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(R"({"drivers": [
+    writeDriverTable(home.path(), R"({"drivers": [
         {"name": "HF", "kind": "sim", "profile": "builtin:hf"},
         {"name": "Dummy", "kind": "hamlib", "model": 1},
         {"name": "Broken", "kind": "hamlib", "model": "seven"},
         {"name": "Net", "kind": "rigctld"}]})");
-    file.close();
     CorvaneComponent::Options options;
     options.configHome = home.path();
     options.tracePath = QString();

@@ -12,6 +12,7 @@ using testsupport::agcRebuild;
 using testsupport::filterRebuild;
 using testsupport::listTexts;
 using testsupport::LoadedWindow;
+using testsupport::modeLoad;
 using testsupport::pick;
 
 namespace {
@@ -41,14 +42,7 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
     t.rx(1).frq = 145500000;
     t.window.Driver->setListIndex(1);
 
-    QStringList mode{"RxMod(1) -> 1",
-                     "RxModCount(1) -> 1",
-                     "RxModAvail(1, 0) -> -1",
-                     R"(RxModName(1, 0) -> "USB")",
-                     "RxModCount(1) -> 1",
-                     R"(RxModCode(1, "USB") -> 1)",
-                     R"(RxModCode(1, "USB") -> 1)",
-                     "RxMod(1) <- 1"};
+    QStringList mode = modeLoad(1);
     const QStringList nbAttAndValues{"RxNBl(1) -> 0",
                                      "RxNBlCount(1) -> 1",
                                      "RxNBlAvail(1, 0) -> -1",
@@ -143,14 +137,7 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
     const QStringList before = shown(t.window);
     pick(*t.window.Driver, 1);
 
-    QStringList expected{"RxMod(1) -> 1",
-                         "RxModCount(1) -> 1",
-                         "RxModAvail(1, 0) -> -1",
-                         R"(RxModName(1, 0) -> "USB")",
-                         "RxModCount(1) -> 1",
-                         R"(RxModCode(1, "USB") -> 1)",
-                         R"(RxModCode(1, "USB") -> 1)",
-                         "RxMod(1) <- 1"};
+    QStringList expected = modeLoad(1);
     expected += filterRebuild(1);
     expected += QStringList{"RxAgc(1) -> 70000",
                             "RxAgcCount(1) -> 1",
