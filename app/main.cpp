@@ -1,6 +1,6 @@
 // Corvane Test: one window driving the receivers of the Corvane component.
-#include "component/Factory.h"
-#include "window/TestWindow.h"
+#include "component/core/Factory.h"
+#include "window/Test.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -3,7 +3,7 @@
 //
 //   bench_component                      Google Benchmark getters
 //   bench_component --load [seconds]     the S-meter load (default 10 s)
-#include "component/CorvaneComponent.h"
+#include "component/core/CorvaneComponent.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // screen's pace. A receiver may report tens of times a second per receiver,
 // several receivers at once; the window must keep up with plenty to spare.
 #include "MemoryComponent.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

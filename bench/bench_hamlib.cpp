@@ -4,7 +4,7 @@
 // while the daemon hangs and dies.
 #include "tests/hamlib_support.h"
 
-#include "component/CorvaneComponent.h"
+#include "component/core/CorvaneComponent.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // mode change: a selection rebuilds the Filter and AGC lists three times over,
 // so the cost grows with every table at once.
 #include "bench/MemoryComponent.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include <QApplication>
 

@@ -9,8 +9,8 @@
 #include <QWindow>
 
 #ifndef CORVANE_BARE
-#include "component/Factory.h"
-#include "window/TestWindow.h"
+#include "component/core/Factory.h"
+#include "window/Test.h"
 #endif
 
 #include <cstdio>

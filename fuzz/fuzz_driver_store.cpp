@@ -1,7 +1,7 @@
 // The driver table from arbitrary file contents: loading never changes the
 // file, a refused file names itself and gives the default receivers, and an
 // accepted one comes back the same after a save.
-#include "component/DriverStore.h"
+#include "component/store/DriverStore.h"
 #include "fuzz/Check.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // Receiver profiles from arbitrary bytes: either a profile or one component
 // failure that names the source; nothing else may come out.
-#include "component/Profile.h"
+#include "component/sim/Profile.h"
 #include "fuzz/Check.h"
 #include "receiver/RuntimeError.h"
 

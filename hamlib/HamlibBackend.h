@@ -1,7 +1,7 @@
 #pragma once
 
-#include "component/HamlibEntry.h"
-#include "component/ReceiverBackend.h"
+#include "component/api/HamlibEntry.h"
+#include "component/api/ReceiverBackend.h"
 #include "hamlib/HamlibWorker.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "component/HamlibSupport.h"
+#include "component/api/HamlibSupport.h"
 #include "hamlib/HamlibWorker.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "component/ReceiverBackend.h"
+#include "component/api/ReceiverBackend.h"
 #include "hamlib/HamlibMapping.h"
 
 #include <QObject>

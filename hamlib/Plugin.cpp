@@ -1,5 +1,5 @@
 // What the component reaches of this library when it loads it at run time.
-#include "component/HamlibSupport.h"
+#include "component/api/HamlibSupport.h"
 #include "hamlib/HamlibBackend.h"
 #include "hamlib/HamlibModels.h"
 #include "receiver/RuntimeError.h"

@@ -62,7 +62,7 @@ install(FILES README.md "${corvane_pkg_src}/copyright" "${corvane_pkg_bin}/chang
 install(FILES docs/profiles.md docs/trace.md docs/hamlib.md docs/window.png docs/window-1.5x.png
         DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
 install(FILES docs/examples/airband.json DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs/examples")
-install(FILES component/profiles/hf.json component/profiles/vhf.json component/profiles/bc.json
+install(FILES component/sim/profiles/hf.json component/sim/profiles/vhf.json component/sim/profiles/bc.json
         DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")
 
 # --- Debian package -------------------------------------------------------

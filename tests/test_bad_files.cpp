@@ -3,7 +3,7 @@
 // the file itself is never changed by reading it.
 #include "test_component_fixture.h"
 
-#include "component/JsonText.h"
+#include "component/store/JsonText.h"
 #include "receiver/RuntimeError.h"
 
 #include <QFileInfo>

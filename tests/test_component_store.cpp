@@ -1,7 +1,7 @@
 // The driver store on disk and the two dialogs that edit it, driven by code.
 #include "test_component_fixture.h"
 
-#include "component/JsonText.h"
+#include "component/store/JsonText.h"
 #include "receiver/RuntimeError.h"
 
 #include <QComboBox>

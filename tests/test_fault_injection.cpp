@@ -3,7 +3,7 @@
 // many calls there are, so a call added to a handler is covered without
 // touching this test.
 #include "tests/support/Receivers.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include <QTest>
 

@@ -2,7 +2,7 @@
 // holds up the window.
 #include "hamlib_harness.h"
 
-#include "component/DriverDialog.h"
+#include "component/store/DriverDialog.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -28,7 +28,7 @@ DriverTable table() {
 }
 
 TEST(HamlibDialog, ModelsArePickedFromASearchableListAndStored) {
-    DriverDialog d(table(), {"sim", "hamlib", "rigctld"}, {}, false);
+    DriverDialog d(table(), {"sim", "hamlib", "rigctld"}, {}, {}, false);
     auto* models = child<QListWidget>(d, "hamlibModels");
     ASSERT_TRUE(models->isVisibleTo(&d));
     ASSERT_TRUE(waitUntil([&] { return models->isEnabled(); }, 20000)) << "no model list";
@@ -64,7 +64,7 @@ TEST(HamlibDialog, ModelsArePickedFromASearchableListAndStored) {
 }
 
 TEST(HamlibDialog, TestRunsOffTheWindowsThread) {
-    DriverDialog d(table(), {"sim", "hamlib", "rigctld"}, {}, false);
+    DriverDialog d(table(), {"sim", "hamlib", "rigctld"}, {}, {}, false);
     // Filling the list with Hamlib's thousands of models is the window's
     // own work; what is measured here is the Test.
     ASSERT_TRUE(

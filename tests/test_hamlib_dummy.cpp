@@ -3,7 +3,8 @@
 
 #include "test_component_fixture.h"
 
-#include "component/CorvaneComponent.h"
+#include "component/hamlib/HamlibEntryReader.h"
+#include "component/core/CorvaneComponent.h"
 #include "receiver/RuntimeError.h"
 
 #include <QSignalSpy>

@@ -1,10 +1,10 @@
 // Hamlib is loaded when a Hamlib receiver is first used, not at start-up.
 // This executable does not link the Hamlib plugin, so whatever of Hamlib is
 // in the process the component has loaded itself.
-#include "component/Clock.h"
-#include "component/CorvaneComponent.h"
+#include "component/sim/Clock.h"
+#include "component/core/CorvaneComponent.h"
 #include "tests/support/RecordingComponent.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -5,9 +5,10 @@
 // before anything loads it.
 #include "test_component_fixture.h"
 
-#include "component/CorvaneComponent.h"
-#include "component/DriverDialog.h"
-#include "component/HamlibSupport.h"
+#include "component/hamlib/HamlibPlugin.h"
+#include "component/core/CorvaneComponent.h"
+#include "component/store/DriverDialog.h"
+#include "component/api/HamlibSupport.h"
 #include "receiver/RuntimeError.h"
 
 #include <QCoreApplication>
@@ -87,7 +88,7 @@ TEST(HamlibMissing, HamlibReceiversRefuseWithTheReasonAndTheRestGoesOn) {
     DriverTable table;
     table.drivers = {
         QJsonDocument::fromJson(R"({"name": "Dummy", "kind": "hamlib", "model": 1})").object()};
-    DriverDialog d(table, {"sim", "hamlib", "rigctld"}, {}, false);
+    DriverDialog d(table, {"sim", "hamlib", "rigctld"}, {}, {}, false);
     auto* models = d.findChild<QListWidget*>(QStringLiteral("hamlibModels"));
     ASSERT_NE(models, nullptr);
     const QString reason = why.mid(QStringLiteral("receiver 1 is not available: ").size());

@@ -1,6 +1,6 @@
 // Start-up, the Config Driver button and the driver list's rebuild.
 #include "tests/support/Receivers.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 // Connection commands, link events, coupling and key forwarding.
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 namespace corvane::window {
 

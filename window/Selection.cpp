@@ -1,6 +1,6 @@
 // Selecting a receiver, and the two procedures that show one as a whole.
 #include "settings/NumberText.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 namespace corvane::window {
 

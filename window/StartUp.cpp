@@ -1,6 +1,6 @@
 // Start-up, the Config Driver button and the driver list.
 #include "receiver/Int16.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 namespace corvane::window {
 

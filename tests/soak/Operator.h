@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/Handler.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include <QStringList>
 

@@ -9,10 +9,10 @@
 // memory held grew by more than 20 % between the end of the warm-up and the
 // end, or when the window no longer shows a receiver it is asked for. A
 // crash, a sanitizer finding or a leak ends it through the sanitizers.
-#include "component/CorvaneComponent.h"
-#include "component/DriverDialog.h"
+#include "component/core/CorvaneComponent.h"
+#include "component/store/DriverDialog.h"
 #include "tests/soak/Operator.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tests/support/Receivers.h"
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include <QStringList>
 #include <QTest>

@@ -1,5 +1,6 @@
 // Finding and loading the Hamlib plugin, once per process.
-#include "component/HamlibSupport.h"
+#include "component/hamlib/HamlibPlugin.h"
+#include "component/api/HamlibSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>

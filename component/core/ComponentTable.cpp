@@ -1,8 +1,9 @@
 // The driver table: loading it from the store, the two dialogs that edit it,
 // and turning its entries into receivers.
-#include "component/CorvaneComponent.h"
+#include "component/core/CorvaneComponent.h"
 
-#include "component/DriverDialog.h"
+#include "component/sim/Profile.h"
+#include "component/store/DriverDialog.h"
 #include "receiver/RuntimeError.h"
 
 #include <QFileInfo>
@@ -40,7 +41,7 @@ int32_t CorvaneComponent::setup(const QString& application, int16_t dialog) {
     if (dialog == 0) {
         return 0;
     }
-    DriverDialog editor(m_table, m_registry.kinds(), m_storeProblem, false);
+    DriverDialog editor(m_table, m_registry.kinds(), builtinProfiles(), m_storeProblem, false);
     if (showDialog(editor) != QDialog::Accepted) {
         return 1;
     }
@@ -52,7 +53,7 @@ int32_t CorvaneComponent::configure(int16_t index) {
     receiver(index, "RxConfigure");
     DriverTable one;
     one.drivers.append(m_table.drivers.at(index));
-    DriverDialog editor(one, m_registry.kinds(), m_storeProblem, true);
+    DriverDialog editor(one, m_registry.kinds(), builtinProfiles(), m_storeProblem, true);
     if (showDialog(editor) != QDialog::Accepted) {
         return 1;
     }

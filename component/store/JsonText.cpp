@@ -1,4 +1,4 @@
-#include "component/JsonText.h"
+#include "component/store/JsonText.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "component/DriverStore.h"
+#include "component/store/DriverStore.h"
 
-#include "component/JsonText.h"
+#include "component/store/JsonText.h"
 #include "receiver/RuntimeError.h"
 
 #include <QDateTime>

@@ -1,4 +1,6 @@
-#include "component/HamlibDialog.h"
+#include "component/hamlib/HamlibEntryReader.h"
+#include "component/hamlib/HamlibPlugin.h"
+#include "component/hamlib/HamlibSection.h"
 
 #include "receiver/RuntimeError.h"
 

@@ -1,6 +1,6 @@
-#include "component/Trace.h"
+#include "component/core/Trace.h"
 
-#include "component/JsonText.h"
+#include "component/store/JsonText.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "component/Factory.h"
+#include "component/core/Factory.h"
 
-#include "component/CorvaneComponent.h"
+#include "component/core/CorvaneComponent.h"
 
 namespace corvane::component {
 

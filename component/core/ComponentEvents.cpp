@@ -2,7 +2,7 @@
 // loop, where each event is traced and emitted. Forwarding between receivers
 // happens when a change is reported, so the receivers that take it queue their
 // own events behind it.
-#include "component/CorvaneComponent.h"
+#include "component/core/CorvaneComponent.h"
 
 #include <QPointer>
 

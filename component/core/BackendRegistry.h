@@ -1,6 +1,6 @@
 #pragma once
 
-#include "component/ReceiverBackend.h"
+#include "component/api/ReceiverBackend.h"
 
 #include <QStringList>
 
@@ -28,8 +28,5 @@ private:
     std::map<QString, BackendFactory> m_factories;
 };
 
-// Says on stderr, once per receiver, why a driver entry gives no receiver: the
-// operator sees it even without calling. Component's thread.
-void reportUnavailable(const QString& name, const QString& reason);
 
 } // namespace corvane::component

@@ -1,7 +1,9 @@
-#include "component/HamlibReceiver.h"
+#include "component/hamlib/HamlibEntryReader.h"
+#include "component/hamlib/HamlibPlugin.h"
+#include "component/hamlib/HamlibReceiver.h"
 
-#include "component/BackendRegistry.h"
-#include "component/HamlibSupport.h"
+#include "component/api/UnavailableReceiver.h"
+#include "component/api/HamlibSupport.h"
 
 namespace corvane::component {
 

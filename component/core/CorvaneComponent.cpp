@@ -1,8 +1,8 @@
 // The operations of the component: argument checks, tracing, and the call to
 // the receiver's backend. Events and the driver table live in their own files.
-#include "component/CorvaneComponent.h"
+#include "component/core/CorvaneComponent.h"
 
-#include "component/JsonText.h"
+#include "component/store/JsonText.h"
 #include "receiver/Int16.h"
 #include "receiver/RuntimeError.h"
 

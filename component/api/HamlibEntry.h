@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QJsonObject>
 #include <QString>
 
 #include <utility>
@@ -26,11 +25,5 @@ struct HamlibEntry {
     // a daemon's defaults first, then the entry's own "conf".
     std::vector<std::pair<QString, QString>> conf;
 };
-
-// Reads {"kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0", "speed": 9600,
-// "conf": {...}} or {"kind": "rigctld", "host": "...", "port": 4532,
-// "conf": {...}}; throws RuntimeError saying what is wrong with it.
-// Any thread; pure.
-HamlibEntry readHamlibEntry(const QJsonObject& entry);
 
 } // namespace corvane::component

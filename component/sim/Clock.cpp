@@ -1,4 +1,4 @@
-#include "component/Clock.h"
+#include "component/sim/Clock.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

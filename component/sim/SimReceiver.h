@@ -1,8 +1,8 @@
 #pragma once
 
-#include "component/Clock.h"
-#include "component/Profile.h"
-#include "component/ReceiverBackend.h"
+#include "component/sim/Clock.h"
+#include "component/sim/Profile.h"
+#include "component/api/ReceiverBackend.h"
 
 #include <QString>
 

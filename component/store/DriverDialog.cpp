@@ -1,7 +1,6 @@
-#include "component/DriverDialog.h"
+#include "component/store/DriverDialog.h"
 
-#include "component/HamlibDialog.h"
-#include "component/Profile.h"
+#include "component/hamlib/HamlibSection.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -22,7 +21,8 @@ QString field(const QJsonObject& entry, const char* key) {
 }
 } // namespace
 
-DriverDialog::DriverDialog(DriverTable table, QStringList kinds, const QString& problem,
+DriverDialog::DriverDialog(DriverTable table, QStringList kinds, const QStringList& profiles,
+                           const QString& problem,
                            bool single, QWidget* parent)
     : QDialog(parent), m_table(std::move(table)), m_list(new QListWidget(this)),
       m_name(new QLineEdit(this)), m_kind(new QComboBox(this)), m_profile(new QComboBox(this)),
@@ -43,7 +43,7 @@ DriverDialog::DriverDialog(DriverTable table, QStringList kinds, const QString& 
 
     m_kind->addItems(kinds);
     m_profile->setEditable(true);
-    for (const QString& name : builtinProfiles()) {
+    for (const QString& name : profiles) {
         m_profile->addItem(QStringLiteral("builtin:") + name);
     }
 

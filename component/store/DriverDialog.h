@@ -1,6 +1,6 @@
 #pragma once
 
-#include "component/DriverStore.h"
+#include "component/store/DriverStore.h"
 
 #include <QDialog>
 
@@ -23,8 +23,10 @@ class DriverDialog : public QDialog {
     Q_OBJECT
 
 public:
-    DriverDialog(DriverTable table, QStringList kinds, const QString& problem, bool single,
-                 QWidget* parent = nullptr);
+    // `profiles` are the built-in simulated receiver profiles offered as
+    // "builtin:<name>"; the store does not know the simulation itself.
+    DriverDialog(DriverTable table, QStringList kinds, const QStringList& profiles,
+                 const QString& problem, bool single, QWidget* parent = nullptr);
 
     const DriverTable& table() const { return m_table; }
     int currentRow() const;

@@ -1,4 +1,4 @@
-#include "window/TestWindow.h"
+#include "window/Test.h"
 
 #include "settings/NumberText.h"
 

@@ -1,4 +1,5 @@
-#include "component/HamlibEntry.h"
+#include "component/hamlib/HamlibEntryReader.h"
+#include "component/api/HamlibEntry.h"
 
 #include "receiver/RuntimeError.h"
 

@@ -1,4 +1,4 @@
-#include "component/SimReceiver.h"
+#include "component/sim/SimReceiver.h"
 
 #include "receiver/RuntimeError.h"
 

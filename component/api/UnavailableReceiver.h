@@ -1,14 +1,10 @@
-#include "component/BackendRegistry.h"
+#pragma once
 
-#include "component/HamlibReceiver.h"
-#include "component/SimReceiver.h"
-#include "receiver/RuntimeError.h"
+#include "component/api/ReceiverBackend.h"
 
 #include <QTextStream>
 
 namespace corvane::component {
-
-namespace {
 
 // Stands in for a driver entry that could not be turned into a receiver.
 class UnavailableReceiver final : public ReceiverBackend {
@@ -50,47 +46,9 @@ private:
     QString m_reason;
 };
 
-} // namespace
-
-BackendRegistry BackendRegistry::withBuiltins() {
-    BackendRegistry registry;
-    registry.add(QStringLiteral("sim"), &SimReceiver::create);
-    registry.add(QStringLiteral("hamlib"), &HamlibReceiver::create);
-    registry.add(QStringLiteral("rigctld"), &HamlibReceiver::create);
-    return registry;
-}
-
-void BackendRegistry::add(const QString& kind, BackendFactory factory) {
-    m_factories[kind] = std::move(factory);
-}
-
-QStringList BackendRegistry::kinds() const {
-    QStringList out;
-    for (const auto& [kind, factory] : m_factories) {
-        out.append(kind);
-    }
-    return out;
-}
-
-std::unique_ptr<ReceiverBackend> BackendRegistry::create(const BackendContext& context) const {
-    const QString kind = context.entry.value(QLatin1String("kind")).toString();
-    const QString name = context.entry.value(QLatin1String("name")).toString();
-    QString reason;
-    const auto it = m_factories.find(kind);
-    if (it == m_factories.end()) {
-        reason = QStringLiteral("unknown driver kind \"%1\"").arg(kind);
-    } else {
-        try {
-            return it->second(context);
-        } catch (const receiver::RuntimeError& e) {
-            reason = e.description();
-        }
-    }
-    reportUnavailable(name, reason);
-    return std::make_unique<UnavailableReceiver>(context.sink, reason);
-}
-
-void reportUnavailable(const QString& name, const QString& reason) {
+// Says on stderr, once per receiver, why a driver entry gives no receiver: the
+// operator sees it even without calling. Component's thread.
+inline void reportUnavailable(const QString& name, const QString& reason) {
     QTextStream(stderr) << "corvane: driver \"" << name << "\": " << reason << Qt::endl;
 }
 

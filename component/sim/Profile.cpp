@@ -1,6 +1,6 @@
-#include "component/Profile.h"
+#include "component/sim/Profile.h"
 
-#include "component/JsonText.h"
+#include "component/store/JsonText.h"
 #include "receiver/RuntimeError.h"
 
 #include <QDir>

@@ -9,8 +9,8 @@
 // carries the version of this interface, so a stray older plugin is refused
 // as "undefined symbol" rather than misread.
 
-#include "component/HamlibEntry.h"
-#include "component/ReceiverBackend.h"
+#include "component/api/HamlibEntry.h"
+#include "component/api/ReceiverBackend.h"
 
 #include <QString>
 
@@ -59,24 +59,5 @@ protected:
 // the plugin's HamlibSupport, which lives as long as the process.
 inline constexpr char hamlibSupportSymbol[] = "corvane_hamlib_support_v1";
 using HamlibSupportFunction = HamlibSupport* (*)();
-
-// The plugin as loaded: its HamlibSupport, or why it could not be loaded.
-struct HamlibPlugin {
-    HamlibSupport* support = nullptr;
-    QString problem;
-};
-
-// Component's thread: loads the plugin on the first call (Hamlib sets up its
-// process-wide state then, which must not race the window's thread) and
-// answers from memory after that.
-const HamlibPlugin& hamlibPlugin();
-
-// Any thread: the plugin's file in each directory it is looked for, in order:
-// only $CORVANE_PLUGIN_DIR when that is set, else the installed place beside
-// the executable and then this build's own.
-QStringList hamlibPluginCandidates();
-// Any thread: the same for a given executable folder and override; this
-// build's own plugin is a candidate only for an executable inside this build.
-QStringList hamlibPluginCandidates(const QString& executableDir, const QString& override);
 
 } // namespace corvane::component
