@@ -23,18 +23,60 @@ enum class Setting { Mode, Agc, NBl, Att };
 enum class Origin { Program, Receiver, Forwarded };
 
 // One event as a backend reports it; the component adds the receiver index when
-// it delivers it. Field use per kind:
-//   ConnState a=Err (1000 = state changed, anything else a link error)
-//   DataError a=Err
-//   Frq       a=Freq, b=Carr
-//   Mod       a=code, b=BFO offset of the new mode
-//   Flt       a=bandwidth
-//   Agc/NBl/Att a=code, b=level (16-bit)
-//   HFF       a=Sts
-//   SMt       a=Freq, b=Val (16-bit), c=dB (16-bit), text=S-meter text
+// it delivers it. Made with the constructor of its kind, which names what each
+// value means, and read with the accessors of the same names.
 struct ReceiverEvent {
-    enum class Kind { ConnState, DataError, Frq, Mod, Flt, Agc, NBl, Att, HFF, SMt };
+    enum class Kind { DrvUpdated, ConnState, DataError, Frq, Mod, Flt, Agc, NBl, Att, HFF, SMt };
+
+    // The driver table changed; `count` receivers are in it now.
+    static ReceiverEvent drvUpdated(int32_t count) { return {Kind::DrvUpdated, count, 0, 0, {}, Origin::Receiver}; }
+    // 1000: the link or remote state changed; anything else: the link failed
+    // with that error.
+    static ReceiverEvent connState(int32_t err) { return {Kind::ConnState, err, 0, 0, {}, Origin::Receiver}; }
+    // The receiver refused or could not carry out what was asked.
+    static ReceiverEvent dataError(int32_t err, Origin origin = Origin::Receiver) {
+        return {Kind::DataError, err, 0, 0, {}, origin};
+    }
+    // Tuned frequency and the carrier it gives (frequency plus delta-F).
+    static ReceiverEvent frequency(int32_t freq, int32_t carrier, Origin origin) {
+        return {Kind::Frq, freq, carrier, 0, {}, origin};
+    }
+    // A mode code and the BFO offset that comes with it.
+    static ReceiverEvent mode(int32_t code, int32_t bfo, Origin origin) {
+        return {Kind::Mod, code, bfo, 0, {}, origin};
+    }
+    static ReceiverEvent filter(int32_t width, Origin origin) {
+        return {Kind::Flt, width, 0, 0, {}, origin};
+    }
+    // An AGC, noise-blanker or attenuator code and its level.
+    static ReceiverEvent choice(Setting setting, int32_t code, int32_t level, Origin origin) {
+        const Kind kind = setting == Setting::Agc   ? Kind::Agc
+                          : setting == Setting::NBl ? Kind::NBl
+                          : setting == Setting::Att ? Kind::Att
+                                                    : Kind::Mod;
+        return {kind, code, level, 0, {}, origin};
+    }
+    static ReceiverEvent hff(int32_t sts) { return {Kind::HFF, sts, 0, 0, {}, Origin::Receiver}; }
+    // The meter at `freq`: level in dBm, dB over S9, and its text.
+    static ReceiverEvent sMeter(int32_t freq, int32_t dBm, int32_t overS9, QString text) {
+        return {Kind::SMt, freq, dBm, overS9, std::move(text), Origin::Receiver};
+    }
+
+    int32_t count() const { return a; }   // DrvUpdated
+    int32_t err() const { return a; }     // ConnState, DataError
+    int32_t freq() const { return a; }    // Frq, SMt
+    int32_t carrier() const { return b; } // Frq
+    int32_t code() const { return a; }    // Mod, Agc, NBl, Att
+    int32_t bfo() const { return b; }     // Mod
+    int32_t level() const { return b; }   // Agc, NBl, Att
+    int32_t width() const { return a; }   // Flt
+    int32_t sts() const { return a; }     // HFF
+    int32_t dBm() const { return b; }     // SMt
+    int32_t overS9() const { return c; }  // SMt
+
     Kind kind = Kind::ConnState;
+    // The values, in the order of the kind's constructor; read them through
+    // the accessors above.
     int32_t a = 0;
     int32_t b = 0;
     int32_t c = 0;

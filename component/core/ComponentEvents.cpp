@@ -4,6 +4,8 @@
 // own events behind it.
 #include "component/core/CorvaneComponent.h"
 
+#include "receiver/Saturate.h"
+
 #include <QPointer>
 
 namespace corvane::component {
@@ -11,10 +13,7 @@ namespace corvane::component {
 namespace {
 
 using Kind = ReceiverEvent::Kind;
-
-int16_t low16(int32_t value) {
-    return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
-}
+using receiver::saturate;
 
 std::optional<Setting> settingOf(Kind kind) {
     switch (kind) {
@@ -77,11 +76,11 @@ void CorvaneComponent::deliver() {
     while (due-- > 0 && !m_queue.empty()) {
         const Pending p = std::move(m_queue.front());
         m_queue.pop_front();
-        if (p.slot == 0) {
+        if (p.event.kind == Kind::DrvUpdated) {
             if (m_trace.on()) {
-                m_trace.event("DrvUpdated", {p.event.a});
+                m_trace.event("DrvUpdated", {p.event.count()});
             }
-            emit DrvUpdated(p.event.a);
+            emit DrvUpdated(p.event.count());
         } else {
             // The index at delivery: the table may have been edited since.
             int16_t index = -1;
@@ -108,66 +107,72 @@ void CorvaneComponent::deliver() {
 void CorvaneComponent::emitEvent(int16_t i, const ReceiverEvent& e) {
     const bool trace = m_trace.on();
     switch (e.kind) {
+    case Kind::DrvUpdated:
+        break; // the component's own, delivered in deliver()
     case Kind::ConnState:
         if (trace) {
-            m_trace.event("RxConnState", {i, e.a});
+            m_trace.event("RxConnState", {i, e.err()});
         }
-        emit RxConnState(i, e.a);
+        emit RxConnState(i, e.err());
         break;
     case Kind::DataError:
         if (trace) {
-            m_trace.event("RxDataError", {i, e.a});
+            m_trace.event("RxDataError", {i, e.err()});
         }
-        emit RxDataError(i, e.a);
+        emit RxDataError(i, e.err());
         break;
     case Kind::Frq:
         if (trace) {
-            m_trace.event("RxFrqUpdated", {i, e.a, e.b});
+            m_trace.event("RxFrqUpdated", {i, e.freq(), e.carrier()});
         }
-        emit RxFrqUpdated(i, e.a, e.b);
+        emit RxFrqUpdated(i, e.freq(), e.carrier());
         break;
     case Kind::Mod:
         if (trace) {
-            m_trace.event("RxModUpdated", {i, e.a, e.b});
+            m_trace.event("RxModUpdated", {i, e.code(), e.bfo()});
         }
-        emit RxModUpdated(i, e.a, e.b);
+        emit RxModUpdated(i, e.code(), e.bfo());
         break;
     case Kind::Flt:
         if (trace) {
-            m_trace.event("RxFltUpdated", {i, e.a});
+            m_trace.event("RxFltUpdated", {i, e.width()});
         }
-        emit RxFltUpdated(i, e.a);
+        emit RxFltUpdated(i, e.width());
         break;
     case Kind::Agc:
-        if (trace) {
-            m_trace.event("RxAgcUpdated", {i, e.a, low16(e.b)});
-        }
-        emit RxAgcUpdated(i, e.a, low16(e.b));
-        break;
     case Kind::NBl:
+    case Kind::Att: {
+        const int16_t level = saturate<int16_t>(e.level());
         if (trace) {
-            m_trace.event("RxNBlUpdated", {i, e.a, low16(e.b)});
+            m_trace.event(e.kind == Kind::Agc   ? "RxAgcUpdated"
+                          : e.kind == Kind::NBl ? "RxNBlUpdated"
+                                                : "RxAttUpdated",
+                          {i, e.code(), level});
         }
-        emit RxNBlUpdated(i, e.a, low16(e.b));
-        break;
-    case Kind::Att:
-        if (trace) {
-            m_trace.event("RxAttUpdated", {i, e.a, low16(e.b)});
+        if (e.kind == Kind::Agc) {
+            emit RxAgcUpdated(i, e.code(), level);
+        } else if (e.kind == Kind::NBl) {
+            emit RxNBlUpdated(i, e.code(), level);
+        } else {
+            emit RxAttUpdated(i, e.code(), level);
         }
-        emit RxAttUpdated(i, e.a, low16(e.b));
         break;
+    }
     case Kind::HFF:
         if (trace) {
-            m_trace.event("RxHFFUpdated", {i, e.a});
+            m_trace.event("RxHFFUpdated", {i, e.sts()});
         }
-        emit RxHFFUpdated(i, e.a);
+        emit RxHFFUpdated(i, e.sts());
         break;
-    case Kind::SMt:
+    case Kind::SMt: {
+        const int16_t val = saturate<int16_t>(e.dBm());
+        const int16_t dB = saturate<int16_t>(e.overS9());
         if (trace) {
-            m_trace.event("RxSMtUpdated", {i, e.a, low16(e.b), low16(e.c), e.text});
+            m_trace.event("RxSMtUpdated", {i, e.freq(), val, dB, e.text});
         }
-        emit RxSMtUpdated(i, e.a, low16(e.b), low16(e.c), e.text);
+        emit RxSMtUpdated(i, e.freq(), val, dB, e.text);
         break;
+    }
     }
 }
 
@@ -179,7 +184,7 @@ void CorvaneComponent::forward(const ReceiverBackend& from, const ReceiverEvent&
     // Settings travel by name: the same code may mean something else elsewhere.
     QString name;
     if (setting) {
-        const std::optional<int32_t> at = offered(from, *setting, e.a);
+        const std::optional<int32_t> at = offered(from, *setting, e.code());
         if (!at) {
             return;
         }
@@ -192,13 +197,13 @@ void CorvaneComponent::forward(const ReceiverBackend& from, const ReceiverEvent&
             continue;
         }
         if (e.kind == Kind::Frq) {
-            if (e.a >= to.frqMin() && e.a <= to.frqMax()) {
-                to.setFrequency(e.a, Origin::Forwarded);
+            if (e.freq() >= to.frqMin() && e.freq() <= to.frqMax()) {
+                to.setFrequency(e.freq(), Origin::Forwarded);
             }
         } else if (e.kind == Kind::Flt) {
             for (int32_t i = 0; i < to.filterCount(); ++i) {
-                if (to.filterWidth(i) == e.a) {
-                    to.setFilter(e.a, Origin::Forwarded);
+                if (to.filterWidth(i) == e.width()) {
+                    to.setFilter(e.width(), Origin::Forwarded);
                     break;
                 }
             }

@@ -77,13 +77,7 @@ void CorvaneComponent::acceptEdited(const DriverTable& edited) {
     m_storeProblem.clear();
     if (changed) {
         applyTable(edited);
-        enqueue({0,
-                 {ReceiverEvent::Kind::ConnState,
-                  static_cast<int32_t>(m_slots.size()),
-                  0,
-                  0,
-                  {},
-                  Origin::Receiver}});
+        enqueue({0, ReceiverEvent::drvUpdated(static_cast<int32_t>(m_slots.size()))});
     } else {
         m_table = edited;
     }

@@ -122,7 +122,7 @@ private:
         std::unique_ptr<ReceiverBackend> backend;
     };
     struct Pending {
-        uint64_t slot; // 0 for DrvUpdated
+        uint64_t slot; // 0 for the component's own (DrvUpdated)
         ReceiverEvent event;
     };
 

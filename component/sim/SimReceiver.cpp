@@ -9,9 +9,6 @@ namespace corvane::component {
 
 namespace {
 
-// The S-meter's scale: S9 is -73 dBm and one S unit is 6 dB.
-constexpr int32_t s9Dbm = -73;
-constexpr int32_t dbPerSUnit = 6;
 // What the meter shows with no station in the passband.
 constexpr int32_t noiseFloorDbm = -121;
 // Spread of the meter's noise, in dB either way.
@@ -24,11 +21,6 @@ uint32_t seedOf(const QString& text) {
         hash = (hash ^ c.unicode()) * 16777619u;
     }
     return hash;
-}
-
-int16_t clamp16(int32_t value) {
-    return static_cast<int16_t>(std::clamp<int32_t>(value, std::numeric_limits<int16_t>::min(),
-                                                    std::numeric_limits<int16_t>::max()));
 }
 
 } // namespace
@@ -164,28 +156,9 @@ int32_t SimReceiver::level(Setting setting, int32_t code) const {
 }
 
 void SimReceiver::reportChoice(Setting setting, Origin origin) {
-    ReceiverEvent e;
-    e.origin = origin;
-    e.a = current(setting);
-    switch (setting) {
-    case Setting::Mode:
-        e.kind = ReceiverEvent::Kind::Mod;
-        e.b = bfo();
-        break;
-    case Setting::Agc:
-        e.kind = ReceiverEvent::Kind::Agc;
-        e.b = level(setting, e.a);
-        break;
-    case Setting::NBl:
-        e.kind = ReceiverEvent::Kind::NBl;
-        e.b = level(setting, e.a);
-        break;
-    case Setting::Att:
-        e.kind = ReceiverEvent::Kind::Att;
-        e.b = level(setting, e.a);
-        break;
-    }
-    report(std::move(e));
+    const int32_t code = current(setting);
+    report(setting == Setting::Mode ? ReceiverEvent::mode(code, bfo(), origin)
+                                    : ReceiverEvent::choice(setting, code, level(setting, code), origin));
 }
 
 void SimReceiver::set(Setting setting, int32_t code, Origin origin) {
@@ -221,7 +194,7 @@ void SimReceiver::set(Setting setting, int32_t code, Origin origin) {
                                             [&](const auto& f) { return f.width == m_filter; });
         if (!keepFilter && !filters.empty()) {
             m_filter = filters.front().width;
-            report({ReceiverEvent::Kind::Flt, m_filter, 0, 0, {}, origin});
+            report(ReceiverEvent::filter(m_filter, origin));
         }
         const int32_t agcIndex = level(Setting::Agc, m_agc);
         if (agcIndex < 0 || !available(Setting::Agc, agcIndex)) {
@@ -274,7 +247,7 @@ void SimReceiver::setFilter(int32_t width, Origin origin) {
         return;
     }
     m_filter = width;
-    report({ReceiverEvent::Kind::Flt, m_filter, 0, 0, {}, origin});
+    report(ReceiverEvent::filter(m_filter, origin));
 }
 
 // --- tuning ---
@@ -283,7 +256,7 @@ void SimReceiver::reportFrequency(Origin origin) {
     const int64_t carrier = static_cast<int64_t>(m_freq) + m_deltaF;
     const auto carr = static_cast<int32_t>(std::clamp<int64_t>(
         carrier, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-    report({ReceiverEvent::Kind::Frq, m_freq, carr, 0, {}, origin});
+    report(ReceiverEvent::frequency(m_freq, carr, origin));
 }
 
 void SimReceiver::setFrequency(int32_t hz, Origin origin) {
@@ -311,7 +284,7 @@ int32_t SimReceiver::connect(bool on) {
                 m_connectTimer = 0;
                 m_connected = true;
                 becomeConnected();
-                report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+                report(ReceiverEvent::connState(1000));
             });
         }
         return 0;
@@ -330,7 +303,7 @@ int32_t SimReceiver::setRemote(bool on) {
     }
     if (on != m_remote) {
         m_remote = on;
-        report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+        report(ReceiverEvent::connState(1000));
     }
     return 0;
 }
@@ -359,7 +332,7 @@ void SimReceiver::becomeDisconnected(int32_t err) {
     m_connected = false;
     m_remote = false;
     stopTimers();
-    report({ReceiverEvent::Kind::ConnState, err, 0, 0, {}, Origin::Receiver});
+    report(ReceiverEvent::connState(err));
 }
 
 void SimReceiver::stopTimers() {
@@ -374,8 +347,8 @@ void SimReceiver::scheduleSMeter() {
         return;
     }
     m_smeterTimer = m_clock.start(m_profile.behaviour.smeterIntervalMs, [this] {
-        const Reading r = reading(signalDbm());
-        report({ReceiverEvent::Kind::SMt, m_freq, r.dBm, r.overS9, r.text, Origin::Receiver});
+        const smeter::Reading r = smeter::fromDbm(signalDbm());
+        report(ReceiverEvent::sMeter(m_freq, r.dBm, r.overS9, r.text));
         scheduleSMeter();
     });
 }
@@ -385,8 +358,7 @@ void SimReceiver::scheduleDataError() {
         return;
     }
     m_dataErrorTimer = m_clock.start(m_profile.faults.dataErrorEveryMs, [this] {
-        report(
-            {ReceiverEvent::Kind::DataError, m_profile.faults.dataErr, 0, 0, {}, Origin::Receiver});
+        report(ReceiverEvent::dataError(m_profile.faults.dataErr));
         scheduleDataError();
     });
 }
@@ -408,17 +380,6 @@ int32_t SimReceiver::signalDbm() {
     std::uniform_int_distribution<int> noise(-noiseSpreadDb, noiseSpreadDb);
     best += noise(m_noise);
     return static_cast<int32_t>(std::clamp<int64_t>(best, -200, 100));
-}
-
-SimReceiver::Reading SimReceiver::reading(int32_t dBm) {
-    if (dBm >= s9Dbm) {
-        const int32_t over = dBm - s9Dbm;
-        return {clamp16(dBm), clamp16(over),
-                over == 0 ? QStringLiteral("S9") : QStringLiteral("S9+%1").arg(over)};
-    }
-    const int32_t below = s9Dbm - dBm; // > 0
-    const int32_t units = std::max(0, 9 - (below + dbPerSUnit - 1) / dbPerSUnit);
-    return {clamp16(dBm), 0, QStringLiteral("S%1").arg(units)};
 }
 
 } // namespace corvane::component

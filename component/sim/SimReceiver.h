@@ -3,6 +3,7 @@
 #include "component/sim/Clock.h"
 #include "component/sim/Profile.h"
 #include "component/api/ReceiverBackend.h"
+#include "component/api/SMeter.h"
 
 #include <QString>
 
@@ -58,12 +59,7 @@ public:
     const QString& typed() const { return m_typed; }
 
     // The S-meter reading for a level in dBm: value, dB over S9, text.
-    struct Reading {
-        int16_t dBm;
-        int16_t overS9;
-        QString text;
-    };
-    static Reading reading(int32_t dBm);
+    static smeter::Reading reading(int32_t dBm) { return smeter::fromDbm(dBm); }
 
 private:
     const std::vector<Profile::Choice>& choices(Setting setting) const;
