@@ -119,46 +119,58 @@ public:
         return std::nullopt;
     }
 
+    // Every answer below has a default: what a receiver answers that has no
+    // tables, no link and refuses every command, as one that could not be made
+    // does. A backend overrides what it really has.
+
     // --- identity and limits ---
-    virtual QString romId() const = 0;
-    virtual int32_t frqMin() const = 0;
-    virtual int32_t frqMax() const = 0;
+    virtual QString romId() const { return {}; }
+    virtual int32_t frqMin() const { return 0; }
+    virtual int32_t frqMax() const { return 0; }
 
     // --- enumerated settings ---
-    virtual int32_t count(Setting setting) const = 0;
-    virtual QString name(Setting setting, int32_t i) const = 0;
-    virtual int32_t codeAt(Setting setting, int32_t i) const = 0;
+    virtual int32_t count(Setting) const { return 0; }
+    virtual QString name(Setting, int32_t) const { return {}; }
+    virtual int32_t codeAt(Setting, int32_t) const { return -1; }
     // Available now (for AGC: also allowed in the current mode).
-    virtual bool available(Setting setting, int32_t i) const = 0;
+    virtual bool available(Setting, int32_t) const { return false; }
     // Code of the first entry with exactly that name; -1 for an unknown name.
-    virtual int32_t code(Setting setting, const QString& name) const = 0;
-    virtual int32_t current(Setting setting) const = 0;
-    virtual void set(Setting setting, int32_t code, Origin origin) = 0;
+    virtual int32_t code(Setting setting, const QString& name) const {
+        const int32_t n = count(setting);
+        for (int32_t i = 0; i < n; ++i) {
+            if (this->name(setting, i) == name) {
+                return codeAt(setting, i);
+            }
+        }
+        return -1;
+    }
+    virtual int32_t current(Setting) const { return -1; }
+    virtual void set(Setting, int32_t /*code*/, Origin) {}
 
     // --- mode-dependent values ---
-    virtual int32_t bfo() const = 0;
-    virtual int32_t filterCount() const = 0;
-    virtual int32_t filterWidth(int32_t i) const = 0;
+    virtual int32_t bfo() const { return 0; }
+    virtual int32_t filterCount() const { return 0; }
+    virtual int32_t filterWidth(int32_t) const { return 0; }
     // Name of the first filter of the current mode with that width; "" if none.
-    virtual QString filterName(int32_t width) const = 0;
-    virtual int32_t filter() const = 0;
-    virtual void setFilter(int32_t width, Origin origin) = 0;
+    virtual QString filterName(int32_t /*width*/) const { return {}; }
+    virtual int32_t filter() const { return 0; }
+    virtual void setFilter(int32_t /*width*/, Origin) {}
 
     // --- tuning (VFO 0 only; the component refuses others) ---
-    virtual int32_t frequency() const = 0;
-    virtual void setFrequency(int32_t hz, Origin origin) = 0;
-    virtual int32_t deltaF() const = 0;
-    virtual void setDeltaF(int32_t hz, Origin origin) = 0;
+    virtual int32_t frequency() const { return 0; }
+    virtual void setFrequency(int32_t /*hz*/, Origin) {}
+    virtual int32_t deltaF() const { return 0; }
+    virtual void setDeltaF(int32_t /*hz*/, Origin) {}
 
     // --- link ---
-    virtual bool connected() const = 0;
-    virtual bool remote() const = 0;
+    virtual bool connected() const { return false; }
+    virtual bool remote() const { return false; }
     // Start connecting (true) or disconnect at once (false); returns a status,
     // 0 for accepted. The outcome is reported as ConnState events.
-    virtual int32_t connect(bool on) = 0;
+    virtual int32_t connect(bool /*on*/) { return 1; }
     // Take or release remote control; 0 for accepted, nonzero when refused.
-    virtual int32_t setRemote(bool on) = 0;
-    virtual int32_t keyPress(int16_t key) = 0;
+    virtual int32_t setRemote(bool /*on*/) { return 1; }
+    virtual int32_t keyPress(int16_t /*key*/) { return 1; }
 
 protected:
     void report(ReceiverEvent event) { m_sink.report(*this, std::move(event)); }

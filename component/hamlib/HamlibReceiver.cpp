@@ -20,161 +20,68 @@ void HamlibReceiver::Relay::report(ReceiverBackend&, ReceiverEvent event) {
     m_owner.report(std::move(event));
 }
 
-ReceiverBackend* HamlibReceiver::real() const {
+ReceiverBackend& HamlibReceiver::target() const {
     if (!m_tried) {
         m_tried = true;
+        QString problem;
         const HamlibPlugin& plugin = hamlibPlugin();
         if (plugin.support == nullptr) {
-            m_problem = plugin.problem;
+            problem = plugin.problem;
         } else {
             HamlibSupport::Made made = plugin.support->create(m_entry, m_relay);
             m_real = std::move(made.backend);
-            m_problem = std::move(made.problem);
+            problem = std::move(made.problem);
         }
         if (!m_real) {
             // Said once on stderr, as for an entry refused when the table was read.
-            reportUnavailable(m_entry.name, m_problem);
+            reportUnavailable(m_entry.name, problem);
+            m_none.setReason(problem);
         }
     }
-    return m_real.get();
+    return m_real ? *m_real : static_cast<ReceiverBackend&>(m_none);
 }
+
+// Everything goes to the plugin's backend, made on first use; when it could not
+// be made, the stand-in refuses with the reason.
 
 std::optional<QString> HamlibReceiver::refusal(std::string_view operation) const {
-    if (ReceiverBackend* rx = real()) {
-        return rx->refusal(operation);
-    }
-    return QStringLiteral("is not available: %1").arg(m_problem);
+    return target().refusal(operation);
 }
-
-// The rest answers as a receiver without tables would when the backend could
-// not be made; the component has refused the operation before it gets here.
-
-QString HamlibReceiver::romId() const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->romId() : QString();
-}
-
-int32_t HamlibReceiver::frqMin() const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->frqMin() : 0;
-}
-
-int32_t HamlibReceiver::frqMax() const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->frqMax() : 0;
-}
-
-int32_t HamlibReceiver::count(Setting setting) const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->count(setting) : 0;
-}
-
-QString HamlibReceiver::name(Setting setting, int32_t i) const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->name(setting, i) : QString();
-}
-
+QString HamlibReceiver::romId() const { return target().romId(); }
+int32_t HamlibReceiver::frqMin() const { return target().frqMin(); }
+int32_t HamlibReceiver::frqMax() const { return target().frqMax(); }
+int32_t HamlibReceiver::count(Setting setting) const { return target().count(setting); }
+QString HamlibReceiver::name(Setting setting, int32_t i) const { return target().name(setting, i); }
 int32_t HamlibReceiver::codeAt(Setting setting, int32_t i) const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->codeAt(setting, i) : -1;
+    return target().codeAt(setting, i);
 }
-
 bool HamlibReceiver::available(Setting setting, int32_t i) const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr && rx->available(setting, i);
+    return target().available(setting, i);
 }
-
 int32_t HamlibReceiver::code(Setting setting, const QString& name) const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->code(setting, name) : -1;
+    return target().code(setting, name);
 }
-
-int32_t HamlibReceiver::current(Setting setting) const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->current(setting) : -1;
-}
-
+int32_t HamlibReceiver::current(Setting setting) const { return target().current(setting); }
 void HamlibReceiver::set(Setting setting, int32_t code, Origin origin) {
-    if (ReceiverBackend* rx = real()) {
-        rx->set(setting, code, origin);
-    }
+    target().set(setting, code, origin);
 }
+int32_t HamlibReceiver::bfo() const { return target().bfo(); }
+int32_t HamlibReceiver::filterCount() const { return target().filterCount(); }
+int32_t HamlibReceiver::filterWidth(int32_t i) const { return target().filterWidth(i); }
+QString HamlibReceiver::filterName(int32_t width) const { return target().filterName(width); }
+int32_t HamlibReceiver::filter() const { return target().filter(); }
+void HamlibReceiver::setFilter(int32_t width, Origin origin) { target().setFilter(width, origin); }
+int32_t HamlibReceiver::frequency() const { return target().frequency(); }
+void HamlibReceiver::setFrequency(int32_t hz, Origin origin) { target().setFrequency(hz, origin); }
+int32_t HamlibReceiver::deltaF() const { return target().deltaF(); }
+void HamlibReceiver::setDeltaF(int32_t hz, Origin origin) { target().setDeltaF(hz, origin); }
 
-int32_t HamlibReceiver::bfo() const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->bfo() : 0;
-}
+// Coupling asks every receiver these; a receiver nobody has used stays unmade.
+bool HamlibReceiver::connected() const { return m_real != nullptr && m_real->connected(); }
+bool HamlibReceiver::remote() const { return m_real != nullptr && m_real->remote(); }
 
-int32_t HamlibReceiver::filterCount() const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->filterCount() : 0;
-}
-
-int32_t HamlibReceiver::filterWidth(int32_t i) const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->filterWidth(i) : 0;
-}
-
-QString HamlibReceiver::filterName(int32_t width) const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->filterName(width) : QString();
-}
-
-int32_t HamlibReceiver::filter() const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->filter() : 0;
-}
-
-void HamlibReceiver::setFilter(int32_t width, Origin origin) {
-    if (ReceiverBackend* rx = real()) {
-        rx->setFilter(width, origin);
-    }
-}
-
-int32_t HamlibReceiver::frequency() const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->frequency() : 0;
-}
-
-void HamlibReceiver::setFrequency(int32_t hz, Origin origin) {
-    if (ReceiverBackend* rx = real()) {
-        rx->setFrequency(hz, origin);
-    }
-}
-
-int32_t HamlibReceiver::deltaF() const {
-    const ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->deltaF() : 0;
-}
-
-void HamlibReceiver::setDeltaF(int32_t hz, Origin origin) {
-    if (ReceiverBackend* rx = real()) {
-        rx->setDeltaF(hz, origin);
-    }
-}
-
-bool HamlibReceiver::connected() const {
-    // Coupling asks every receiver this; a receiver nobody has used stays unmade.
-    return m_real != nullptr && m_real->connected();
-}
-
-bool HamlibReceiver::remote() const {
-    return m_real != nullptr && m_real->remote();
-}
-
-int32_t HamlibReceiver::connect(bool on) {
-    ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->connect(on) : 1;
-}
-
-int32_t HamlibReceiver::setRemote(bool on) {
-    ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->setRemote(on) : 1;
-}
-
-int32_t HamlibReceiver::keyPress(int16_t key) {
-    ReceiverBackend* rx = real();
-    return rx != nullptr ? rx->keyPress(key) : 1;
-}
+int32_t HamlibReceiver::connect(bool on) { return target().connect(on); }
+int32_t HamlibReceiver::setRemote(bool on) { return target().setRemote(on); }
+int32_t HamlibReceiver::keyPress(int16_t key) { return target().keyPress(key); }
 
 } // namespace corvane::component

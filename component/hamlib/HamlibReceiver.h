@@ -2,6 +2,7 @@
 
 #include "component/api/HamlibEntry.h"
 #include "component/api/ReceiverBackend.h"
+#include "component/api/UnavailableReceiver.h"
 
 #include <memory>
 
@@ -75,15 +76,16 @@ private:
         HamlibReceiver& m_owner;
     };
 
-    // Makes the plugin's backend the first time; null when refused.
-    ReceiverBackend* real() const;
+    // The plugin's backend, made the first time; the stand-in when refused.
+    ReceiverBackend& target() const;
 
     HamlibEntry m_entry;
     mutable Relay m_relay{*this};
     // Made on first use, from const getters too, hence mutable. Declared
     // after m_relay, so it goes first: its events have nowhere to go after that.
     mutable std::unique_ptr<ReceiverBackend> m_real;
-    mutable QString m_problem;
+    // Answers for a backend that could not be made; never reports anything.
+    mutable UnavailableReceiver m_none{m_relay, {}};
     mutable bool m_tried = false;
 };
 

@@ -104,16 +104,6 @@ bool SimReceiver::available(Setting setting, int32_t i) const {
     return c.available && (setting != Setting::Agc || agcAllowed(c.code));
 }
 
-int32_t SimReceiver::code(Setting setting, const QString& name) const {
-    const int32_t n = count(setting);
-    for (int32_t i = 0; i < n; ++i) {
-        if (this->name(setting, i) == name) {
-            return codeAt(setting, i);
-        }
-    }
-    return -1;
-}
-
 int32_t SimReceiver::current(Setting setting) const {
     switch (setting) {
     case Setting::Mode:
