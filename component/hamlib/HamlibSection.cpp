@@ -12,19 +12,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QVBoxLayout>
 
-#include <mutex>
-#include <thread>
 
 namespace corvane::component {
 
 namespace {
-
-// How often the section looks for what its threads bring; quick enough to
-// seem immediate, rare enough to cost nothing.
-constexpr int lookMs = 30;
 
 QStringList serialPorts() {
     const QDir dev(QStringLiteral("/dev"));
@@ -39,34 +34,32 @@ QStringList serialPorts() {
     return out;
 }
 
-// Hamlib's models, or why there are none.
-struct ModelList {
-    std::vector<HamlibModel> models;
-    QString problem;
-};
+// Where the section's slow work runs: reading every backend's models and
+// testing a link, which may wait a whole timeout on a silent radio. A pool of
+// its own, so that waiting never starves anything else of the global pool's
+// threads; never deleted, so that closing the program does not wait on it.
+QThreadPool& slowPool() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(4);
+        p->setExpiryTimeout(5000);
+        return p;
+    }();
+    return *pool;
+}
 
-// The list, read once per process on a thread of its own that the first call
-// starts; null until it is there. Window's thread (the first call loads the
-// plugin); never waits on the list.
-std::shared_ptr<const ModelList> modelsWhenReady() {
-    static std::mutex mutex;
-    static std::shared_ptr<const ModelList> list; // guarded by mutex
-    static bool started = false;                  // window's thread only
-    if (!started) {
-        started = true;
+// Hamlib's models, read once per process. Window's thread (the first call
+// loads the plugin); the list arrives later through the future.
+QFuture<ModelList> modelList() {
+    static QFuture<ModelList> list = [] {
         const HamlibPlugin& plugin = hamlibPlugin();
         if (plugin.support == nullptr) {
-            std::lock_guard lock(mutex);
-            list = std::make_shared<const ModelList>(ModelList{{}, plugin.problem});
-        } else {
-            std::thread([support = plugin.support] {
-                auto read = std::make_shared<const ModelList>(ModelList{support->listModels(), {}});
-                std::lock_guard lock(mutex);
-                list = std::move(read);
-            }).detach();
+            return QtFuture::makeReadyFuture(ModelList{{}, plugin.problem});
         }
-    }
-    std::lock_guard lock(mutex);
+        return QtConcurrent::run(&slowPool(), [support = plugin.support] {
+            return ModelList{support->listModels(), {}};
+        });
+    }();
     return list;
 }
 
@@ -78,7 +71,7 @@ HamlibSection::HamlibSection(QWidget* parent)
       m_port(new QComboBox(m_serial)), m_speed(new QComboBox(m_serial)),
       m_host(new QLineEdit(m_daemon)), m_tcpPort(new QSpinBox(m_daemon)),
       m_test(new QPushButton(tr("Test"), this)), m_result(new QLabel(this)),
-      m_look(new QTimer(this)) {
+      m_modelsRead(new QFutureWatcher<ModelList>(this)), m_testRun(new QFutureWatcher<QString>(this)) {
     m_search->setObjectName(QStringLiteral("hamlibSearch"));
     m_models->setObjectName(QStringLiteral("hamlibModels"));
     m_port->setObjectName(QStringLiteral("hamlibPort"));
@@ -134,8 +127,20 @@ HamlibSection::HamlibSection(QWidget* parent)
     connect(m_tcpPort, &QSpinBox::valueChanged, this,
             [this](int port) { change(QStringLiteral("port"), port); });
     connect(m_test, &QPushButton::clicked, this, &HamlibSection::runTest);
-    m_look->setInterval(lookMs);
-    connect(m_look, &QTimer::timeout, this, &HamlibSection::look);
+    // Both answers arrive here, on the window's thread; a section closed
+    // before they come takes its watchers along and hears nothing.
+    connect(m_modelsRead, &QFutureWatcher<ModelList>::finished, this, [this] {
+        const ModelList list = m_modelsRead->result();
+        if (list.problem.isEmpty()) {
+            showModels(list.models);
+        } else {
+            showNoModels(list.problem);
+        }
+    });
+    connect(m_testRun, &QFutureWatcher<QString>::finished, this, [this] {
+        m_result->setText(m_testRun->result());
+        m_test->setEnabled(true);
+    });
     hide();
 }
 
@@ -150,8 +155,8 @@ void HamlibSection::load(const QJsonObject& entry) {
     if (!handles(kind)) {
         return;
     }
-    if (!m_haveModels) {
-        m_look->start();
+    if (!m_modelsRead->future().isValid()) {
+        m_modelsRead->setFuture(modelList());
     }
     m_filling = true;
     const bool daemon = kind == QLatin1String("rigctld");
@@ -181,34 +186,6 @@ void HamlibSection::change(const QString& key, const QJsonValue& value) {
         m_entry.insert(key, value);
     }
     emit edited(key, value);
-}
-
-void HamlibSection::look() {
-    if (!m_haveModels) {
-        if (const auto list = modelsWhenReady()) {
-            m_haveModels = true;
-            if (list->problem.isEmpty()) {
-                showModels(list->models);
-            } else {
-                showNoModels(list->problem);
-            }
-        }
-    }
-    if (m_answer) {
-        std::optional<QString> text;
-        {
-            std::lock_guard lock(m_answer->mutex);
-            text = m_answer->text;
-        }
-        if (text) {
-            m_answer.reset();
-            m_result->setText(*text);
-            m_test->setEnabled(true);
-        }
-    }
-    if (m_haveModels && !m_answer) {
-        m_look->stop();
-    }
 }
 
 void HamlibSection::showModels(const std::vector<HamlibModel>& models) {
@@ -272,15 +249,8 @@ void HamlibSection::runTest() {
     }
     m_test->setEnabled(false);
     m_result->setText(tr("Testing..."));
-    // The thread keeps the answer alive; a dialog closed meanwhile just
-    // never looks at it.
-    m_answer = std::make_shared<Answer>();
-    std::thread([answer = m_answer, support = plugin.support, entry] {
-        QString text = support->testLink(entry);
-        std::lock_guard lock(answer->mutex);
-        answer->text = std::move(text);
-    }).detach();
-    m_look->start();
+    m_testRun->setFuture(QtConcurrent::run(
+        &slowPool(), [support = plugin.support, entry] { return support->testLink(entry); }));
 }
 
 } // namespace corvane::component

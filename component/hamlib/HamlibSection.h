@@ -2,12 +2,11 @@
 
 #include "component/api/HamlibSupport.h"
 
+#include <QFutureWatcher>
 #include <QJsonObject>
 #include <QWidget>
 
 #include <memory>
-#include <mutex>
-#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -15,9 +14,14 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
-class QTimer;
 
 namespace corvane::component {
+
+// Hamlib's models, or why there are none.
+struct ModelList {
+    std::vector<HamlibModel> models;
+    QString problem;
+};
 
 // The part of the driver dialog for the "hamlib" and "rigctld" kinds: the rig
 // model (searchable), serial port and speed, or the daemon's host and port,
@@ -46,19 +50,11 @@ signals:
 
 private:
     void change(const QString& key, const QJsonValue& value);
-    // Looks whether the model list or a test's answer has arrived.
-    void look();
     void showModels(const std::vector<HamlibModel>& models);
     void showNoModels(const QString& problem);
     void filterModels(const QString& text);
     void selectModel(int model);
     void runTest();
-
-    // A test's answer, written by the thread that runs it.
-    struct Answer {
-        std::mutex mutex;
-        std::optional<QString> text; // guarded by mutex
-    };
 
     QJsonObject m_entry;
     bool m_filling = false;
@@ -72,9 +68,8 @@ private:
     QSpinBox* m_tcpPort;
     QPushButton* m_test;
     QLabel* m_result;
-    QTimer* m_look;
-    bool m_haveModels = false;
-    std::shared_ptr<Answer> m_answer; // of the test running, if one is
+    QFutureWatcher<ModelList>* m_modelsRead;
+    QFutureWatcher<QString>* m_testRun; // of the test running, if one is
 };
 
 } // namespace corvane::component
