@@ -27,104 +27,79 @@ public:
     ~Component() override = default;
 
     // --- driver table ---
-    // Window thread; may open a modal driver dialog when dialog is 1.
+    // The exception to never waiting: opens a modal driver dialog when dialog is 1.
     virtual int32_t DrvSetup(const QString& application, int16_t dialog) = 0;
-    // Window thread; from memory.
     virtual int16_t DrvCount() = 0;
-    // Window thread; from memory.
     virtual QString DrvName(int16_t i) = 0;
 
     // --- one receiver: commands (status is returned, 0 for accepted) ---
-    // Window thread; may open a modal configuration dialog.
+    // The exception to never waiting: opens a modal configuration dialog.
     virtual int32_t RxConfigure(int16_t index) = 0;
-    // Window thread; queues the connect or disconnect, the outcome comes as RxConnState.
+    // Queues the connect or disconnect; the outcome comes as RxConnState.
     virtual int32_t RxConnect(int16_t index, int16_t state) = 0;
-    // Window thread; takes (-1) or releases (0) remote control, without waiting.
+    // Takes (-1) or releases (0) remote control.
     virtual int32_t RxRemote(int16_t index, int16_t state) = 0;
-    // Window thread; queues one typed character for the receiver.
+    // Queues one typed character for the receiver.
     virtual int32_t RxKeyPress(int16_t index, int16_t keyAscii) = 0;
 
     // --- one receiver: state (getters from memory, setters queue) ---
-    // Window thread; from memory. Nonzero is true.
+    // Nonzero is true.
     virtual int32_t RxConnected(int16_t index) = 0;
-    // Window thread; from memory. Nonzero is true.
+    // Nonzero is true.
     virtual int32_t RxIsRemote(int16_t index) = 0;
-    // Window thread; from memory.
     virtual QString RxRomId(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxFrqMax(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxFrqMin(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxBfo(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxFrq(int16_t index, int16_t vfo) = 0;
-    // Window thread; queued, the change comes back as RxFrqUpdated.
+    // Queued; the change comes back as RxFrqUpdated.
     virtual void setRxFrq(int16_t index, int16_t vfo, int32_t frequency) = 0;
-    // Window thread; queued.
+    // Queued.
     virtual void setRxDeltaF(int16_t index, int32_t deltaF) = 0;
 
-    // Window thread; from memory.
     virtual int16_t RxModCount(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxModAvail(int16_t index, int32_t i) = 0;
-    // Window thread; from memory.
     virtual QString RxModName(int16_t index, int32_t i) = 0;
-    // Window thread; from memory; -1 for a name the receiver does not know.
+    // -1 for a name the receiver does not know.
     virtual int32_t RxModCode(int16_t index, const QString& name) = 0;
-    // Window thread; from memory.
     virtual int32_t RxMod(int16_t index) = 0;
-    // Window thread; queued, the change comes back as RxModUpdated.
+    // Queued; the change comes back as RxModUpdated.
     virtual void setRxMod(int16_t index, int32_t code) = 0;
 
-    // Window thread; from memory.
     virtual int16_t RxAgcCount(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxAgcAvail(int16_t index, int32_t i) = 0;
-    // Window thread; from memory.
     virtual QString RxAgcName(int16_t index, int32_t i) = 0;
-    // Window thread; from memory; -1 for an unknown name.
+    // -1 for an unknown name.
     virtual int32_t RxAgcCode(int16_t index, const QString& name) = 0;
-    // Window thread; from memory.
     virtual int32_t RxAgc(int16_t index) = 0;
-    // Window thread; queued, the change comes back as RxAgcUpdated.
+    // Queued; the change comes back as RxAgcUpdated.
     virtual void setRxAgc(int16_t index, int32_t code) = 0;
 
-    // Window thread; from memory.
     virtual int16_t RxNBlCount(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxNBlAvail(int16_t index, int32_t i) = 0;
-    // Window thread; from memory.
     virtual QString RxNBlName(int16_t index, int32_t i) = 0;
-    // Window thread; from memory; -1 for an unknown name.
+    // -1 for an unknown name.
     virtual int32_t RxNBlCode(int16_t index, const QString& name) = 0;
-    // Window thread; from memory.
     virtual int32_t RxNBl(int16_t index) = 0;
-    // Window thread; queued, the change comes back as RxNBlUpdated.
+    // Queued; the change comes back as RxNBlUpdated.
     virtual void setRxNBl(int16_t index, int32_t code) = 0;
 
-    // Window thread; from memory.
     virtual int16_t RxAttCount(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxAttAvail(int16_t index, int32_t i) = 0;
-    // Window thread; from memory.
     virtual QString RxAttName(int16_t index, int32_t i) = 0;
-    // Window thread; from memory; -1 for an unknown name.
+    // -1 for an unknown name.
     virtual int32_t RxAttCode(int16_t index, const QString& name) = 0;
-    // Window thread; from memory.
     virtual int32_t RxAtt(int16_t index) = 0;
-    // Window thread; queued, the change comes back as RxAttUpdated.
+    // Queued; the change comes back as RxAttUpdated.
     virtual void setRxAtt(int16_t index, int32_t code) = 0;
 
-    // Window thread; from memory; filters of the current mode.
+    // Filters of the current mode.
     virtual int16_t RxFltCount(int16_t index) = 0;
-    // Window thread; from memory.
     virtual int32_t RxFltWidth(int16_t index, int16_t i) = 0;
-    // Window thread; from memory; the name of the filter with that bandwidth.
+    // the name of the filter with that bandwidth.
     virtual QString RxFltName(int16_t index, int16_t bandwidth) = 0;
-    // Window thread; from memory.
     virtual int32_t RxFlt(int16_t index) = 0;
-    // Window thread; queued, the change comes back as RxFltUpdated.
+    // Queued; the change comes back as RxFltUpdated.
     virtual void setRxFlt(int16_t index, int32_t bandwidth) = 0;
 
 signals:

@@ -10,6 +10,9 @@ packages=(
     libhamlib-dev libhamlib-utils
     xvfb xauth
 )
+if [[ "${CORVANE_FORMAT_DEPS:-0}" == 1 ]]; then
+    packages+=(clang-format)
+fi
 if [[ "${CORVANE_FUZZ_DEPS:-0}" == 1 ]]; then
     packages+=(clang libclang-rt-14-dev)
 fi

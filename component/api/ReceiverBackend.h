@@ -29,10 +29,14 @@ struct ReceiverEvent {
     enum class Kind { DrvUpdated, ConnState, DataError, Frq, Mod, Flt, Agc, NBl, Att, HFF, SMt };
 
     // The driver table changed; `count` receivers are in it now.
-    static ReceiverEvent drvUpdated(int32_t count) { return {Kind::DrvUpdated, count, 0, 0, {}, Origin::Receiver}; }
+    static ReceiverEvent drvUpdated(int32_t count) {
+        return {Kind::DrvUpdated, count, 0, 0, {}, Origin::Receiver};
+    }
     // 1000: the link or remote state changed; anything else: the link failed
     // with that error.
-    static ReceiverEvent connState(int32_t err) { return {Kind::ConnState, err, 0, 0, {}, Origin::Receiver}; }
+    static ReceiverEvent connState(int32_t err) {
+        return {Kind::ConnState, err, 0, 0, {}, Origin::Receiver};
+    }
     // The receiver refused or could not carry out what was asked.
     static ReceiverEvent dataError(int32_t err, Origin origin = Origin::Receiver) {
         return {Kind::DataError, err, 0, 0, {}, origin};

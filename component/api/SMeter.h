@@ -36,7 +36,8 @@ inline QString text(int32_t overS9) {
 
 inline Reading fromDbm(int32_t dBm) {
     const int64_t over = int64_t{dBm} - s9Dbm;
-    return {receiver::saturate<int16_t>(dBm), receiver::saturate<int16_t>(std::max<int64_t>(0, over)),
+    return {receiver::saturate<int16_t>(dBm),
+            receiver::saturate<int16_t>(std::max<int64_t>(0, over)),
             text(receiver::saturate<int32_t>(over))};
 }
 

@@ -5,9 +5,7 @@
 #include "component/sim/SimReceiver.h"
 #include "receiver/RuntimeError.h"
 
-
 namespace corvane::component {
-
 
 BackendRegistry BackendRegistry::withBuiltins() {
     BackendRegistry registry;
@@ -46,6 +44,5 @@ std::unique_ptr<ReceiverBackend> BackendRegistry::create(const BackendContext& c
     reportUnavailable(name, reason);
     return std::make_unique<UnavailableReceiver>(context.sink, reason);
 }
-
 
 } // namespace corvane::component

@@ -28,5 +28,4 @@ private:
     std::map<QString, BackendFactory> m_factories;
 };
 
-
 } // namespace corvane::component

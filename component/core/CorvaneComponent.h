@@ -1,10 +1,10 @@
 #pragma once
 
+#include "component/api/ReceiverBackend.h"
 #include "component/core/BackendRegistry.h"
+#include "component/core/Trace.h"
 #include "component/sim/Clock.h"
 #include "component/store/DriverStore.h"
-#include "component/api/ReceiverBackend.h"
-#include "component/core/Trace.h"
 #include "receiver/Component.h"
 
 #include <QDialog>

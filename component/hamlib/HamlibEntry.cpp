@@ -1,5 +1,5 @@
-#include "component/hamlib/HamlibEntryReader.h"
 #include "component/api/HamlibEntry.h"
+#include "component/hamlib/HamlibEntryReader.h"
 
 #include "receiver/RuntimeError.h"
 

@@ -60,7 +60,8 @@ QStringList hamlibPluginCandidates(const QString& executableDir, const QString& 
     // This build's own plugin, only for a program of this build: an installed
     // program must never load code from wherever the build happened to be (a
     // folder under /tmp that anybody could make again).
-    const QString buildRoot = QDir::cleanPath(QStringLiteral(CORVANE_BUILD_ROOT)) + QLatin1Char('/');
+    const QString buildRoot =
+        QDir::cleanPath(QStringLiteral(CORVANE_BUILD_ROOT)) + QLatin1Char('/');
     if ((QDir::cleanPath(executableDir) + QLatin1Char('/')).startsWith(buildRoot)) {
         candidates.append(QDir(QStringLiteral(CORVANE_PLUGIN_BUILD_DIR)).filePath(name));
     }

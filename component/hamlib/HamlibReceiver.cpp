@@ -1,9 +1,9 @@
+#include "component/hamlib/HamlibReceiver.h"
 #include "component/hamlib/HamlibEntryReader.h"
 #include "component/hamlib/HamlibPlugin.h"
-#include "component/hamlib/HamlibReceiver.h"
 
-#include "component/api/UnavailableReceiver.h"
 #include "component/api/HamlibSupport.h"
+#include "component/api/UnavailableReceiver.h"
 
 namespace corvane::component {
 
@@ -47,11 +47,21 @@ ReceiverBackend& HamlibReceiver::target() const {
 std::optional<QString> HamlibReceiver::refusal(std::string_view operation) const {
     return target().refusal(operation);
 }
-QString HamlibReceiver::romId() const { return target().romId(); }
-int32_t HamlibReceiver::frqMin() const { return target().frqMin(); }
-int32_t HamlibReceiver::frqMax() const { return target().frqMax(); }
-int32_t HamlibReceiver::count(Setting setting) const { return target().count(setting); }
-QString HamlibReceiver::name(Setting setting, int32_t i) const { return target().name(setting, i); }
+QString HamlibReceiver::romId() const {
+    return target().romId();
+}
+int32_t HamlibReceiver::frqMin() const {
+    return target().frqMin();
+}
+int32_t HamlibReceiver::frqMax() const {
+    return target().frqMax();
+}
+int32_t HamlibReceiver::count(Setting setting) const {
+    return target().count(setting);
+}
+QString HamlibReceiver::name(Setting setting, int32_t i) const {
+    return target().name(setting, i);
+}
 int32_t HamlibReceiver::codeAt(Setting setting, int32_t i) const {
     return target().codeAt(setting, i);
 }
@@ -61,27 +71,59 @@ bool HamlibReceiver::available(Setting setting, int32_t i) const {
 int32_t HamlibReceiver::code(Setting setting, const QString& name) const {
     return target().code(setting, name);
 }
-int32_t HamlibReceiver::current(Setting setting) const { return target().current(setting); }
+int32_t HamlibReceiver::current(Setting setting) const {
+    return target().current(setting);
+}
 void HamlibReceiver::set(Setting setting, int32_t code, Origin origin) {
     target().set(setting, code, origin);
 }
-int32_t HamlibReceiver::bfo() const { return target().bfo(); }
-int32_t HamlibReceiver::filterCount() const { return target().filterCount(); }
-int32_t HamlibReceiver::filterWidth(int32_t i) const { return target().filterWidth(i); }
-QString HamlibReceiver::filterName(int32_t width) const { return target().filterName(width); }
-int32_t HamlibReceiver::filter() const { return target().filter(); }
-void HamlibReceiver::setFilter(int32_t width, Origin origin) { target().setFilter(width, origin); }
-int32_t HamlibReceiver::frequency() const { return target().frequency(); }
-void HamlibReceiver::setFrequency(int32_t hz, Origin origin) { target().setFrequency(hz, origin); }
-int32_t HamlibReceiver::deltaF() const { return target().deltaF(); }
-void HamlibReceiver::setDeltaF(int32_t hz, Origin origin) { target().setDeltaF(hz, origin); }
+int32_t HamlibReceiver::bfo() const {
+    return target().bfo();
+}
+int32_t HamlibReceiver::filterCount() const {
+    return target().filterCount();
+}
+int32_t HamlibReceiver::filterWidth(int32_t i) const {
+    return target().filterWidth(i);
+}
+QString HamlibReceiver::filterName(int32_t width) const {
+    return target().filterName(width);
+}
+int32_t HamlibReceiver::filter() const {
+    return target().filter();
+}
+void HamlibReceiver::setFilter(int32_t width, Origin origin) {
+    target().setFilter(width, origin);
+}
+int32_t HamlibReceiver::frequency() const {
+    return target().frequency();
+}
+void HamlibReceiver::setFrequency(int32_t hz, Origin origin) {
+    target().setFrequency(hz, origin);
+}
+int32_t HamlibReceiver::deltaF() const {
+    return target().deltaF();
+}
+void HamlibReceiver::setDeltaF(int32_t hz, Origin origin) {
+    target().setDeltaF(hz, origin);
+}
 
 // Coupling asks every receiver these; a receiver nobody has used stays unmade.
-bool HamlibReceiver::connected() const { return m_real != nullptr && m_real->connected(); }
-bool HamlibReceiver::remote() const { return m_real != nullptr && m_real->remote(); }
+bool HamlibReceiver::connected() const {
+    return m_real != nullptr && m_real->connected();
+}
+bool HamlibReceiver::remote() const {
+    return m_real != nullptr && m_real->remote();
+}
 
-int32_t HamlibReceiver::connect(bool on) { return target().connect(on); }
-int32_t HamlibReceiver::setRemote(bool on) { return target().setRemote(on); }
-int32_t HamlibReceiver::keyPress(int16_t key) { return target().keyPress(key); }
+int32_t HamlibReceiver::connect(bool on) {
+    return target().connect(on);
+}
+int32_t HamlibReceiver::setRemote(bool on) {
+    return target().setRemote(on);
+}
+int32_t HamlibReceiver::keyPress(int16_t key) {
+    return target().keyPress(key);
+}
 
 } // namespace corvane::component

@@ -1,6 +1,6 @@
+#include "component/hamlib/HamlibSection.h"
 #include "component/hamlib/HamlibEntryReader.h"
 #include "component/hamlib/HamlibPlugin.h"
-#include "component/hamlib/HamlibSection.h"
 
 #include "receiver/RuntimeError.h"
 
@@ -13,9 +13,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QVBoxLayout>
-
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace corvane::component {
 
@@ -71,7 +70,8 @@ HamlibSection::HamlibSection(QWidget* parent)
       m_port(new QComboBox(m_serial)), m_speed(new QComboBox(m_serial)),
       m_host(new QLineEdit(m_daemon)), m_tcpPort(new QSpinBox(m_daemon)),
       m_test(new QPushButton(tr("Test"), this)), m_result(new QLabel(this)),
-      m_modelsRead(new QFutureWatcher<ModelList>(this)), m_testRun(new QFutureWatcher<QString>(this)) {
+      m_modelsRead(new QFutureWatcher<ModelList>(this)),
+      m_testRun(new QFutureWatcher<QString>(this)) {
     m_search->setObjectName(QStringLiteral("hamlibSearch"));
     m_models->setObjectName(QStringLiteral("hamlibModels"));
     m_port->setObjectName(QStringLiteral("hamlibPort"));

@@ -147,8 +147,9 @@ int32_t SimReceiver::level(Setting setting, int32_t code) const {
 
 void SimReceiver::reportChoice(Setting setting, Origin origin) {
     const int32_t code = current(setting);
-    report(setting == Setting::Mode ? ReceiverEvent::mode(code, bfo(), origin)
-                                    : ReceiverEvent::choice(setting, code, level(setting, code), origin));
+    report(setting == Setting::Mode
+               ? ReceiverEvent::mode(code, bfo(), origin)
+               : ReceiverEvent::choice(setting, code, level(setting, code), origin));
 }
 
 void SimReceiver::set(Setting setting, int32_t code, Origin origin) {

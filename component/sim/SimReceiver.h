@@ -1,9 +1,9 @@
 #pragma once
 
-#include "component/sim/Clock.h"
-#include "component/sim/Profile.h"
 #include "component/api/ReceiverBackend.h"
 #include "component/api/SMeter.h"
+#include "component/sim/Clock.h"
+#include "component/sim/Profile.h"
 
 #include <QString>
 
