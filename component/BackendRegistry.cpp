@@ -91,7 +91,10 @@ std::unique_ptr<ReceiverBackend> BackendRegistry::create(const BackendContext& c
 }
 
 void reportUnavailable(const QString& name, const QString& reason) {
-    QTextStream(stderr) << "corvane: driver \"" << name << "\": " << reason << Qt::endl;
+    // Reasons found in the entry itself name the driver already.
+    const QString driver = QStringLiteral("driver \"%1\": ").arg(name);
+    QTextStream(stderr) << "corvane: " << (reason.startsWith(driver) ? QString() : driver) << reason
+                        << Qt::endl;
 }
 
 } // namespace corvane::component
