@@ -1,15 +1,13 @@
 #include "hamlib/HamlibBackend.h"
 
+#include "hamlib/WorkerThreads.h"
 #include "receiver/RuntimeError.h"
 
 #include <QEventLoop>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <future>
 #include <limits>
-#include <mutex>
 
 namespace corvane::hamlib {
 
@@ -17,8 +15,6 @@ using receiver::RuntimeError;
 
 namespace {
 
-// What the worker may need on top of one timeout to finish a close.
-constexpr int closeMarginMs = 250;
 // Said in RxDataError when a value is not in the receiver's tables.
 constexpr int32_t notOffered = -RIG_EINVAL;
 
@@ -67,56 +63,34 @@ HamlibBackend::HamlibBackend(LinkSettings settings, BackendSink& sink)
     initHamlib();
 }
 
-struct HamlibBackend::Ending {
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false; // guarded by mutex
-};
-
 HamlibBackend::~HamlibBackend() {
     if (m_worker == nullptr) {
         return;
     }
+    // Never waits for the worker: it may be inside a call to a radio that
+    // does not answer. It is told to stop, starts no further Hamlib call, and
+    // its thread ends by itself (deleting the worker) once that call returns.
     m_worker->requestStop();
     m_worker->setWritable(false);
     QObject::disconnect(m_worker, nullptr, this, nullptr);
     m_worker->settle(); // notifications already posted go with this object
     m_worker->shutdown();
-    bool done = false;
-    {
-        std::unique_lock lock(m_ending->mutex);
-        done = m_ending->ended.wait_for(
-            lock, std::chrono::milliseconds(m_settings.timeoutMs + closeMarginMs),
-            [this] { return m_ending->done; });
-    }
-    if (done) {
-        m_thread.join();
-    } else {
-        // Still inside a call to a rig that does not answer. Closing must not
-        // wait for it: the thread ends by itself when the call times out, and
-        // deletes its worker.
-        m_thread.detach();
-    }
 }
 
 void HamlibBackend::startWorker() {
     if (m_worker != nullptr) {
         return;
     }
-    m_ending = std::make_shared<Ending>();
     std::promise<HamlibWorker*> made;
     std::future<HamlibWorker*> worker = made.get_future();
     // The worker is made on its thread, so it belongs to that thread's event
     // loop from the start; waiting for it here takes no longer than that.
-    m_thread = std::thread([settings = m_settings, ending = m_ending, &made] {
+    WorkerThreads::start([settings = m_settings, &made] {
         QEventLoop loop;
         auto* w = new HamlibWorker(settings, loop);
         made.set_value(w);
         loop.exec();
         delete w;
-        std::lock_guard lock(ending->mutex);
-        ending->done = true;
-        ending->ended.notify_all();
     });
     m_worker = worker.get();
     QObject::connect(m_worker, SIGNAL(notify()), this, SLOT(collect()), Qt::QueuedConnection);
@@ -217,13 +191,14 @@ void HamlibBackend::onPublished(const RigState& s, Origin from) {
     const RigState old = m_state;
     m_state = s;
     using Kind = ReceiverEvent::Kind;
-    if (s.freq != old.freq || s.rit != old.rit) {
+    // A value the rig has not given on this link (-1) is not reported.
+    if (s.freq >= 0 && (s.freq != old.freq || s.rit != old.rit)) {
         report({Kind::Frq, frequency(), clamp32(int64_t{frequency()} + s.rit), 0, {}, from});
     }
-    if (s.mode != old.mode || s.bfo != old.bfo) {
+    if (s.mode >= 0 && (s.mode != old.mode || s.bfo != old.bfo)) {
         report({Kind::Mod, s.mode, s.bfo, 0, {}, from});
     }
-    if (s.width != old.width) {
+    if (s.width >= 0 && s.width != old.width) {
         report({Kind::Flt, s.width, 0, 0, {}, from});
     }
     const std::pair<Kind, Setting> choices[] = {
@@ -232,7 +207,7 @@ void HamlibBackend::onPublished(const RigState& s, Origin from) {
     for (size_t i = 0; i < std::size(choices); ++i) {
         const auto [kind, setting] = choices[i];
         const int32_t now = current(setting);
-        if (now != before[i]) {
+        if (now >= 0 && now != before[i]) {
             report({kind, now, RigTables::indexOf(this->choices(setting), now), 0, {}, from});
         }
     }

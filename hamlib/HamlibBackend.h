@@ -7,7 +7,6 @@
 #include <QObject>
 
 #include <memory>
-#include <thread>
 
 namespace corvane::hamlib {
 
@@ -89,12 +88,8 @@ private:
     LinkSettings m_settings;
     RigTablesPtr m_tables;
     RigState m_state;
-    // The worker's thread and whether it has ended; shared with the thread,
-    // which may outlive this object when closed on a hung rig.
-    struct Ending;
-    std::thread m_thread;
-    std::shared_ptr<Ending> m_ending;
-    HamlibWorker* m_worker = nullptr; // lives on m_thread
+    // Lives on its own thread, which may outlive this object (see WorkerThreads).
+    HamlibWorker* m_worker = nullptr;
     quint64 m_session = 0;
     bool m_wanted = false;
     bool m_connected = false;

@@ -134,6 +134,7 @@ void HamlibWorker::serve() {
             m_session = session;
             m_wanted = true;
             m_attempt = 0;
+            m_refusalsSaid.clear();
             m_retry->stop();
             tryOpen();
             break;
@@ -204,13 +205,15 @@ void HamlibWorker::tryOpen() {
     m_tables = std::make_shared<const RigTables>(readTables(m_rig));
     m_state = RigState{};
     m_hasPublished = false;
-    say({Note::Kind::Opened, 0, m_tables, {}, Origin::Receiver, 0});
+    // Opening proves nothing: Hamlib opens many rigs without hearing from
+    // them. The link counts as up with the first valid answer to a read.
+    m_answered = false;
+    m_sinceAnswer.start();
     const bool alive = readFrequency() && readRit() && readMode() && readAgc() && readNb() &&
                        readAtt() && readStrength();
     if (!alive) {
         return;
     }
-    m_attempt = 0;
     publish(Origin::Receiver);
     m_poll->start(m_settings.fastPollMs);
 }
@@ -234,26 +237,49 @@ void HamlibWorker::scheduleRetry() {
 
 bool HamlibWorker::check(int result, setting_t feature, bool isFunc) {
     if (result == RIG_OK) {
-        m_timeouts = 0;
+        answered();
         return true;
     }
     if (missingFeature(result)) {
         (isFunc ? m_deadFuncs : m_deadLevels) |= feature;
-        return true;
+        return unanswered(result);
     }
     if (std::abs(result) == RIG_ETIMEOUT) {
         if (++m_timeouts < timeoutsForLoss) {
-            return true;
+            return unanswered(result);
         }
     } else if (!linkError(result)) {
-        return true; // a value the rig would not give this time
+        // The rig would not give this value: said once per session and
+        // error, and nothing is taken from the call.
+        if (m_refusalsSaid.insert(result).second) {
+            say({Note::Kind::Refused, 0, {}, {}, Origin::Receiver, result});
+        }
+        return unanswered(result);
     }
     linkLost(result);
     return false;
 }
 
+void HamlibWorker::answered() {
+    m_timeouts = 0;
+    m_sinceAnswer.start();
+    if (!m_answered) {
+        m_answered = true;
+        m_attempt = 0;
+        say({Note::Kind::Opened, 0, m_tables, {}, Origin::Receiver, 0});
+    }
+}
+
+bool HamlibWorker::unanswered(int err) {
+    if (m_sinceAnswer.elapsed() < qint64{timeoutsForLoss} * m_settings.timeoutMs) {
+        return true;
+    }
+    linkLost(err);
+    return false;
+}
+
 void HamlibWorker::publish(Origin origin) {
-    if (m_state == m_published && m_hasPublished) {
+    if (!m_answered || (m_state == m_published && m_hasPublished)) {
         return;
     }
     m_published = m_state;
@@ -313,7 +339,7 @@ bool HamlibWorker::readMode() {
     if (r != RIG_OK) {
         return check(r);
     }
-    m_timeouts = 0;
+    answered();
     m_state.mode = m_tables->modeCode(mode);
     m_state.width = clamp32(width);
     const Mode* m = m_tables->mode(m_state.mode);
@@ -329,7 +355,7 @@ bool HamlibWorker::readMode() {
     return check(p, RIG_LEVEL_CWPITCH);
 }
 
-bool HamlibWorker::readLevel(setting_t level, int32_t& into) {
+bool HamlibWorker::readLevel(setting_t level, int32_t& into, bool* got) {
     if (!gettable(level)) {
         return true;
     }
@@ -337,6 +363,9 @@ bool HamlibWorker::readLevel(setting_t level, int32_t& into) {
     const int r = rig_get_level(m_rig, RIG_VFO_CURR, level, &v);
     if (r == RIG_OK) {
         into = v.i;
+    }
+    if (got != nullptr) {
+        *got = r == RIG_OK;
     }
     return check(r, level);
 }
@@ -351,6 +380,7 @@ bool HamlibWorker::readAtt() {
 
 bool HamlibWorker::readNb() {
     int32_t code = NbOff;
+    bool known = true;
     for (const auto& [func, value] :
          {std::pair{RIG_FUNC_NB, NbOne}, std::pair{RIG_FUNC_NB2, NbTwo}}) {
         if ((m_tables->getFuncs & func) == 0 || (m_deadFuncs & func) != 0) {
@@ -361,23 +391,29 @@ bool HamlibWorker::readNb() {
         if (!check(r, func, true)) {
             return false;
         }
-        if (r == RIG_OK && on != 0 && code == NbOff) {
+        if (r != RIG_OK) {
+            known = missingFeature(r) && known;
+        } else if (on != 0 && code == NbOff) {
             code = value;
         }
     }
-    m_state.nb = code;
+    if (known) {
+        m_state.nb = code;
+    }
     return true;
 }
 
 bool HamlibWorker::readStrength() {
-    int32_t strength = 0;
-    const bool had = gettable(RIG_LEVEL_STRENGTH);
-    if (!readLevel(RIG_LEVEL_STRENGTH, strength)) {
+    bool got = false;
+    if (!readLevel(RIG_LEVEL_STRENGTH, m_state.strength, &got)) {
         return false;
     }
-    m_state.hasStrength = had && gettable(RIG_LEVEL_STRENGTH);
-    if (m_state.hasStrength) {
-        m_state.strength = strength;
+    // A failed read is no reading: the meter keeps what it last showed, and
+    // goes only when the rig turns out to have none.
+    if (got) {
+        m_state.hasStrength = true;
+    } else if (!gettable(RIG_LEVEL_STRENGTH)) {
+        m_state.hasStrength = false;
     }
     return true;
 }
@@ -400,7 +436,7 @@ void HamlibWorker::drainWrites(const std::map<WriteKind, Write>& writes) {
 
 bool HamlibWorker::finishWrite(int result) {
     if (result == RIG_OK) {
-        m_timeouts = 0;
+        answered();
         return true;
     }
     say({Note::Kind::Refused, 0, {}, {}, Origin::Receiver, result});

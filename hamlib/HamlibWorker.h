@@ -3,12 +3,14 @@
 #include "component/api/ReceiverBackend.h"
 #include "hamlib/HamlibMapping.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -26,8 +28,9 @@ struct LinkSettings {
     int speed = 0;    // 0: the backend's default
     // Further rig_set_conf settings, applied in order after the ones above.
     std::vector<std::pair<QString, QString>> conf;
-    // One call waits at most this long before it counts as a timeout; the
-    // destructor of the backend waits no longer than this for the worker.
+    // One call waits at most this long before it counts as a timeout. A link
+    // on which nothing valid has come back for timeoutsForLoss times this
+    // (every call timed out or was refused) is lost.
     int timeoutMs = 1000;
     int fastPollMs = 300; // frequency and S-meter
     int slowEvery = 5;    // the other settings every this many fast polls
@@ -59,6 +62,8 @@ struct Write {
 
 // What the worker tells its backend, tagged with the session (one connect)
 // it belongs to.
+// Opened comes only once the rig has given a valid answer on the new link;
+// Refused is a write, or a read, the rig would not do.
 struct Note {
     enum class Kind { Opened, Published, Lost, Refused };
     Kind kind = Kind::Published;
@@ -133,10 +138,17 @@ private:
     bool readNb();
     bool readAtt();
     bool readStrength();
-    bool readLevel(setting_t level, int32_t& into);
+    // `got` tells whether the rig gave the value; `into` is left alone when not.
+    bool readLevel(setting_t level, int32_t& into, bool* got = nullptr);
     bool gettable(setting_t level) const;
-    // Accounts for a Hamlib result; false when it ended the link.
+    // Accounts for a Hamlib result; false when it ended the link. A result
+    // that is not RIG_OK gives no value, whatever the call left in its output.
     bool check(int result, setting_t feature = 0, bool isFunc = false);
+    // The rig gave a valid answer: the first one on a link makes it connected.
+    void answered();
+    // Nothing valid came back from a call; ends the link (false) when nothing
+    // valid has come back for the link timeout.
+    bool unanswered(int err);
     // The same for a write, which the rig may also refuse (then reported).
     bool finishWrite(int result);
     void publish(Origin origin);
@@ -150,6 +162,12 @@ private:
     bool m_hasPublished = false;
     quint64 m_session = 0;
     bool m_wanted = false;
+    // Whether the rig has given one valid answer since the link was opened
+    // (the backend is told Opened only then), and when it last did.
+    bool m_answered = false;
+    QElapsedTimer m_sinceAnswer;
+    // Hamlib errors of refused reads already reported in this session.
+    std::set<int> m_refusalsSaid;
     int m_timeouts = 0;
     int m_attempt = 0;
     int m_tick = 0;

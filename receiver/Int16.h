@@ -20,6 +20,16 @@ inline int16_t toInt16(int32_t value) {
     return static_cast<int16_t>(value);
 }
 
+// The same, the error naming what the value is: `what()` gives e.g.
+// "receiver 0, filter 1: bandwidth 40000", built only when it does not fit.
+template <typename Describe> int16_t toInt16(int32_t value, Describe&& what) {
+    if (value < std::numeric_limits<int16_t>::min() ||
+        value > std::numeric_limits<int16_t>::max()) {
+        throw RuntimeError::overflow(QStringLiteral("%1 does not fit 16 bits").arg(what()));
+    }
+    return static_cast<int16_t>(value);
+}
+
 // count - 1 in 16-bit arithmetic: the bound of a 0-based loop over a count.
 inline int16_t lastOf(int16_t count) {
     if (count == std::numeric_limits<int16_t>::min()) {

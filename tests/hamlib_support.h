@@ -117,6 +117,8 @@ public:
         m_since.invalidate();
     }
     void resume() { m_timer.start(); }
+    // Forgets the longest gap so far.
+    void reset() { m_longestMs = 0; }
     qint64 longestMs() const { return m_longestMs; }
 
 private:
@@ -167,10 +169,10 @@ inline bool accepts(quint16 port) {
     return ok;
 }
 
-// Starts `program` with `args`, its output into `out` (a file descriptor) if
-// given; the child's PID, or -1. Plain fork and exec: Qt's process start does
+// Starts `program` with `args`, its output into `out` and its input from `in`
+// (file descriptors) if given; the child's PID, or -1. Plain fork and exec: Qt's process start does
 // not mix with ThreadSanitizer, which these tests also run under.
-inline pid_t spawn(const QString& program, const QStringList& args, int out = -1) {
+inline pid_t spawn(const QString& program, const QStringList& args, int out = -1, int in = -1) {
     const QByteArray path = QStandardPaths::findExecutable(program).toLocal8Bit();
     if (path.isEmpty()) {
         return -1;
@@ -190,6 +192,9 @@ inline pid_t spawn(const QString& program, const QStringList& args, int out = -1
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (out >= 0) {
             ::dup2(out, STDOUT_FILENO);
+        }
+        if (in >= 0) {
+            ::dup2(in, STDIN_FILENO);
         }
         ::execv(argv[0], argv.data());
         ::_exit(127);

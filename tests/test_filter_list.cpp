@@ -95,7 +95,8 @@ TEST(FilterList, BandwidthOutside16BitsOverflowsWhenItsNameIsAsked) {
         EXPECT_EQ(t.window.Filter->listIndex(), -1);
         EXPECT_EQ(t.reporter.reports,
                   QStringList{QStringLiteral("Receiver_RxFltUpdated: Run-time error 6: Overflow "
-                                             "(%1 does not fit 16 bits)")
+                                             "(receiver 0, filter 1: bandwidth %1 does not fit "
+                                             "16 bits)")
                                   .arg(width)});
     }
 }

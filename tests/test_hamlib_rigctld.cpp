@@ -1,7 +1,13 @@
 // The Hamlib backend against a real rigctld daemon (driving Hamlib's dummy
-// rig) on 127.0.0.1: the same checks as in-process, and lost links.
+// rig) on 127.0.0.1: the same checks as in-process, lost links, and daemons
+// that refuse everything or hang (through a relay in front of the real one).
 #include "hamlib_harness.h"
+#include "hamlib_relay.h"
+#include "test_component_fixture.h"
 
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -35,12 +41,16 @@ protected:
         }
         m_daemon.reset();
     }
-    void makeRx() {
-        const QString entry = QStringLiteral(R"({"name": "Net", "kind": "rigctld",
-            "host": "127.0.0.1", "port": %1, "conf": {"timeout": %2}})")
-                                  .arg(m_daemon->port())
-                                  .arg(timeoutMs);
-        m_rx = makeBackend(entryFrom(entry.toLatin1().constData()), m_sink);
+    // A rigctld entry for `port` (this test's daemon when 0).
+    static QJsonObject entry(quint16 port, int timeout = timeoutMs) {
+        return QJsonObject{{"name", "Net"},
+                           {"kind", "rigctld"},
+                           {"host", "127.0.0.1"},
+                           {"port", port},
+                           {"conf", QJsonObject{{"timeout", timeout}}}};
+    }
+    void makeRx(quint16 port = 0) {
+        m_rx = makeBackend(entry(port != 0 ? port : m_daemon->port()), m_sink);
     }
     void connectRemote() {
         makeRx();
@@ -175,19 +185,119 @@ TEST_F(HamlibRigctld, ADeadDaemonLosesTheLinkAndARestartedOneBringsItBack) {
     EXPECT_TRUE(m_rx->remote());
 }
 
-TEST_F(HamlibRigctld, ClosingNeverWaitsLongerThanOneTimeout) {
-    connectRemote();
-    m_daemon->signal(SIGSTOP);
-    idle(400); // a poll is now waiting on the daemon
-    m_watchdog->pause();
+// A daemon that lets Hamlib open the rig and then refuses every command: the
+// refusal is reported with Hamlib's code, the link is lost when nothing valid
+// has come back for two timeouts, and the receiver is never connected and
+// reports no value in between, also not on the attempts that follow.
+TEST_F(HamlibRigctld, ADaemonThatRefusesEverythingIsNeverConnected) {
+    Relay relay(m_daemon->port(), 2, Relay::Mode::Refuse); // \chk_vfo, \dump_state
+    ASSERT_TRUE(relay.start());
+    makeRx(relay.port());
+    ASSERT_EQ(m_rx->connect(true), 0);
+    const qint64 lostMs = awaitLoss(0, 4 * timeoutMs + 2000);
+    ASSERT_GE(lostMs, 0) << "no lost link";
+    std::cout << "refusing daemon: link lost after " << lostMs << " ms\n";
+    idle(1500); // the first attempt to reconnect, refused as well
+    EXPECT_GT(relay.withheld(), 0);
+    ASSERT_FALSE(m_sink.events.empty());
+    EXPECT_EQ(m_sink.events.front().kind, Kind::DataError);
+    EXPECT_EQ(m_sink.events.front().a, -RIG_ERJCTED);
+    for (const ReceiverEvent& e : m_sink.events) {
+        EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.a < 0))
+            << "event " << static_cast<int>(e.kind) << " with " << e.a;
+    }
+    EXPECT_EQ(m_sink.of(Kind::ConnState).front().a, -RIG_ERJCTED);
+    EXPECT_FALSE(m_rx->connected());
+}
+
+// Removing a receiver while a poll waits on its hung daemon (for the entry's
+// 15 s timeout) stalls the window's thread no longer than the dialog's own
+// work, and the program holding such a receiver ends within a second of
+// closing. The worker is left to finish on its own.
+TEST_F(HamlibRigctld, TearingDownAReceiverWhoseDaemonHangsNeverWaitsOnIt) {
+    constexpr int hungTimeoutMs = 15000;
+    Relay relay(m_daemon->port(), 0, Relay::Mode::Relay);
+    ASSERT_TRUE(relay.start());
+    // The receiver alone.
+    m_rx = makeBackend(entry(relay.port(), hungTimeoutMs), m_sink);
+    connectAndWait(*m_rx, m_sink);
+    relay.set(Relay::Mode::Hang);
+    idle(700); // a poll now waits on the daemon
     QElapsedTimer t;
     t.start();
     m_rx.reset();
-    const qint64 tookMs = t.elapsed();
+    const qint64 destroyUs = t.nsecsElapsed() / 1000;
+    std::cout << "receiver destroyed with a hung daemon in " << destroyUs << " us\n";
+    EXPECT_LT(destroyUs, 5000);
+
+    // Removed in the driver dialog.
+    relay.set(Relay::Mode::Relay);
+    Rig rig;
+    rig.writeTable(QJsonArray{entry(relay.port(), hungTimeoutMs), Rig::sim("HF", "builtin:hf")});
+    auto& c = *rig.component;
+    c.DrvSetup("Test", 0);
+    c.RxConnect(0, -1);
+    ASSERT_TRUE(waitUntil([&] { return c.RxConnected(0) != 0; }, 5000));
+    relay.set(Relay::Mode::Hang);
+    idle(700); // a poll now waits on the daemon
+    m_watchdog->reset();
+    idle(300);
+    const qint64 idleMs = m_watchdog->longestMs();
+
+    QSignalSpy updated(&c, &CorvaneComponent::DrvUpdated);
+    rig.onDialog = [&t](DriverDialog& d) {
+        d.findChild<QListWidget*>("drivers")->setCurrentRow(0);
+        d.findChild<QPushButton*>("remove")->click();
+        t.start(); // from OK on: the table saved and the receiver torn down
+        return int(QDialog::Accepted);
+    };
+    m_watchdog->reset();
+    c.DrvSetup("Test", 1);
+    const qint64 teardownUs = t.nsecsElapsed() / 1000;
+    EXPECT_TRUE(waitUntil([&] { return updated.count() == 1; }, 1000));
+    idle(100);
+    const qint64 stallMs = m_watchdog->longestMs();
+    EXPECT_EQ(c.DrvCount(), 1);
+    std::cout << "remove with a hung daemon: from OK to the table saved and in force " << teardownUs
+              << " us; longest stall " << stallMs << " ms with the dialog (idle loop " << idleMs
+              << " ms)\n";
+    EXPECT_LT(stallMs, idleMs + 100); // the dialog's own work, and margin for CI
+
+    // The program, closed while its receiver's poll waits on the hung daemon.
+    writeDriverTable(
+        rig.dir.path(),
+        QJsonDocument(QJsonObject{{"drivers", QJsonArray{entry(relay.port(), hungTimeoutMs)}}})
+            .toJson());
+    relay.set(Relay::Mode::Relay);
+    int out[2];
+    int in[2];
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::pipe(in), 0);
+    m_watchdog->pause(); // the waits below are the test's own
+    const pid_t pid = spawn(QStringLiteral(CORVANE_CLOSE_PROBE), {rig.dir.path()}, out[1], in[0]);
+    ::close(out[1]);
+    ::close(in[0]);
+    ASSERT_GT(pid, 0);
+    pollfd said{out[0], POLLIN, 0};
+    char line[64] = {};
+    const bool up = ::poll(&said, 1, 20000) == 1 && ::read(out[0], line, sizeof line - 1) > 0;
+    EXPECT_TRUE(up && QByteArray(line).startsWith("connected")) << "the probe did not connect";
+    relay.set(Relay::Mode::Hang);
+    ::usleep(700 * 1000);
+    t.restart();
+    EXPECT_EQ(::write(in[1], "\n", 1), 1);
+    const bool ended = reap(pid, 3 * hungTimeoutMs);
+    const qint64 closeMs = t.elapsed();
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        reap(pid, 1000);
+    }
+    ::close(out[0]);
+    ::close(in[1]);
     m_watchdog->resume();
-    EXPECT_LE(tookMs, timeoutMs + 300);
-    m_daemon->signal(SIGCONT);
-    idle(2 * timeoutMs); // lets the worker end and be deleted
+    std::cout << "program closed with a hung radio in " << closeMs << " ms\n";
+    EXPECT_TRUE(ended);
+    EXPECT_LT(closeMs, 1000);
 }
 
 } // namespace

@@ -27,7 +27,10 @@ private:
 // Says on stderr, once per receiver, why a driver entry gives no receiver: the
 // operator sees it even without calling. Component's thread.
 inline void reportUnavailable(const QString& name, const QString& reason) {
-    QTextStream(stderr) << "corvane: driver \"" << name << "\": " << reason << Qt::endl;
+    // Reasons found in the entry itself name the driver already.
+    const QString driver = QStringLiteral("driver \"%1\": ").arg(name);
+    QTextStream(stderr) << "corvane: " << (reason.startsWith(driver) ? QString() : driver) << reason
+                        << Qt::endl;
 }
 
 } // namespace corvane::component

@@ -3,6 +3,7 @@
 #include "component/core/CorvaneComponent.h"
 
 #include "component/sim/Profile.h"
+#include "component/sim/ProfileCache.h"
 #include "component/store/DriverDialog.h"
 #include "receiver/RuntimeError.h"
 
@@ -35,9 +36,15 @@ void checkApplication(const QString& application) {
 int32_t CorvaneComponent::setup(const QString& application, int16_t dialog) {
     checkApplication(application);
     m_store.emplace(DriverStore::pathFor(m_configHome, application));
+    m_trace.protect(m_store->path());
     DriverStore::Loaded loaded = m_store->load();
     m_storeProblem = loaded.problem;
     applyTable(loaded.table);
+    // The trace is opened with its first line, after this: it must not be
+    // any of the files just read.
+    for (const QString& profile : profileFilesInUse()) {
+        m_trace.protect(profile);
+    }
     if (dialog == 0) {
         return 0;
     }

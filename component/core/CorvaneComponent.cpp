@@ -77,6 +77,11 @@ Result CorvaneComponent::traced(const char* op, std::initializer_list<TraceArg> 
     } catch (const RuntimeError& e) {
         m_trace.call(op, args, QStringLiteral(" !! ") + e.description());
         throw;
+    } catch (const std::exception& e) {
+        // Not one of ours (out of memory...), but it ends the caller all the
+        // same: the trace says so too.
+        m_trace.call(op, args, QStringLiteral(" !! ") + QString::fromLocal8Bit(e.what()));
+        throw;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +25,13 @@ struct TraceArg {
 
 // The call and event log named by CORVANE_TRACE ("-" for stderr). One line per
 // call or event, written and flushed at once, so a crash loses nothing.
+//
+// The file is opened with the first line, so that the files it must never
+// overwrite (the driver table, the profiles in use: protect()) are known by
+// then. What is not a regular file or a character device (/dev/null, a
+// terminal) is refused, and nothing here can block on opening: a FIFO named
+// by mistake must not hang the program. A failed write is said once on stderr
+// and ends the trace.
 class Trace {
 public:
     // `target`: empty = off, "-" = stderr, else a file (started afresh).
@@ -32,7 +40,10 @@ public:
     Trace(const Trace&) = delete;
     Trace& operator=(const Trace&) = delete;
 
-    bool on() const { return m_out != nullptr; }
+    bool on() const { return !m_target.isEmpty() && !m_failed; }
+
+    // A file the trace must not be written to; refused when the trace is opened.
+    void protect(const QString& path);
 
     // "call <op>(<args>)<tail>", the tail being " -> 3", " <- 3" or " !! why".
     void call(const char* op, std::initializer_list<TraceArg> args, const QString& tail);
@@ -43,9 +54,14 @@ public:
 
 private:
     void write(const QString& line);
+    bool open();
+    void fail(const QString& why);
 
+    QString m_target;
+    QStringList m_protected;
     std::FILE* m_out = nullptr;
     bool m_ownsFile = false;
+    bool m_failed = false;
 };
 
 } // namespace corvane::component

@@ -36,7 +36,11 @@ HamlibPlugin load() {
             failures.append(QString::fromLocal8Bit(::dlerror()));
             continue;
         }
-        return {make(), {}};
+        if (HamlibSupport* support = make()) {
+            return {support, {}};
+        }
+        failures.append(QStringLiteral("%1: %2() gave no Hamlib support")
+                            .arg(path, QLatin1String(hamlibSupportSymbol)));
     }
     return {nullptr, QStringLiteral("Hamlib support is not available: %1")
                          .arg(failures.join(QLatin1String("; ")))};

@@ -15,6 +15,15 @@ using receiver::RuntimeError;
 
 namespace {
 
+// Longest texts and lists taken: what the window can show of a receiver (its
+// ROM id in one field, a name per list entry) with room to spare, and far
+// more entries than any receiver has, so that what a profile costs in memory
+// stays bounded by these and not by the size of its file.
+constexpr qsizetype maxRomIdChars = 128;
+constexpr qsizetype maxNameChars = 64;
+constexpr qsizetype maxEntries = 256;   // modes, filters of a mode, agc, nb, att
+constexpr qsizetype maxStations = 1024; // behaviour.stations
+
 // Walks a profile object and reports the first type error with its path.
 class Reader {
 public:
@@ -33,11 +42,18 @@ public:
         return v;
     }
 
-    QString text(const QJsonValue& v, const QString& path) const {
+    QString text(const QJsonValue& v, const QString& path,
+                 qsizetype maxChars = maxNameChars) const {
         if (!v.isString()) {
             fail(path, QStringLiteral("expected a text"));
         }
-        return v.toString();
+        QString t = v.toString();
+        if (t.size() > maxChars) {
+            fail(path, QStringLiteral("%1 characters, more than the %2 allowed")
+                           .arg(t.size())
+                           .arg(maxChars));
+        }
+        return t;
     }
 
     int32_t number(const QJsonValue& v, const QString& path) const {
@@ -55,11 +71,17 @@ public:
         return v.toBool();
     }
 
-    QJsonArray array(const QJsonValue& v, const QString& path) const {
+    QJsonArray array(const QJsonValue& v, const QString& path,
+                     qsizetype maxSize = maxEntries) const {
         if (!v.isArray()) {
             fail(path, QStringLiteral("expected an array"));
         }
-        return v.toArray();
+        QJsonArray a = v.toArray();
+        if (a.size() > maxSize) {
+            fail(path,
+                 QStringLiteral("%1 entries, more than the %2 allowed").arg(a.size()).arg(maxSize));
+        }
+        return a;
     }
 
     QJsonObject object(const QJsonValue& v, const QString& path) const {
@@ -170,7 +192,7 @@ Profile parseProfile(const QByteArray& json, const QString& source) {
     const QJsonObject root = doc.object();
 
     Profile p;
-    p.romId = r.text(r.required(root, {}, "romId"), QStringLiteral("romId"));
+    p.romId = r.text(r.required(root, {}, "romId"), QStringLiteral("romId"), maxRomIdChars);
     p.frqMin = r.number(r.required(root, {}, "frqMin"), QStringLiteral("frqMin"));
     p.frqMax = r.number(r.required(root, {}, "frqMax"), QStringLiteral("frqMax"));
     const QJsonArray modes = r.array(r.required(root, {}, "modes"), QStringLiteral("modes"));
@@ -221,7 +243,7 @@ Profile parseProfile(const QByteArray& json, const QString& source) {
         r.optNumber(o, bp, "smeterIntervalMs", p.behaviour.smeterIntervalMs);
         if (const QJsonValue s = o.value(QLatin1String("stations")); !s.isUndefined()) {
             const QString sp = Reader::join(bp, "stations");
-            const QJsonArray stations = r.array(s, sp);
+            const QJsonArray stations = r.array(s, sp, maxStations);
             for (qsizetype i = 0; i < stations.size(); ++i) {
                 const QString ep = Reader::at(sp, i);
                 const QJsonObject so = r.object(stations.at(i), ep);
@@ -252,9 +274,8 @@ Profile parseProfile(const QByteArray& json, const QString& source) {
     return p;
 }
 
-Profile loadProfile(const QString& reference, const QString& baseDir) {
+QString profilePath(const QString& reference, const QString& baseDir) {
     static const QString builtin = QStringLiteral("builtin:");
-    QString path;
     if (reference.startsWith(builtin)) {
         const QString name = reference.mid(builtin.size());
         if (!builtinProfiles().contains(name)) {
@@ -262,14 +283,18 @@ Profile loadProfile(const QString& reference, const QString& baseDir) {
                 QStringLiteral("profile %1: no such built-in profile (there are %2)")
                     .arg(reference, builtinProfiles().join(QStringLiteral(", "))));
         }
-        path = QStringLiteral(":/corvane/profiles/%1.json").arg(name);
-    } else if (reference.isEmpty()) {
-        throw RuntimeError::componentFailure(QStringLiteral("profile: no profile given"));
-    } else {
-        path = QDir(baseDir).absoluteFilePath(reference);
+        return QStringLiteral(":/corvane/profiles/%1.json").arg(name);
     }
+    if (reference.isEmpty()) {
+        throw RuntimeError::componentFailure(QStringLiteral("profile: no profile given"));
+    }
+    return QDir(baseDir).absoluteFilePath(reference);
+}
+
+Profile loadProfile(const QString& reference, const QString& baseDir) {
+    const QString path = profilePath(reference, baseDir);
     const QByteArray bytes = readCapped(path, QStringLiteral("profile"));
-    return parseProfile(bytes, reference.startsWith(builtin) ? reference : path);
+    return parseProfile(bytes, path.startsWith(u':') ? reference : path);
 }
 
 } // namespace corvane::component

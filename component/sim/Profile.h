@@ -77,8 +77,14 @@ struct Profile {
 QStringList builtinProfiles();
 
 // Reads a profile from JSON text; `source` names it in error messages. Throws
-// RuntimeError (component failure) naming the source and the offending field.
+// RuntimeError (component failure) naming the source and the offending field,
+// also for a text or list longer than allowed (docs/profiles.md, "Limits").
 Profile parseProfile(const QByteArray& json, const QString& source);
+
+// The file a profile reference stands for: a resource for "builtin:<name>",
+// else the path, a relative one taken from `baseDir`. Throws RuntimeError for
+// an unknown built-in name or an empty reference.
+QString profilePath(const QString& reference, const QString& baseDir);
 
 // Loads "builtin:<name>" from the resources or a file (a relative path is
 // taken from `baseDir`). Throws RuntimeError naming the file on any problem.

@@ -1,5 +1,6 @@
 #include "component/sim/SimReceiver.h"
 
+#include "component/ProfileCache.h"
 #include "receiver/RuntimeError.h"
 
 #include <algorithm>
@@ -25,8 +26,8 @@ uint32_t seedOf(const QString& text) {
 
 } // namespace
 
-SimReceiver::SimReceiver(Profile profile, Clock& clock, BackendSink& sink)
-    : ReceiverBackend(sink), m_profile(std::move(profile)), m_clock(clock),
+SimReceiver::SimReceiver(std::shared_ptr<const Profile> profile, Clock& clock, BackendSink& sink)
+    : ReceiverBackend(sink), m_shared(std::move(profile)), m_profile(*m_shared), m_clock(clock),
       m_freq(m_profile.initial.freq), m_mode(m_profile.initial.mode),
       m_filter(m_profile.initial.filter), m_agc(m_profile.initial.agc), m_nb(m_profile.initial.nb),
       m_att(m_profile.initial.att), m_deltaF(m_profile.initial.deltaF), m_connected(false),
@@ -53,7 +54,7 @@ std::unique_ptr<ReceiverBackend> SimReceiver::create(const BackendContext& conte
             QStringLiteral("driver \"%1\": \"profile\" must be a text")
                 .arg(context.entry.value(QLatin1String("name")).toString()));
     }
-    return std::make_unique<SimReceiver>(loadProfile(profile.toString(), context.baseDir),
+    return std::make_unique<SimReceiver>(sharedProfile(profile.toString(), context.baseDir),
                                          context.clock, context.sink);
 }
 

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <random>
 
 namespace corvane::component {
@@ -17,7 +18,7 @@ namespace corvane::component {
 // reads an S-meter from the profile's stations, and fails on cue (faults).
 class SimReceiver final : public ReceiverBackend {
 public:
-    SimReceiver(Profile profile, Clock& clock, BackendSink& sink);
+    SimReceiver(std::shared_ptr<const Profile> profile, Clock& clock, BackendSink& sink);
     ~SimReceiver() override;
 
     // Builds one from a driver entry ("profile": "builtin:hf" or a path).
@@ -76,7 +77,9 @@ private:
     void scheduleDataError();
     int32_t signalDbm();
 
-    Profile m_profile;
+    // Shared with every receiver of the same profile file.
+    std::shared_ptr<const Profile> m_shared;
+    const Profile& m_profile;
     Clock& m_clock;
 
     int32_t m_freq;

@@ -88,7 +88,13 @@ DriverTable DriverStore::defaults() {
 
 DriverStore::Loaded DriverStore::load() {
     m_broken = false;
-    if (!QFileInfo::exists(m_path)) {
+    // No file, or a link to a file not made yet (a save makes it): the
+    // defaults. A link that loops is read, and so reported, below.
+    if (!QFileInfo(m_path).isSymLink() && !QFileInfo::exists(m_path)) {
+        return {defaults(), {}};
+    }
+    if (const QString target = saveTarget(m_path);
+        !target.isEmpty() && !QFileInfo(target).isSymLink() && !QFileInfo::exists(target)) {
         return {defaults(), {}};
     }
     QString problem;
@@ -121,24 +127,55 @@ DriverStore::Loaded DriverStore::load() {
     for (const QJsonValue v : t.top.value(QLatin1String("drivers")).toArray()) {
         t.drivers.append(v.toObject());
     }
+    if (t.drivers.isEmpty()) {
+        // Not a fault of the file, but a program without receivers ends at
+        // once; one line says why, and where to look.
+        QTextStream(stderr) << "corvane: " << m_path
+                            << " lists no drivers, so there is no receiver to use; remove the "
+                               "file to get the default receivers back"
+                            << Qt::endl;
+    }
     return {t, {}};
 }
 
+QString DriverStore::saveTarget(const QString& path) {
+    QString at = path;
+    // As many links as the kernel follows before it calls it a loop.
+    for (int depth = 0; depth <= 40; ++depth) {
+        const QFileInfo info(at);
+        if (!info.isSymLink()) {
+            return at;
+        }
+        at = info.symLinkTarget();
+    }
+    return {};
+}
+
 void DriverStore::save(const DriverTable& table) {
-    const QFileInfo info(m_path);
+    // A table that is a symbolic link stays one: its target is written (and
+    // made, for a link to a file not there yet). Links that loop lead
+    // nowhere; they are kept aside like a broken file.
+    const QString target = saveTarget(m_path);
+    const bool loops = target.isEmpty();
+    const QString file = loops ? m_path : target;
+    const QFileInfo info(file);
     if (!QDir().mkpath(info.absolutePath())) {
         throw RuntimeError::componentFailure(
             QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
     }
     m_keptBrokenAs.clear();
-    if (m_broken && info.exists()) {
+    if (m_broken && (loops || info.exists())) {
         const QString stamp =
             QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         QString kept = QStringLiteral("%1.broken-%2").arg(m_path, stamp);
-        for (int n = 2; QFileInfo::exists(kept); ++n) {
+        for (int n = 2; QFileInfo::exists(kept) || QFileInfo(kept).isSymLink(); ++n) {
             kept = QStringLiteral("%1.broken-%2-%3").arg(m_path, stamp).arg(n);
         }
-        if (!QFile::copy(m_path, kept)) {
+        // A file is copied; what cannot be copied without blocking or
+        // following a loop (links that loop, a FIFO, a device) is moved aside.
+        const bool move = loops || (!info.isFile() && !info.isDir());
+        const bool keptIt = move ? QFile::rename(file, kept) : QFile::copy(file, kept);
+        if (!keptIt) {
             throw RuntimeError::componentFailure(
                 QStringLiteral("cannot keep the unusable %1 as %2; nothing saved")
                     .arg(m_path, kept));
@@ -153,15 +190,15 @@ void DriverStore::save(const DriverTable& table) {
     }
     top.insert(QStringLiteral("drivers"), drivers);
 
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
         throw RuntimeError::componentFailure(
-            QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+            QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
     }
-    file.write(QJsonDocument(top).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
+    out.write(QJsonDocument(top).toJson(QJsonDocument::Indented));
+    if (!out.commit()) {
         throw RuntimeError::componentFailure(
-            QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+            QStringLiteral("cannot write %1: %2").arg(file, out.errorString()));
     }
     m_broken = false;
 }

@@ -20,7 +20,8 @@ struct DriverTable {
 //
 // A file that cannot be used is never changed: load() says what is wrong with
 // it and gives the default table; the first save() afterwards first keeps the
-// broken file beside the new one under a dated name.
+// broken file beside the new one under a dated name. A table that is a
+// symbolic link is read and written through it, and stays a link.
 class DriverStore {
 public:
     explicit DriverStore(QString path) : m_path(std::move(path)) {}
@@ -42,6 +43,10 @@ public:
     void save(const DriverTable& table);
 
     const QString& path() const { return m_path; }
+    // Where a save of `path` writes: the file its symbolic links lead to
+    // (which may not exist yet), `path` itself when it is no link; empty when
+    // the links loop.
+    static QString saveTarget(const QString& path);
     // Where the last save() kept the broken file; empty when it kept none.
     const QString& keptBrokenAs() const { return m_keptBrokenAs; }
 

@@ -1,0 +1,107 @@
+#include "component/ProfileCache.h"
+
+#include "receiver/RuntimeError.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <map>
+#include <tuple>
+
+#include <sys/stat.h>
+
+namespace corvane::component {
+
+namespace {
+
+// What tells one state of a file from another.
+using Stamp = std::tuple<dev_t, ino_t, off_t, long, long>;
+
+struct Entry {
+    Stamp stamp;
+    qint64 bytes = 0;
+    std::weak_ptr<const Profile> profile;
+    QString problem; // why it cannot be used; empty when it can
+};
+
+// Keyed by the file's path with its links resolved (the resource path for a
+// built-in), so that every way of naming one file finds one entry.
+std::map<QString, Entry>& cache() {
+    static std::map<QString, Entry> entries;
+    return entries;
+}
+
+qint64 bytesInUse() {
+    qint64 total = 0;
+    for (const auto& [path, e] : cache()) {
+        if (!e.profile.expired()) {
+            total += e.bytes;
+        }
+    }
+    return total;
+}
+
+} // namespace
+
+std::shared_ptr<const Profile> sharedProfile(const QString& reference, const QString& baseDir) {
+    const QString path = profilePath(reference, baseDir);
+    const bool resource = path.startsWith(u':');
+    QString key = path;
+    Stamp stamp{};
+    qint64 bytes = 0;
+    if (!resource) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+            stamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+            bytes = st.st_size;
+            key = QFileInfo(path).canonicalFilePath();
+        }
+    }
+    // Drop what nobody uses any more, so the map stays as small as the table.
+    std::erase_if(cache(), [](const auto& kv) {
+        return kv.second.profile.expired() && kv.second.problem.isEmpty();
+    });
+    auto found = cache().find(key);
+    if (found != cache().end() && found->second.stamp == stamp) {
+        if (!found->second.problem.isEmpty()) {
+            throw receiver::RuntimeError::componentFailure(found->second.problem);
+        }
+        if (std::shared_ptr<const Profile> p = found->second.profile.lock()) {
+            return p;
+        }
+    }
+    Entry& e = cache()[key];
+    e = Entry{stamp, bytes, {}, {}};
+    const qint64 inUse = bytesInUse();
+    if (inUse + bytes > maxProfileBytesInUse) {
+        // No fault of the file, so not kept as its problem: asked again, it
+        // may fit then.
+        throw receiver::RuntimeError::componentFailure(
+            QStringLiteral("profile %1: the profiles in use already come from %2 bytes of files; "
+                           "with this one's %3 they would pass the %4 allowed")
+                .arg(path)
+                .arg(inUse)
+                .arg(bytes)
+                .arg(maxProfileBytesInUse));
+    }
+    try {
+        auto profile = std::make_shared<const Profile>(loadProfile(reference, baseDir));
+        e.profile = profile;
+        return profile;
+    } catch (const receiver::RuntimeError& error) {
+        e.problem = error.description();
+        throw;
+    }
+}
+
+QStringList profileFilesInUse() {
+    QStringList out;
+    for (const auto& [path, e] : cache()) {
+        if (!path.startsWith(u':') && !e.profile.expired()) {
+            out.append(path);
+        }
+    }
+    return out;
+}
+
+} // namespace corvane::component

@@ -1,0 +1,102 @@
+#pragma once
+
+// Helpers of the tests on files and messages: what the code under test writes
+// on stderr, and a FIFO that is opened from the other side after a while, so
+// that code blocking on it is let go (and caught) instead of hanging the test.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane::component::testing {
+
+// Everything written on stderr (fd 2) while it lives.
+class StderrCapture {
+public:
+    StderrCapture() : m_saved(::dup(STDERR_FILENO)), m_file(std::tmpfile()) {
+        std::fflush(stderr);
+        ::dup2(::fileno(m_file), STDERR_FILENO);
+    }
+    ~StderrCapture() {
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        std::fclose(m_file);
+    }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    QString text() const {
+        std::fflush(stderr);
+        QByteArray out;
+        char buffer[4096];
+        for (off_t at = 0;;) {
+            const ssize_t n = ::pread(::fileno(m_file), buffer, sizeof buffer, at);
+            if (n <= 0) {
+                break;
+            }
+            out.append(buffer, n);
+            at += n;
+        }
+        return QString::fromLocal8Bit(out);
+    }
+
+private:
+    int m_saved;
+    std::FILE* m_file;
+};
+
+// A FIFO at `path`. Unless done() is called within `ms`, it is opened once
+// from the side that lets a blocked reader or writer go on, and closed again;
+// blocked() then says so.
+class FifoTrap {
+public:
+    explicit FifoTrap(const QString& path, int ms = 3000) : m_path(QFile::encodeName(path)) {
+        ::mkfifo(m_path.constData(), 0600);
+        // The writer let go by a reader that leaves at once must not end the test.
+        std::signal(SIGPIPE, SIG_IGN);
+        m_thread = std::thread([this, ms] {
+            for (int waited = 0; waited < ms; waited += 10) {
+                if (m_done.load()) {
+                    return;
+                }
+                ::usleep(10000);
+            }
+            m_blocked.store(true);
+            for (const int side : {O_WRONLY, O_RDONLY}) {
+                const int fd = ::open(m_path.constData(), side | O_NONBLOCK);
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+        });
+    }
+    ~FifoTrap() { done(); }
+    FifoTrap(const FifoTrap&) = delete;
+    FifoTrap& operator=(const FifoTrap&) = delete;
+
+    void done() {
+        m_done.store(true);
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    bool blocked() const { return m_blocked.load(); }
+
+private:
+    QByteArray m_path;
+    std::atomic<bool> m_done{false};
+    std::atomic<bool> m_blocked{false};
+    std::thread m_thread;
+};
+
+} // namespace corvane::component::testing
