@@ -2,8 +2,9 @@
 #
 # `cmake --install` puts the program, its desktop entry, icons, manual page and
 # documentation into the GNU layout under the prefix; `cpack -G DEB` packs the
-# same tree as corvane-test_<version>_<arch>.deb for /usr. Only the program
-# and its Hamlib plugin (hamlib/, installed by its own rule into
+# same tree as corvane-test_<version>_<arch>.deb for /usr. Only the program,
+# the virtual radio corvane-vradio beside it, and the Hamlib plugin (hamlib/,
+# installed by its own rule into
 # <libdir>/corvane-test) come from the build: the other libraries are static
 # and linked into them, and tests, benchmarks and fuzz targets have no install
 # rules.
@@ -42,7 +43,7 @@ foreach(corvane_plain IN ITEMS corvane-test.1 changelog)
 endforeach()
 add_custom_target(corvane_packaging_files ALL DEPENDS ${corvane_gzipped})
 
-install(TARGETS corvane-test RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+install(TARGETS corvane-test corvane-vradio RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
 install(FILES "${corvane_pkg_src}/corvane-test.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
