@@ -64,6 +64,10 @@ CivEngine::CivEngine(Radio& radio, const RadioModel& model) : Engine(radio, mode
 
 Output CivEngine::feed(const QByteArray& bytes) {
     Output out;
+    // The bus gives back every byte on it, noise and frames for others too.
+    if (echo) {
+        out.echo = bytes;
+    }
     m_in.append(bytes);
     for (;;) {
         const qsizetype start = m_in.indexOf(QByteArray("\xFE\xFE"));
@@ -85,9 +89,6 @@ Output CivEngine::feed(const QByteArray& bytes) {
         // Preamble bytes may repeat; the frame starts at the last one.
         while (frame.size() > 2 && static_cast<uint8_t>(frame[2]) == preamble) {
             frame.remove(0, 1);
-        }
-        if (echo) {
-            out.echo.append(frame);
         }
         if (frame.size() < 6) {
             continue;

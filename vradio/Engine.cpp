@@ -75,21 +75,19 @@ int smeterRaw(const std::vector<std::pair<int, int>>& cal, int overS9) {
 
 std::unique_ptr<Engine> makeEngine(Radio& radio, const RadioModel& model) {
     // A profile may start on an AGC this radio has no code for (medium on an
-    // IC-R75): it starts on the first one it has instead.
-    const std::vector<Agc> codes = model.protocol == Protocol::CiV
-                                       ? [&] {
-                                             std::vector<Agc> out;
-                                             for (const auto& [code, agc] : model.agc) {
-                                                 out.push_back(agc);
-                                             }
-                                             return out;
-                                         }()
-                                   : model.agcTimeConstant
-                                       ? std::vector<Agc>{Agc::Off, Agc::Fast, Agc::Medium, Agc::Slow}
-                                       : std::vector<Agc>{Agc::Off, Agc::Slow, Agc::Fast};
+    // IC-R75): it starts on one it has instead.
+    std::vector<Agc> codes{Agc::Off, Agc::Fast, Agc::Medium, Agc::Slow};
+    if (model.protocol == Protocol::CiV) {
+        codes.clear();
+        for (const auto& [code, agc] : model.agc) {
+            codes.push_back(agc);
+        }
+    } else if (!model.agcTimeConstant) {
+        codes = {Agc::Off, Agc::Slow, Agc::Fast};
+    }
     if (std::find(codes.begin(), codes.end(), radio.agc()) == codes.end()) {
-        for (const Agc agc : codes) {
-            if (radio.setAgc(agc)) {
+        for (const Agc agc : {Agc::Fast, Agc::Slow, Agc::Medium, Agc::Off, Agc::SuperFast}) {
+            if (std::find(codes.begin(), codes.end(), agc) != codes.end() && radio.setAgc(agc)) {
                 break;
             }
         }
