@@ -24,6 +24,11 @@ struct Case {
     bool echoOff = false;
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+    // No ";" in a test's name: CTest would split it there.
+    *os << c.radio << ' ' << QByteArray(c.input).replace(';', ' ').trimmed().constData();
+}
+
 QByteArray civ(const char* hex) {
     return QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
 }
@@ -125,13 +130,16 @@ const Case cases[] = {
     {"TS-2000", "", "SM0;", "SM00015;", ""},
     {"TS-2000", "", "RA01;RA;NB1;", "RA0100;", "LSB 7050000/7050000 A F1 Medium NB1 ATT10 RIT-0"},
     {"TS-2000", "", "XX;", "?;", ""},
+    // IF: the RIT offset in six places from the 18th, RIT on at 24, the mode
+    // at 30 and the VFO at 31 (counting from 1).
     // VFO B in use: FA still reads A, IF reads the VFO in use and says B.
     {"TS-2000", "FR1;FB00007100000;", "FA;IF;",
-     "FA00007050000;IF0000710000000000+000000000011000000;", ""},
-    {"TS-2000", "RU00050;RT1;", "IF;", "IF0000705000000000+005010000010000000;",
+     "FA00007050000;IF000071000000000+0000000000011000000;", ""},
+    {"TS-2000", "RU00050;RT1;", "IF;", "IF000070500000000+0005010000010000000;",
      "LSB 7050000/7050000 A F1 Medium NB0 ATT0 RIT+50"},
-    // --- TS-590SG: AGC 00 off, 01 slow, 02 fast ---
-    {"TS-590SG", "", "GT01;GT;", "GT01;", "LSB 7050000/7050000 A F1 Slow NB0 ATT0 RIT-0"},
+    // --- TS-590SG: the same time constants in two digits ---
+    {"TS-590SG", "", "GT020;", "?;", ""},
+    {"TS-590SG", "", "GT20;GT;", "GT20;", "LSB 7050000/7050000 A F1 Slow NB0 ATT0 RIT-0"},
     {"TS-590SG", "", "ID;", "ID023;", ""},
 };
 

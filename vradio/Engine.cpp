@@ -36,13 +36,15 @@ const std::vector<RadioModel>& radioModels() {
         m[2].hamlibModel = 2014;
         m[2].protocol = Protocol::Kenwood;
         m[2].id = "019";
-        m[2].agcTimeConstant = true;
+        m[2].type = "K00";
         m[2].smeterCal = {{0, -54}, {15, 0}, {30, 60}};
         m[3] = m[2];
         m[3].name = QStringLiteral("TS-590SG");
         m[3].hamlibModel = 2037;
         m[3].id = "023";
-        m[3].agcTimeConstant = false;
+        m[3].type = "K 00";
+        m[3].dataMode = true;
+        m[3].gtDigits = 2;
         return m;
     }();
     return models;
@@ -82,8 +84,6 @@ std::unique_ptr<Engine> makeEngine(Radio& radio, const RadioModel& model) {
         for (const auto& [code, agc] : model.agc) {
             codes.push_back(agc);
         }
-    } else if (!model.agcTimeConstant) {
-        codes = {Agc::Off, Agc::Slow, Agc::Fast};
     }
     if (std::find(codes.begin(), codes.end(), radio.agc()) == codes.end()) {
         for (const Agc agc : {Agc::Fast, Agc::Slow, Agc::Medium, Agc::Off, Agc::SuperFast}) {

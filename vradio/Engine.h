@@ -29,8 +29,10 @@ struct RadioModel {
     // S-meter: raw reading against dB over S9, rising (CI-V 15 02, Kenwood SM).
     std::vector<std::pair<int, int>> smeterCal;
     // Kenwood
-    QByteArray id;                // "019"
-    bool agcTimeConstant = false; // GT000..GT020 (TS-2000), else GT00 off / 01 slow / 02 fast
+    QByteArray id;         // "019"
+    QByteArray type;       // the answer to TY: market and options
+    bool dataMode = false; // DA: data mode (off, and only off)
+    int gtDigits = 3;      // GT: AGC time constant 0..20 in this many digits
 };
 
 // The four radios, and the one named by a name or Hamlib number (nullptr

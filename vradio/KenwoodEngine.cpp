@@ -16,11 +16,9 @@ const std::pair<char, Mode> kenwoodModes[] = {
     {'1', Mode::Lsb}, {'2', Mode::Usb},  {'3', Mode::Cw},  {'4', Mode::Fm},
     {'5', Mode::Am},  {'6', Mode::Rtty}, {'7', Mode::CwR}, {'9', Mode::RttyR}};
 
-// TS-2000 AGC time constants 000..020: 0 is off, then fast to slow.
+// AGC time constants 0..20: 0 is off, then fast to slow.
 const std::pair<int, Agc> timeConstants[] = {
     {0, Agc::Off}, {5, Agc::Fast}, {10, Agc::Medium}, {20, Agc::Slow}};
-// TS-590SG: 00 off, 01 slow, 02 fast.
-const std::pair<int, Agc> agcSwitch[] = {{0, Agc::Off}, {1, Agc::Slow}, {2, Agc::Fast}};
 
 std::optional<int64_t> number(const QByteArray& digits, int length) {
     if (digits.size() != length || length == 0 ||
@@ -76,8 +74,8 @@ QByteArray KenwoodEngine::information() const {
     const int rit = m_radio.rit();
     QByteArray out = "IF";
     out += padded(m_radio.freq(), 11);
-    out += "00000";                                          // tuning step
-    out += (rit < 0 ? '-' : '+') + padded(std::abs(rit), 4); // RIT/XIT offset
+    out += "0000";                                           // tuning step
+    out += (rit < 0 ? '-' : '+') + padded(std::abs(rit), 5); // RIT/XIT offset
     out += m_radio.ritOn() ? '1' : '0';
     out += "0";   // XIT
     out += "000"; // memory channel
@@ -97,46 +95,26 @@ QByteArray KenwoodEngine::announce() {
 }
 
 KenwoodEngine::Answer KenwoodEngine::agc(const QByteArray& p) {
-    const bool timeConstant = m_model.agcTimeConstant;
-    const int width = timeConstant ? 3 : 2;
+    const int width = m_model.gtDigits;
     if (p.isEmpty()) {
         const std::optional<Agc> now = m_radio.agc();
-        if (timeConstant) {
-            for (const auto& [value, agc] : timeConstants) {
-                if (now == agc) {
-                    return {"GT" + padded(value, width)};
-                }
-            }
-        } else {
-            for (const auto& [value, agc] : agcSwitch) {
-                if (now == agc) {
-                    return {"GT" + padded(value, width)};
-                }
+        for (const auto& [value, agc] : timeConstants) {
+            if (now == agc) {
+                return {"GT" + padded(value, width)};
             }
         }
         return {"?"};
     }
     const auto value = number(p, width);
-    if (!value) {
+    if (!value || *value > 20) {
         return set(false);
     }
-    if (timeConstant) {
-        if (*value > 20) {
-            return set(false);
-        }
-        // The nearest of the constants this receiver has a name for.
-        const Agc agc = *value == 0    ? Agc::Off
-                        : *value <= 7  ? Agc::Fast
-                        : *value <= 14 ? Agc::Medium
-                                       : Agc::Slow;
-        return set(m_radio.setAgc(agc));
-    }
-    for (const auto& [v, agc] : agcSwitch) {
-        if (v == *value) {
-            return set(m_radio.setAgc(agc));
-        }
-    }
-    return set(false);
+    // The nearest of the constants this receiver has a name for.
+    const Agc agc = *value == 0    ? Agc::Off
+                    : *value <= 7  ? Agc::Fast
+                    : *value <= 14 ? Agc::Medium
+                                   : Agc::Slow;
+    return set(m_radio.setAgc(agc));
 }
 
 KenwoodEngine::Answer KenwoodEngine::rit(const QByteArray& cmd, const QByteArray& p) {
@@ -262,7 +240,10 @@ KenwoodEngine::Answer KenwoodEngine::answer(const QByteArray& cmd, const QByteAr
         return p.isEmpty() ? Answer{"PS1"} : set(p == "1");
     }
     if (cmd == "TY" && p.isEmpty()) {
-        return {"TYK00"}; // market K (Americas), no options
+        return {"TY" + m_model.type}; // market K (Americas), no options
+    }
+    if (cmd == "DA" && m_model.dataMode) {
+        return p.isEmpty() ? Answer{"DA0"} : set(p == "0");
     }
     return {"?", !p.isEmpty()};
 }
