@@ -46,7 +46,9 @@ LinkSettings HamlibBackend::settingsOf(const component::HamlibEntry& entry) {
     s.model = caps->rig_model;
     s.pathname = entry.pathname;
     s.speed = entry.speed;
-    s.conf = entry.conf;
+    // A short timeout and no retries first; the entry's own settings win.
+    s.conf = lineDefaults(caps);
+    s.conf.insert(s.conf.end(), entry.conf.begin(), entry.conf.end());
     s.timeoutMs = caps->timeout > 0 ? caps->timeout : 1000;
     for (const auto& [key, value] : s.conf) {
         if (key == QLatin1String("timeout") && value.toInt() > 0) {
@@ -158,7 +160,7 @@ void HamlibBackend::collect() {
             onLost(note.err);
             break;
         case Note::Kind::Refused:
-            report({ReceiverEvent::Kind::DataError, note.err, 0, 0, {}, Origin::Receiver});
+            onRefused(note);
             break;
         }
     }
@@ -181,6 +183,39 @@ void HamlibBackend::onLost(int err) {
     if (was || err != m_lastErr) {
         m_lastErr = err;
         report({ReceiverEvent::Kind::ConnState, err, 0, 0, {}, Origin::Receiver});
+    }
+}
+
+void HamlibBackend::onRefused(const Note& note) {
+    report({ReceiverEvent::Kind::DataError, note.err, 0, 0, {}, Origin::Receiver});
+    if (!note.reread || !m_connected) {
+        return;
+    }
+    // What the rig holds now, even where that is what it held before, so the
+    // window drops the value it showed as chosen.
+    using Kind = ReceiverEvent::Kind;
+    const RigState& s = m_state;
+    switch (note.what) {
+    case WriteKind::Freq:
+    case WriteKind::Rit:
+        report({Kind::Frq, frequency(), clamp32(int64_t{frequency()} + s.rit), 0, {}, note.origin});
+        break;
+    case WriteKind::Mode:
+        report({Kind::Mod, s.mode, s.bfo, 0, {}, note.origin});
+        report({Kind::Flt, s.width, 0, 0, {}, note.origin});
+        break;
+    case WriteKind::Filter:
+        report({Kind::Flt, s.width, 0, 0, {}, note.origin});
+        break;
+    case WriteKind::Agc:
+        report({Kind::Agc, s.agc, RigTables::indexOf(m_tables->agc, s.agc), 0, {}, note.origin});
+        break;
+    case WriteKind::NBl:
+        report({Kind::NBl, s.nb, RigTables::indexOf(m_tables->nb, s.nb), 0, {}, note.origin});
+        break;
+    case WriteKind::Att:
+        report({Kind::Att, s.att, RigTables::indexOf(m_tables->att, s.att), 0, {}, note.origin});
+        break;
     }
 }
 
@@ -230,6 +265,14 @@ const std::vector<Choice>& HamlibBackend::choices(Setting setting) const {
     default:
         return m_tables->att;
     }
+}
+
+bool HamlibBackend::available(Setting setting, int32_t i) const {
+    if (setting == Setting::Mode) {
+        return true;
+    }
+    const std::vector<Choice>& list = choices(setting);
+    return i >= 0 && static_cast<size_t>(i) < list.size() && list[static_cast<size_t>(i)].settable;
 }
 
 int32_t HamlibBackend::count(Setting setting) const {
@@ -317,7 +360,8 @@ void HamlibBackend::set(Setting setting, int32_t code, Origin origin) {
         write(WriteKind::Mode, {code, keep ? m_state.width : m->normalWidth, origin});
         return;
     }
-    if (RigTables::indexOf(choices(setting), code) < 0) {
+    const int32_t at = RigTables::indexOf(choices(setting), code);
+    if (at < 0 || !available(setting, at)) {
         refuse(origin);
         return;
     }

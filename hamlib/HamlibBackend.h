@@ -45,7 +45,7 @@ public:
     int32_t count(Setting setting) const override;
     QString name(Setting setting, int32_t i) const override;
     int32_t codeAt(Setting setting, int32_t i) const override;
-    bool available(Setting, int32_t) const override { return true; }
+    bool available(Setting setting, int32_t i) const override;
     int32_t code(Setting setting, const QString& name) const override;
     int32_t current(Setting setting) const override;
     void set(Setting setting, int32_t code, Origin origin) override;
@@ -80,6 +80,7 @@ private:
     void onOpened(const RigTablesPtr& tables);
     void onPublished(const RigState& state, Origin origin);
     void onLost(int err);
+    void onRefused(const Note& note);
     void refuse(Origin origin);
     void write(WriteKind kind, Write write);
     const std::vector<Choice>& choices(Setting setting) const;

@@ -155,18 +155,92 @@ bool missingFeature(int code) {
     return e == RIG_ENAVAIL || e == RIG_ENIMPL;
 }
 
+std::vector<std::pair<QString, QString>> lineDefaults(const rig_caps* caps) {
+    if (caps == nullptr ||
+        (caps->port_type != RIG_PORT_SERIAL && caps->port_type != RIG_PORT_USB)) {
+        return {};
+    }
+    // Long enough for any answer at any speed (the longest, Kenwood's IF,
+    // takes 40 ms at 9600 baud); Hamlib's own timeouts run to 1 s with up to
+    // ten retries, which let a dead line go unnoticed for seconds.
+    const int timeoutMs = std::clamp(caps->timeout, 200, 500);
+    return {{QStringLiteral("timeout"), QString::number(timeoutMs)},
+            {QStringLiteral("retry"), QStringLiteral("0")}};
+}
+
+QString romIdOf(const rig_caps* caps, const QString& info) {
+    const QString name =
+        QStringLiteral("%1 %2").arg(trimmed(caps->mfg_name), trimmed(caps->model_name)).trimmed();
+    if (caps->port_type != RIG_PORT_SERIAL && caps->port_type != RIG_PORT_USB) {
+        // The dummy rig or a daemon: what it says is all there is to know.
+        return info.isEmpty() ? QStringLiteral("%1 %2").arg(name, trimmed(caps->version)).trimmed()
+                              : info;
+    }
+    // A radio: its make and model first (Kenwood's own text is only
+    // "Firmware: Overseas type").
+    return info.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, info);
+}
+
+void correctForModel(rig_model_t model, RigTables& t) {
+    const auto noFilterChoice = [&t] {
+        for (Mode& m : t.modes) {
+            m.filters.clear();
+            m.normalWidth = 0; // a mode change keeps the radio's filter
+        }
+    };
+    const auto agc = [](std::initializer_list<std::pair<agc_level_e, const char*>> list) {
+        std::vector<Choice> out;
+        for (const auto& [level, name] : list) {
+            out.push_back({QString::fromLatin1(name), static_cast<int32_t>(level)});
+        }
+        return out;
+    };
+    switch (model) {
+    case RIG_MODEL_ICR75:
+        // Hamlib 4.5 writes FAST, MEDIUM, SLOW as 00, 01, 02, which this
+        // receiver takes as OFF, SUPER-FAST and FAST; its SLOW (03) reads back
+        // as a protocol error. Named for what the radio does. Its filter
+        // numbers start at 00 where Hamlib's start at 01, so a chosen width
+        // lands on the wrong filter and is read back wrongly.
+        t.agc = agc({{RIG_AGC_FAST, "OFF"}, {RIG_AGC_MEDIUM, "SUPERFAST"}, {RIG_AGC_SLOW, "FAST"}});
+        noFilterChoice();
+        break;
+    case RIG_MODEL_IC7300:
+        // The caps list three levels and leave out SLOW; OFF (00) is no
+        // choice of this command on the radio. A chosen width reprograms the
+        // width of the filter in use instead of choosing FIL1..FIL3.
+        t.agc = agc({{RIG_AGC_FAST, "FAST"}, {RIG_AGC_MEDIUM, "MEDIUM"}, {RIG_AGC_SLOW, "SLOW"}});
+        noFilterChoice();
+        break;
+    case RIG_MODEL_TS2000:
+        // Hamlib writes GT at 84 times the level, where the radio takes a time
+        // constant of 000..020: only OFF is set. Every other constant reads
+        // back as level 1. The backend ignores the width for this radio.
+        t.agc = agc({{RIG_AGC_OFF, "OFF"}, {RIG_AGC_SUPERFAST, "ON"}});
+        t.agc.back().settable = false;
+        noFilterChoice();
+        break;
+    case RIG_MODEL_TS590SG:
+        // Hamlib 4.5 reads and writes GT in three digits; the radio's time
+        // constant has two. It reads the attenuator's answer RA0100 as step
+        // 100. Both reads fail as protocol errors, which would end the link:
+        // neither is read nor offered.
+        t.agc.clear();
+        t.att.clear();
+        t.getLevels &= ~(RIG_LEVEL_AGC | RIG_LEVEL_ATT);
+        t.setLevels &= ~(RIG_LEVEL_AGC | RIG_LEVEL_ATT);
+        break;
+    default:
+        break;
+    }
+}
+
 RigTables readTables(RIG* rig) {
     const rig_caps* caps = rig->caps;
     const rig_state& st = rig->state;
     RigTables t;
 
-    t.romId = trimmed(rig_get_info(rig));
-    if (t.romId.isEmpty()) {
-        t.romId =
-            QStringLiteral("%1 %2 %3")
-                .arg(trimmed(caps->mfg_name), trimmed(caps->model_name), trimmed(caps->version))
-                .trimmed();
-    }
+    t.romId = romIdOf(caps, trimmed(rig_get_info(rig)));
 
     double lo = 0;
     double hi = 0;
@@ -221,6 +295,8 @@ RigTables readTables(RIG* rig) {
     t.setLevels = st.has_set_level;
     t.getFuncs = st.has_get_func;
     t.setFuncs = st.has_set_func;
+    t.refreshVfo = caps->get_vfo != nullptr && trimmed(caps->mfg_name) == QLatin1String("Kenwood");
+    correctForModel(caps->rig_model, t);
     return t;
 }
 

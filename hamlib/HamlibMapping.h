@@ -33,6 +33,8 @@ struct Mode {
 struct Choice {
     QString name;
     int32_t code = 0;
+    // False for a value the rig reports but the backend cannot set.
+    bool settable = true;
 };
 
 // Noise-blanker codes.
@@ -54,6 +56,10 @@ struct RigTables {
     setting_t setLevels = 0;
     setting_t getFuncs = 0;
     setting_t setFuncs = 0;
+    // Hamlib keeps its own idea of the rig's VFO; reading the VFO refreshes
+    // it, so RIG_VFO_CURR stays the one the radio uses. Only where that read
+    // is a plain read (Kenwood's IF): Icom's moves the radio to find out.
+    bool refreshVfo = false;
 
     // -1 when the rig's mode is not in the table.
     int32_t modeCode(rmode_t bits) const;
@@ -62,6 +68,20 @@ struct RigTables {
     static int32_t indexOf(const std::vector<Choice>& list, int32_t code);
 };
 using RigTablesPtr = std::shared_ptr<const RigTables>;
+
+// Hamlib settings a serial or USB rig gets before the entry's own: a short
+// timeout and no retries, so a radio that stops answering is noticed within
+// about 1.5 s (two timeouts after a poll) instead of after Hamlib's retries.
+std::vector<std::pair<QString, QString>> lineDefaults(const rig_caps* caps);
+
+// The ROM identification: make and model first, then what the rig says of
+// itself; for the dummy rig and rigctld, what they say.
+QString romIdOf(const rig_caps* caps, const QString& info);
+
+// Corrections for backends whose tables promise what they cannot do (see
+// the .cpp): the AGC table the backend really sets and reads, and whether a
+// filter can be chosen by its width at all.
+void correctForModel(rig_model_t model, RigTables& tables);
 
 // Reads the tables of an opened rig (its state holds what a rigctld daemon
 // reported, caps what the backend declares).

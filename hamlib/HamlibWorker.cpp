@@ -209,8 +209,8 @@ void HamlibWorker::tryOpen() {
     // them. The link counts as up with the first valid answer to a read.
     m_answered = false;
     m_sinceAnswer.start();
-    const bool alive = readFrequency() && readRit() && readMode() && readAgc() && readNb() &&
-                       readAtt() && readStrength();
+    const bool alive = refreshVfo() && readFrequency() && readRit() && readMode() && readAgc() &&
+                       readNb() && readAtt() && readStrength();
     if (!alive) {
         return;
     }
@@ -294,7 +294,7 @@ void HamlibWorker::pollTick() {
         return;
     }
     ++m_tick;
-    bool alive = readFrequency() && readStrength();
+    bool alive = refreshVfo() && readFrequency() && readStrength();
     if (alive && m_tick % std::max(1, m_settings.slowEvery) == 0) {
         alive = readMode() && readRit() && readAgc() && readNb() && readAtt();
     }
@@ -303,6 +303,14 @@ void HamlibWorker::pollTick() {
     }
     publish(Origin::Receiver);
     m_poll->start(m_settings.fastPollMs);
+}
+
+bool HamlibWorker::refreshVfo() {
+    if (!m_tables->refreshVfo) {
+        return true;
+    }
+    vfo_t vfo = RIG_VFO_CURR;
+    return check(rig_get_vfo(m_rig, &vfo));
 }
 
 bool HamlibWorker::readFrequency() {
@@ -427,20 +435,60 @@ void HamlibWorker::drainWrites(const std::map<WriteKind, Write>& writes) {
         if (m_rig == nullptr || !m_writable.load() || m_stopping.load()) {
             return;
         }
+        m_wrote = false;
+        m_writeError = 0;
         if (!apply(kind, write) || !readBack(kind)) {
             return;
         }
         publish(write.origin);
+        // Many rigs refuse a value without Hamlib noticing (a Kenwood's "?;"),
+        // and some take another than the one asked for: what was read back
+        // decides, and the window is told what the rig holds.
+        if (m_writeError != 0 || (m_wrote && !holds(kind, write))) {
+            say({Note::Kind::Refused,
+                 0,
+                 {},
+                 m_state,
+                 write.origin,
+                 m_writeError != 0 ? m_writeError : -RIG_ERJCTED,
+                 kind,
+                 true});
+        }
     }
 }
 
 bool HamlibWorker::finishWrite(int result) {
+    m_wrote = true;
     if (result == RIG_OK) {
         answered();
         return true;
     }
-    say({Note::Kind::Refused, 0, {}, {}, Origin::Receiver, result});
-    return !linkError(result) || check(result);
+    m_writeError = result;
+    if (linkError(result)) {
+        say({Note::Kind::Refused, 0, {}, {}, Origin::Receiver, result});
+        return check(result);
+    }
+    return true;
+}
+
+bool HamlibWorker::holds(WriteKind kind, const Write& w) const {
+    switch (kind) {
+    case WriteKind::Freq:
+        return m_state.freq == w.value;
+    case WriteKind::Mode:
+        return m_state.mode == w.value;
+    case WriteKind::Filter:
+        return m_state.width == w.value;
+    case WriteKind::Agc:
+        return !gettable(RIG_LEVEL_AGC) || m_state.agc == w.value;
+    case WriteKind::Att:
+        return !gettable(RIG_LEVEL_ATT) || m_state.att == w.value;
+    case WriteKind::NBl:
+        return (m_tables->getFuncs & (RIG_FUNC_NB | RIG_FUNC_NB2)) == 0 || m_state.nb == w.value;
+    case WriteKind::Rit:
+        return m_ritDead || m_state.rit == w.value;
+    }
+    return true;
 }
 
 bool HamlibWorker::apply(WriteKind kind, const Write& w) {

@@ -72,6 +72,10 @@ struct Note {
     RigState state;      // Published
     Origin origin = Origin::Receiver;
     int err = 0; // Lost, Refused
+    // Refused: the write, and whether the rig was read after it (then
+    // `state` is what it holds, to be reported as it stands).
+    WriteKind what = WriteKind::Freq;
+    bool reread = false;
 };
 
 // Owns one Hamlib rig on its own thread (one per receiver, running an event
@@ -151,6 +155,10 @@ private:
     bool unanswered(int err);
     // The same for a write, which the rig may also refuse (then reported).
     bool finishWrite(int result);
+    // Whether the rig, read back after a write, holds what was written (true
+    // when the setting cannot be read).
+    bool holds(WriteKind kind, const Write& write) const;
+    bool refreshVfo();
     void publish(Origin origin);
 
     LinkSettings m_settings;
@@ -175,6 +183,8 @@ private:
     setting_t m_deadLevels = 0;
     setting_t m_deadFuncs = 0;
     bool m_ritDead = false;
+    bool m_wrote = false; // the last apply() sent something
+    int m_writeError = 0; // and what Hamlib said to it
 
     QTimer* m_poll;
     QTimer* m_retry;

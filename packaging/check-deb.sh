@@ -89,6 +89,7 @@ doc=./usr/share/doc/corvane-test
 plugin=./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/corvane-test/libcorvane_hamlib.so
 expected=$(sort <<EOF
 ./usr/bin/corvane-test
+./usr/bin/corvane-vradio
 $plugin
 ./usr/share/applications/corvane-test.desktop
 ./usr/share/icons/hicolor/scalable/apps/corvane-test.svg
@@ -96,12 +97,14 @@ $plugin
 ./usr/share/icons/hicolor/128x128/apps/corvane-test.png
 ./usr/share/icons/hicolor/256x256/apps/corvane-test.png
 ./usr/share/man/man1/corvane-test.1.gz
+./usr/share/man/man1/corvane-vradio.1.gz
 $doc/README.md
 $doc/copyright
 $doc/changelog.gz
 $doc/docs/profiles.md
 $doc/docs/trace.md
 $doc/docs/hamlib.md
+$doc/docs/vradio.md
 $doc/docs/window.png
 $doc/docs/window-1.5x.png
 $doc/docs/examples/airband.json

@@ -2,7 +2,7 @@
 // one does, connects receiver 0, says "connected" on stdout once the receiver
 // is, and closes when a line arrives on stdin, the component going before the
 // application object as the window goes before it in the program.
-#include "component/CorvaneComponent.h"
+#include "component/core/CorvaneComponent.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "component/ProfileCache.h"
+#include "component/sim/ProfileCache.h"
 
 #include "receiver/RuntimeError.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "component/Profile.h"
+#include "component/sim/Profile.h"
 
 #include <QStringList>
 

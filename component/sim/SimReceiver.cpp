@@ -1,6 +1,6 @@
 #include "component/sim/SimReceiver.h"
 
-#include "component/ProfileCache.h"
+#include "component/sim/ProfileCache.h"
 #include "receiver/RuntimeError.h"
 
 #include <algorithm>

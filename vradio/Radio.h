@@ -1,0 +1,91 @@
+#pragma once
+
+#include "component/sim/Clock.h"
+#include "component/sim/Profile.h"
+#include "component/sim/SimReceiver.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace corvane::vradio {
+
+// The modes a protocol can name. A profile's mode is one of these by its
+// name ("CW-R" and "CWR" are the same, "S-AM" is Sam).
+enum class Mode { Lsb, Usb, Am, Cw, CwR, Rtty, RttyR, Fm, Wfm, Sam };
+// AGC time constants a protocol can name; a profile's entry by its name.
+enum class Agc { Off, SuperFast, Fast, Medium, Slow };
+
+std::optional<Mode> modeNamed(const QString& name);
+std::optional<Agc> agcNamed(const QString& name);
+QString nameOf(Mode mode);
+QString nameOf(Agc agc);
+
+// The receiver behind the virtual radio's front panel and its protocol: a
+// simulated receiver (the same tables, limits, stations and S-meter as the
+// `sim` kind) plus what a real set has on top, a second VFO and RIT.
+//
+// Every setter checks the value against the profile and returns false,
+// changing nothing, for one it does not offer; the protocol turns that into
+// its refusal.
+class Radio final : public component::BackendSink {
+public:
+    Radio(component::Profile profile, component::Clock& clock);
+    ~Radio();
+
+    const component::Profile& profile() const { return m_profile; }
+
+    int64_t freq() const { return m_sim->frequency(); }
+    int64_t freqOf(int vfo) const { return vfo == m_vfo ? freq() : m_otherFreq; }
+    bool setFreq(int64_t hz) { return setFreqOf(m_vfo, hz); }
+    bool setFreqOf(int vfo, int64_t hz);
+    int vfo() const { return m_vfo; } // 0: A, 1: B
+    bool setVfo(int vfo);
+
+    std::optional<Mode> mode() const;
+    bool setMode(Mode mode);
+    // Widths of the current mode's filters, widest first; index 0 is FIL1.
+    std::vector<int32_t> filters() const;
+    int filterIndex() const;
+    bool setFilterIndex(int index);
+
+    std::optional<Agc> agc() const;
+    bool setAgc(Agc agc);
+    // Position in the profile's noise-blanker table; 0 is off.
+    int nb() const;
+    bool setNb(int index);
+    int attDb() const;
+    bool setAttDb(int dB);
+
+    int rit() const { return m_rit; }
+    bool ritOn() const { return m_ritOn; }
+    bool setRit(int hz);
+    void setRitOn(bool on);
+
+    // The S-meter in dBm as the simulation last read it.
+    int smeterDbm() const { return m_smeterDbm; }
+    void setSmeterDbm(int dBm) { m_smeterDbm = dBm; }
+
+    // Called after every change, whoever made it.
+    void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
+
+    void report(component::ReceiverBackend& from, component::ReceiverEvent event) override;
+
+private:
+    bool changed(bool ok);
+    void applyRit();
+
+    component::Profile m_profile;
+    std::unique_ptr<component::SimReceiver> m_sim;
+    int m_vfo = 0;
+    int64_t m_otherFreq = 0;
+    int m_rit = 0;
+    bool m_ritOn = false;
+    int m_smeterDbm = -121;
+    std::function<void()> m_onChange;
+};
+
+} // namespace corvane::vradio
