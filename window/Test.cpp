@@ -138,7 +138,7 @@ void Test::buildControls() {
         {DeltaF, "DeltaF", nullptr, nullptr, 2760, 840, 495, 285, "DeltaF"},
         {SMet, "SMet", nullptr, "SMeter", 4560, 240, 855, 255, nullptr},
         {Coupling, "Coupling", nullptr, "Forward changes from one receiver to any other", 1560, 0,
-         255, 255, "Coupling"},
+         255, 255, nullptr},
     };
     QWidget* previous = nullptr;
     for (const Control& c : controls) {
@@ -171,9 +171,10 @@ void Test::buildControls() {
             previous = c.widget;
         }
     }
-    // The box has no caption: the name says what it does, the description
+    // The box has no caption: its name says what it does, its description
     // what the window calls it.
     Coupling->setAccessibleName(Coupling->toolTip());
+    Coupling->setAccessibleDescription(QStringLiteral("Coupling"));
 
     for (const Caption& c : kCaptions) {
         auto* label = new QLabel(QString::fromLatin1(c.text), this);
