@@ -73,7 +73,9 @@ void MessageReporter::place() {
     }
     const QSize size = m_box->size().grownBy(frame);
     const QRect where = placeBeside(m_window->frameGeometry(), size, screen->availableGeometry());
-    m_box->move(where.topLeft()); // a top-level move places the frame
+    // Placed by its client area, which every window manager honours alike
+    // whether or not it has told the frame's size yet.
+    m_box->setGeometry(QRect(where.topLeft() + QPoint(frame.left(), frame.top()), m_box->size()));
 }
 
 void MessageReporter::report(const QString& handler, const receiver::RuntimeError& error) {
