@@ -143,27 +143,8 @@ TEST(TextBox, ValidateWhenFocusMovesToAnotherControlOnly) {
     first->setFocus(Qt::MouseFocusReason);
     second->setFocus(Qt::MouseFocusReason);
     EXPECT_EQ(validates, 2);
-
-    // Another application taking the focus sends nothing.
-    first->setFocus();
-    QWidget other;
-    other.show();
-    other.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    EXPECT_EQ(validates, 2);
-
-    // A failing Validate is reported; the focus still moves on.
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    first->setValidate(
-        QStringLiteral("First_Validate"),
-        [](bool&) { throw RuntimeError::typeMismatch(QStringLiteral("x")); }, &reporter);
-    first->setFocus();
-    QTest::keyClick(first, Qt::Key_Tab);
-    EXPECT_EQ(reporter.reports.size(), 1);
-    EXPECT_TRUE(
-        reporter.reports.first().startsWith(QStringLiteral("First_Validate: Run-time error 13")));
-    EXPECT_TRUE(second->hasFocus());
+    // Another window taking the focus, and a failing Validate, are tried
+    // through the main window (test_frequency).
 }
 
 TEST(Button, MouseDownReportsModifiersAsShiftCtrlAltBits) {
@@ -231,30 +212,12 @@ TEST(KeyPreview, WindowSeesEachCharacterBeforeTheControlAndTheControlStillGetsIt
     EXPECT_EQ(textAtPreview, (QStringList{QString(), QStringLiteral("7"), QStringLiteral("70")}));
     EXPECT_EQ(box->text(), QStringLiteral("705"));
 
-    codes.clear();
-    QTest::keyClick(box, Qt::Key_Backspace);
-    QTest::keyClick(box, Qt::Key_Return);
-    QTest::keyClick(box, Qt::Key_Left);
-    QTest::keyClick(box, Qt::Key_F5);
-    QTest::keyClick(box, Qt::Key_Escape);
-    EXPECT_EQ(codes, (QList<int>{8, 13, 27}));
-    EXPECT_EQ(box->text(), QStringLiteral("70"));
-
     // Keys in a list are previewed too, once, even when the list passes them on.
     codes.clear();
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Return);
     QTest::keyClick(list, Qt::Key_A);
     EXPECT_EQ(codes, (QList<int>{13, 'a'}));
-
-    // A failing KeyPress is reported and the character still arrives.
-    controls::KeyPreview failing(
-        &window, QStringLiteral("Form_KeyPress"),
-        [](int16_t) { throw RuntimeError::componentFailure(QStringLiteral("down")); }, &reporter);
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_End);
-    QTest::keyClick(box, Qt::Key_9);
-    EXPECT_EQ(box->text(), QStringLiteral("709"));
-    EXPECT_EQ(reporter.reports,
-              QStringList{QStringLiteral("Form_KeyPress: Run-time error 440: down")});
+    // Which keys are characters, and a failing KeyPress, are tried through
+    // the main window (test_keys_coupling).
 }

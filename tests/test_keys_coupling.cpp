@@ -53,7 +53,8 @@ TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrives) {
     fake->clearCalls();
     press(t.window, Qt::Key_Return);
     press(t.window, Qt::Key_Backspace);
-    EXPECT_EQ(fake->calls, (QStringList{keyPress(1, 13), keyPress(1, 8)}));
+    press(t.window, Qt::Key_Escape);
+    EXPECT_EQ(fake->calls, (QStringList{keyPress(1, 13), keyPress(1, 8), keyPress(1, 27)}));
     EXPECT_EQ(t.ui.Freq->text(), "70");
 
     // Keys that type no character are not forwarded and still do their work.

@@ -293,6 +293,8 @@ TEST(Report, SitsBesideTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewestError
         r.refuse("abc");
         QMessageBox* box = report();
         ASSERT_NE(box, nullptr);
+        // A screen reader announces it as an alert, with the error's text.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::AlertMessage);
         EXPECT_TRUE(box->isVisible());
         EXPECT_FALSE(box->frameGeometry().intersects(r.window.frameGeometry()))
             << box->frameGeometry().y() << " vs " << r.window.frameGeometry().y();
