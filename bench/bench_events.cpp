@@ -61,10 +61,11 @@ void BM_IndicationStream(benchmark::State& state) {
     window.load();
     window.show();
     PaintCounter counter;
-    window.Read->installEventFilter(&counter);
-    window.SMet->installEventFilter(&counter);
+    window.findChild<QLabel*>(QStringLiteral("Read"))->installEventFilter(&counter);
+    window.findChild<QLabel*>(QStringLiteral("SMet"))->installEventFilter(&counter);
     QCoreApplication::processEvents();
-    if (memory == nullptr || window.Driver->listIndex() != 0) {
+    if (memory == nullptr ||
+        window.findChild<corvane::controls::ListBox*>(QStringLiteral("Driver"))->listIndex() != 0) {
         state.SkipWithError("the window did not start on receiver 0");
         return;
     }
@@ -94,7 +95,7 @@ void BM_IndicationStream(benchmark::State& state) {
     state.SetItemsProcessed(n);
     state.counters["paints"] = static_cast<double>(counter.paints);
     state.counters["errors"] = static_cast<double>(reporter.count);
-    benchmark::DoNotOptimize(window.Read->text());
+    benchmark::DoNotOptimize(window.findChild<QLabel*>(QStringLiteral("Read"))->text());
 }
 
 } // namespace

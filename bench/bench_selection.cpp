@@ -70,8 +70,12 @@ template <typename Op> void measure(benchmark::State& state, Op op) {
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
-    if (b.reporter.errors != 0 || b.window.Filter->listIndex() != 40 ||
-        b.window.Mode->listIndex() != 37 || b.window.Agc->listIndex() != 9) {
+    if (b.reporter.errors != 0 ||
+        b.window.findChild<corvane::controls::ListBox*>(QStringLiteral("Filter"))->listIndex() !=
+            40 ||
+        b.window.findChild<corvane::controls::ListBox*>(QStringLiteral("Mode"))->listIndex() !=
+            37 ||
+        b.window.findChild<corvane::controls::ListBox*>(QStringLiteral("Agc"))->listIndex() != 9) {
         state.SkipWithError("the window did not end on the receiver's settings");
     }
     state.counters["calls"] =

@@ -21,7 +21,12 @@ if [[ "${CORVANE_PACKAGE_DEPS:-0}" == 1 ]]; then
     packages+=(dpkg-dev desktop-file-utils lintian file)
 fi
 if [[ "${CORVANE_SHOT_DEPS:-0}" == 1 ]]; then
-    packages+=(xdotool imagemagick x11-utils)
+    # scripts/screenshot.sh: a real window manager, and reading window frames.
+    packages+=(xdotool imagemagick x11-utils openbox)
+fi
+if [[ "${CORVANE_A11Y_DEPS:-0}" == 1 ]]; then
+    # tests/a11y/run.sh: the accessibility bus and a client that reads it.
+    packages+=(at-spi2-core python3-pyatspi dbus dbus-x11)
 fi
 
 missing=()

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
+using testsupport::control;
+using testsupport::CountCase;
 using testsupport::dependentsRebuild;
 using testsupport::Entry;
 using testsupport::FakeComponent;
@@ -17,40 +19,48 @@ using testsupport::pick;
 namespace {
 
 struct Family {
-    const char* op; // as in the operation names: RxModCount, RxAgcCount...
-    controls::ListBox* window::Test::*list;
+    const char* op;   // as in the operation names: RxModCount, RxAgcCount...
+    const char* list; // the list's name
     QVector<Entry> FakeReceiver::*table;
     void (window::Test::*load)(const int32_t&);
     void (*raise)(FakeComponent&, int32_t code); // the change event for receiver 0
     bool mode;
+
+    controls::ListBox& in(const window::Test& w) const {
+        return *control<controls::ListBox>(w, list);
+    }
 };
 
 const Family kMode{"Mod",
-                   &window::Test::Mode,
+                   "Mode",
                    &FakeReceiver::modes,
                    &window::Test::LoadModeList,
                    [](FakeComponent& c, int32_t v) { emit c.RxModUpdated(0, v, 0); },
                    true};
 const Family kAgc{"Agc",
-                  &window::Test::Agc,
+                  "Agc",
                   &FakeReceiver::agc,
                   &window::Test::LoadAgcList,
                   [](FakeComponent& c, int32_t v) { emit c.RxAgcUpdated(0, v, 0); },
                   false};
 const Family kNB{"NBl",
-                 &window::Test::NB,
+                 "NB",
                  &FakeReceiver::nb,
                  &window::Test::LoadNBList,
                  [](FakeComponent& c, int32_t v) { emit c.RxNBlUpdated(0, v, 0); },
                  false};
 const Family kAtt{"Att",
-                  &window::Test::Att,
+                  "Att",
                   &FakeReceiver::att,
                   &window::Test::LoadAttList,
                   [](FakeComponent& c, int32_t v) { emit c.RxAttUpdated(0, v, 0); },
                   false};
 const Family kAll[] = {kMode, kAgc, kNB, kAtt};
 const Family kCoded16[] = {kAgc, kNB, kAtt};
+
+void PrintTo(const Family& f, std::ostream* out) {
+    *out << f.list;
+}
 
 // A call line with the family's operation name put in for '@'.
 QString L(const Family& f, const char* pattern) {
@@ -67,6 +77,11 @@ QStringList L(const Family& f, std::initializer_list<const char*> patterns) {
 QStringList tail(const Family& f) {
     return f.mode ? dependentsRebuild() : QStringList{};
 }
+
+class ChoiceLists : public ::testing::TestWithParam<Family> {};
+class CodedLists : public ::testing::TestWithParam<Family> {};
+class Counts : public ::testing::TestWithParam<std::tuple<Family, CountCase>> {};
+class ClickedCode : public ::testing::TestWithParam<std::tuple<Family, int32_t>> {};
 
 } // namespace
 
@@ -86,7 +101,7 @@ TEST(ModeList, MatchAtPositionKClicksBetweenItsCodeCallAndTheNext) {
     expected += QStringList{R"(RxModCode(0, "CW") -> 3)", R"(RxModCode(0, "AM") -> 4)"};
     expected += dependentsRebuild(); // the loader's own step after the pass
     EXPECT_EQ(t.fake->calls, expected);
-    EXPECT_EQ(t.window.Mode->listIndex(), 1);
+    EXPECT_EQ(t.ui.Mode->listIndex(), 1);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
@@ -112,93 +127,85 @@ TEST(ModeList, EqualCodesLeaveTheLastSelectedAndClickTwice) {
     expected += dependentsRebuild();
     expected += dependentsRebuild();
     EXPECT_EQ(t.fake->calls, expected);
-    EXPECT_EQ(t.window.Mode->listIndex(), 2);
+    EXPECT_EQ(t.ui.Mode->listIndex(), 2);
 }
 
-TEST(CodedLists, StopAtTheFirstMatchAndWriteItBackOnce) {
-    for (const Family& f : kCoded16) {
-        SCOPED_TRACE(f.op);
-        LoadedWindow t;
-        t.rx().*f.table = {{"S", 3}, {"F", 1}, {"G", 1}};
-        (t.window.*f.load)(1);
-        EXPECT_EQ(t.fake->calls,
-                  L(f, {"Rx@Count(0) -> 3", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "S")",
-                        "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "F")", "Rx@Avail(0, 2) -> -1",
-                        R"(Rx@Name(0, 2) -> "G")", "Rx@Count(0) -> 3", R"(Rx@Code(0, "S") -> 3)",
-                        R"(Rx@Code(0, "F") -> 1)", R"(Rx@Code(0, "F") -> 1)", "Rx@(0) <- 1"}));
-        EXPECT_EQ((t.window.*f.list)->listIndex(), 1);
-    }
+TEST_P(CodedLists, StopAtTheFirstMatchAndWriteItBackOnce) {
+    const Family& f = GetParam();
+    LoadedWindow t;
+    t.rx().*f.table = {{"S", 3}, {"F", 1}, {"G", 1}};
+    (t.window.*f.load)(1);
+    EXPECT_EQ(t.fake->calls,
+              L(f, {"Rx@Count(0) -> 3", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "S")",
+                    "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "F")", "Rx@Avail(0, 2) -> -1",
+                    R"(Rx@Name(0, 2) -> "G")", "Rx@Count(0) -> 3", R"(Rx@Code(0, "S") -> 3)",
+                    R"(Rx@Code(0, "F") -> 1)", R"(Rx@Code(0, "F") -> 1)", "Rx@(0) <- 1"}));
+    EXPECT_EQ(f.in(t.window).listIndex(), 1);
 }
 
-TEST(ChoiceLists, OnlyAgcNamesLoseTheirSpacesAndOnlySpaces) {
-    for (const Family& f : kAll) {
-        SCOPED_TRACE(f.op);
-        LoadedWindow t;
-        t.rx().*f.table = {{"  Fast  ", 1}, {"\tSlow ", 2}, {"   ", 3}};
-        (t.window.*f.load)(99);
-        const bool agc = f.table == &FakeReceiver::agc;
-        const QStringList shown =
-            agc ? QStringList{"Fast", "\tSlow", ""} : QStringList{"  Fast  ", "\tSlow ", "   "};
-        EXPECT_EQ(listTexts(*(t.window.*f.list)), shown);
-        // The pass converts what the list shows; the fake knows only the raw names.
-        const QStringList codes =
-            agc ? L(f, {R"(Rx@Code(0, "Fast") -> -1)", "Rx@Code(0, \"\tSlow\") -> -1",
-                        R"(Rx@Code(0, "") -> -1)"})
-                : L(f, {R"(Rx@Code(0, "  Fast  ") -> 1)", "Rx@Code(0, \"\tSlow \") -> 2",
-                        R"(Rx@Code(0, "   ") -> 3)"});
-        EXPECT_EQ(t.fake->calls.mid(8, 3), codes);
-        EXPECT_EQ((t.window.*f.list)->listIndex(), -1);
-    }
+TEST_P(ChoiceLists, OnlyAgcNamesLoseTheirSpacesAndOnlySpaces) {
+    const Family& f = GetParam();
+    LoadedWindow t;
+    t.rx().*f.table = {{"  Fast  ", 1}, {"\tSlow ", 2}, {"   ", 3}};
+    (t.window.*f.load)(99);
+    const bool agc = f.table == &FakeReceiver::agc;
+    const QStringList shown =
+        agc ? QStringList{"Fast", "\tSlow", ""} : QStringList{"  Fast  ", "\tSlow ", "   "};
+    EXPECT_EQ(listTexts(f.in(t.window)), shown);
+    // The pass converts what the list shows; the fake knows only the raw names.
+    const QStringList codes =
+        agc ? L(f, {R"(Rx@Code(0, "Fast") -> -1)", "Rx@Code(0, \"\tSlow\") -> -1",
+                    R"(Rx@Code(0, "") -> -1)"})
+            : L(f, {R"(Rx@Code(0, "  Fast  ") -> 1)", "Rx@Code(0, \"\tSlow \") -> 2",
+                    R"(Rx@Code(0, "   ") -> 3)"});
+    EXPECT_EQ(t.fake->calls.mid(8, 3), codes);
+    EXPECT_EQ(f.in(t.window).listIndex(), -1);
 }
 
-TEST(ChoiceLists, UnavailableEntriesAreLeftOutAndTheirPositionsReadEmpty) {
-    for (const Family& f : kAll) {
-        SCOPED_TRACE(f.op);
-        LoadedWindow t;
-        t.rx().*f.table = {{"A", 10, -1}, {"B", 11, 0}, {"C", 12, 1}, {"D", 13, -1}};
-        (t.window.*f.load)(99);
-        EXPECT_EQ(t.fake->calls,
-                  L(f, {"Rx@Count(0) -> 4", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "A")",
-                        "Rx@Avail(0, 1) -> 0", "Rx@Avail(0, 2) -> 1", R"(Rx@Name(0, 2) -> "C")",
-                        "Rx@Avail(0, 3) -> -1", R"(Rx@Name(0, 3) -> "D")", "Rx@Count(0) -> 4",
-                        R"(Rx@Code(0, "A") -> 10)", R"(Rx@Code(0, "C") -> 12)",
-                        R"(Rx@Code(0, "D") -> 13)", R"(Rx@Code(0, "") -> -1)"}) +
-                      tail(f));
-        EXPECT_EQ(listTexts(*(t.window.*f.list)), (QStringList{"A", "C", "D"}));
+TEST_P(ChoiceLists, UnavailableEntriesAreLeftOutAndTheirPositionsReadEmpty) {
+    const Family& f = GetParam();
+    LoadedWindow t;
+    t.rx().*f.table = {{"A", 10, -1}, {"B", 11, 0}, {"C", 12, 1}, {"D", 13, -1}};
+    (t.window.*f.load)(99);
+    EXPECT_EQ(t.fake->calls,
+              L(f, {"Rx@Count(0) -> 4", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "A")",
+                    "Rx@Avail(0, 1) -> 0", "Rx@Avail(0, 2) -> 1", R"(Rx@Name(0, 2) -> "C")",
+                    "Rx@Avail(0, 3) -> -1", R"(Rx@Name(0, 3) -> "D")", "Rx@Count(0) -> 4",
+                    R"(Rx@Code(0, "A") -> 10)", R"(Rx@Code(0, "C") -> 12)",
+                    R"(Rx@Code(0, "D") -> 13)", R"(Rx@Code(0, "") -> -1)"}) +
+                  tail(f));
+    EXPECT_EQ(listTexts(f.in(t.window)), (QStringList{"A", "C", "D"}));
 
-        // Nothing available: still one conversion per entry, of the empty text.
-        t.rx().*f.table = {{"A", 10, 0}, {"B", 11, 0}};
-        t.fake->clearCalls();
-        (t.window.*f.load)(99);
-        EXPECT_EQ(t.fake->calls.filter(L(f, "Rx@Code(")),
-                  L(f, {R"(Rx@Code(0, "") -> -1)", R"(Rx@Code(0, "") -> -1)"}));
-        EXPECT_EQ((t.window.*f.list)->count(), 0);
-        EXPECT_TRUE(t.reporter.reports.isEmpty());
-    }
+    // Nothing available: still one conversion per entry, of the empty text.
+    t.rx().*f.table = {{"A", 10, 0}, {"B", 11, 0}};
+    t.fake->clearCalls();
+    (t.window.*f.load)(99);
+    EXPECT_EQ(t.fake->calls.filter(L(f, "Rx@Code(")),
+              L(f, {R"(Rx@Code(0, "") -> -1)", R"(Rx@Code(0, "") -> -1)"}));
+    EXPECT_EQ(f.in(t.window).count(), 0);
+    EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
-TEST(ChoiceLists, CurrentMinusOneIsSearchedOnlyForMode) {
-    for (const Family& f : kAll) {
-        SCOPED_TRACE(f.op);
-        LoadedWindow t;
-        t.rx().*f.table = {{"A", 0}, {"X", -1}};
-        (t.window.*f.load)(-1);
-        const QStringList fill =
-            L(f, {"Rx@Count(0) -> 2", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "A")",
-                  "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "X")"});
-        controls::ListBox& list = *(t.window.*f.list);
-        EXPECT_EQ(listTexts(list), (QStringList{"A", "X"}));
-        EXPECT_TRUE(list.isEnabled());
-        if (f.mode) {
-            const QStringList search{"RxModCount(0) -> 2", R"(RxModCode(0, "A") -> 0)",
-                                     R"(RxModCode(0, "X") -> -1)", R"(RxModCode(0, "X") -> -1)",
-                                     "RxMod(0) <- -1"};
-            EXPECT_EQ(t.fake->calls, fill + search + dependentsRebuild() + dependentsRebuild());
-            EXPECT_EQ(list.listIndex(), 1);
-        } else {
-            EXPECT_EQ(t.fake->calls, fill);
-            EXPECT_EQ(list.listIndex(), -1);
-        }
+TEST_P(ChoiceLists, CurrentMinusOneIsSearchedOnlyForMode) {
+    const Family& f = GetParam();
+    LoadedWindow t;
+    t.rx().*f.table = {{"A", 0}, {"X", -1}};
+    (t.window.*f.load)(-1);
+    const QStringList fill =
+        L(f, {"Rx@Count(0) -> 2", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "A")",
+              "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "X")"});
+    controls::ListBox& list = f.in(t.window);
+    EXPECT_EQ(listTexts(list), (QStringList{"A", "X"}));
+    EXPECT_TRUE(list.isEnabled());
+    if (f.mode) {
+        const QStringList search{"RxModCount(0) -> 2", R"(RxModCode(0, "A") -> 0)",
+                                 R"(RxModCode(0, "X") -> -1)", R"(RxModCode(0, "X") -> -1)",
+                                 "RxMod(0) <- -1"};
+        EXPECT_EQ(t.fake->calls, fill + search + dependentsRebuild() + dependentsRebuild());
+        EXPECT_EQ(list.listIndex(), 1);
+    } else {
+        EXPECT_EQ(t.fake->calls, fill);
+        EXPECT_EQ(list.listIndex(), -1);
     }
 }
 
@@ -212,99 +219,116 @@ TEST(ModeList, MinusOneMatchingThePositionOfALeftOutEntryIsRefused) {
     EXPECT_EQ(t.reporter.reports,
               QStringList{"Receiver_RxModUpdated: Run-time error 380: Invalid property value "
                           "(Mode has no item at position 1)"});
-    EXPECT_EQ(t.window.Mode->listIndex(), -1);
-    EXPECT_EQ(t.window.BFO->text(), "-300"); // the handler ended before it
+    EXPECT_EQ(t.ui.Mode->listIndex(), -1);
+    EXPECT_EQ(t.ui.BFO->text(), "-300"); // the handler ended before it
 }
 
-TEST(ChoiceLists, CountsThatFillNothingOrOverflow) {
-    for (const Family& f : kAll) {
-        for (const testsupport::CountCase& c : testsupport::kCountCases) {
-            SCOPED_TRACE(
-                QStringLiteral("%1 %2/%3").arg(f.op).arg(c.first).arg(c.second).toStdString());
-            LoadedWindow t; // not remote: every list starts disabled with one item
-            t.rx().*f.table = {{"A", 1}, {"B", 2}};
-            QList<int16_t> answers{c.first, c.second};
-            t.fake->scripts[L(f, "Rx@Count")] = [&](const QVariantList&) {
-                return QVariant(answers.isEmpty() ? int16_t{0} : answers.takeFirst());
-            };
-            f.raise(*t.fake, 1);
+TEST_P(Counts, ThatFillNothingOrOverflow) {
+    const auto& [f, c] = GetParam();
+    LoadedWindow t; // not remote: every list starts disabled with one item
+    t.rx().*f.table = {{"A", 1}, {"B", 2}};
+    QList<int16_t> answers{c.first, c.second};
+    t.fake->scripts[L(f, "Rx@Count")] = [&](const QVariantList&) {
+        return QVariant(answers.isEmpty() ? int16_t{0} : answers.takeFirst());
+    };
+    f.raise(*t.fake, 1);
 
-            controls::ListBox& list = *(t.window.*f.list);
-            EXPECT_EQ(listTexts(list), (c.filled ? QStringList{"A", "B"} : QStringList{}));
-            EXPECT_EQ(list.listIndex(), -1);
-            EXPECT_TRUE(list.isEnabled());
-            QStringList expected{L(f, "Rx@Count(0) -> %1").arg(c.first)};
-            if (c.filled) {
-                expected += L(f, {"Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "A")",
-                                  "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "B")"});
-            }
-            if (c.first != -32768) {
-                expected += L(f, "Rx@Count(0) -> %1").arg(c.second);
-            }
-            if (!c.overflow) {
-                expected += tail(f); // an empty Mode list still rebuilds Filter and AGC
-            }
-            EXPECT_EQ(t.fake->calls, expected);
-            const QStringList reports{
-                L(f, "Receiver_Rx@Updated: Run-time error 6: Overflow (count -32768)")};
-            EXPECT_EQ(t.reporter.reports, c.overflow ? reports : QStringList{});
-        }
+    controls::ListBox& list = f.in(t.window);
+    EXPECT_EQ(listTexts(list), (c.filled ? QStringList{"A", "B"} : QStringList{}));
+    EXPECT_EQ(list.listIndex(), -1);
+    EXPECT_TRUE(list.isEnabled());
+    QStringList expected{L(f, "Rx@Count(0) -> %1").arg(c.first)};
+    if (c.filled) {
+        expected += L(f, {"Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "A")", "Rx@Avail(0, 1) -> -1",
+                          R"(Rx@Name(0, 1) -> "B")"});
     }
+    if (c.first != -32768) {
+        expected += L(f, "Rx@Count(0) -> %1").arg(c.second);
+    }
+    if (!c.overflow) {
+        expected += tail(f); // an empty Mode list still rebuilds Filter and AGC
+    }
+    EXPECT_EQ(t.fake->calls, expected);
+    const QStringList reports{
+        L(f, "Receiver_Rx@Updated: Run-time error 6: Overflow (count -32768)")};
+    EXPECT_EQ(t.reporter.reports, c.overflow ? reports : QStringList{});
 }
 
 // A code the click must hold in 16 bits fails after the selection was made
 // and before anything is set; the loader goes no further.
-TEST(ChoiceLists, ClickedCodeOutside16BitsIsAnOverflowForAgcNBAndAtt) {
-    for (const Family& f : kAll) {
-        for (int32_t code : {32767, -32768, 32768, -32769, 70000}) {
-            SCOPED_TRACE(QStringLiteral("%1 %2").arg(f.op).arg(code).toStdString());
-            LoadedWindow t;
-            t.rx().*f.table = {{"X", code}, {"Y", code}};
-            f.raise(*t.fake, code);
+TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAtt) {
+    const auto& [f, code] = GetParam();
+    LoadedWindow t;
+    t.rx().*f.table = {{"X", code}, {"Y", code}};
+    f.raise(*t.fake, code);
 
-            const bool fails = !f.mode && (code > 32767 || code < -32768);
-            QStringList expected =
-                L(f, {"Rx@Count(0) -> 2", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "X")",
-                      "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "Y")", "Rx@Count(0) -> 2"});
-            const QString codeX = L(f, R"(Rx@Code(0, "X") -> %1)").arg(code);
-            expected += QStringList{codeX, codeX};
-            if (fails) {
-                EXPECT_EQ(t.reporter.reports,
-                          QStringList{L(f, "Receiver_Rx@Updated: Run-time error 6: Overflow "
-                                           "(%1 does not fit 16 bits)")
-                                          .arg(code)});
-            } else {
-                expected += L(f, "Rx@(0) <- %1").arg(code);
-                expected += tail(f);
-                if (f.mode) { // the last match wins: Y clicks too
-                    const QString codeY = L(f, R"(Rx@Code(0, "Y") -> %1)").arg(code);
-                    expected += QStringList{codeY, codeY, L(f, "Rx@(0) <- %1").arg(code)};
-                    expected += tail(f) + tail(f);
-                }
-                EXPECT_TRUE(t.reporter.reports.isEmpty());
-            }
-            EXPECT_EQ(t.fake->calls, expected);
-            EXPECT_EQ((t.window.*f.list)->listIndex(), f.mode ? 1 : 0);
+    const bool fails = !f.mode && (code > 32767 || code < -32768);
+    QStringList expected =
+        L(f, {"Rx@Count(0) -> 2", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "X")",
+              "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "Y")", "Rx@Count(0) -> 2"});
+    const QString codeX = L(f, R"(Rx@Code(0, "X") -> %1)").arg(code);
+    expected += QStringList{codeX, codeX};
+    if (fails) {
+        EXPECT_EQ(t.reporter.reports,
+                  QStringList{L(f, "Receiver_Rx@Updated: Run-time error 6: Overflow "
+                                   "(%1 does not fit 16 bits)")
+                                  .arg(code)});
+    } else {
+        expected += L(f, "Rx@(0) <- %1").arg(code);
+        expected += tail(f);
+        if (f.mode) { // the last match wins: Y clicks too
+            const QString codeY = L(f, R"(Rx@Code(0, "Y") -> %1)").arg(code);
+            expected += QStringList{codeY, codeY, L(f, "Rx@(0) <- %1").arg(code)};
+            expected += tail(f) + tail(f);
         }
-    }
-}
-
-TEST(ChoiceLists, OperatorPickSendsOneCodeAndOneSet) {
-    for (const Family& f : kAll) {
-        SCOPED_TRACE(f.op);
-        LoadedWindow t(1, -1);
-        t.rx().*f.table = {{"A", 1}, {"B", 2}};
-        (t.window.*f.load)(1);
-        controls::ListBox& list = *(t.window.*f.list);
-        ASSERT_TRUE(list.isEnabled());
-        ASSERT_EQ(list.listIndex(), 0);
-        t.fake->clearCalls();
-
-        pick(list, 1);
-        EXPECT_EQ(t.fake->calls, L(f, {R"(Rx@Code(0, "B") -> 2)", "Rx@(0) <- 2"}) + tail(f));
-        // The picked list is neither rebuilt nor read back.
-        EXPECT_EQ(listTexts(list), (QStringList{"A", "B"}));
-        EXPECT_EQ(list.listIndex(), 1);
         EXPECT_TRUE(t.reporter.reports.isEmpty());
     }
+    EXPECT_EQ(t.fake->calls, expected);
+    EXPECT_EQ(f.in(t.window).listIndex(), f.mode ? 1 : 0);
 }
+
+TEST_P(ChoiceLists, OperatorPickSendsOneCodeAndOneSet) {
+    const Family& f = GetParam();
+    LoadedWindow t(1, -1);
+    t.rx().*f.table = {{"A", 1}, {"B", 2}};
+    (t.window.*f.load)(1);
+    controls::ListBox& list = f.in(t.window);
+    ASSERT_TRUE(list.isEnabled());
+    ASSERT_EQ(list.listIndex(), 0);
+    t.fake->clearCalls();
+
+    pick(list, 1);
+    EXPECT_EQ(t.fake->calls, L(f, {R"(Rx@Code(0, "B") -> 2)", "Rx@(0) <- 2"}) + tail(f));
+    // The picked list is neither rebuilt nor read back.
+    EXPECT_EQ(listTexts(list), (QStringList{"A", "B"}));
+    EXPECT_EQ(list.listIndex(), 1);
+    EXPECT_TRUE(t.reporter.reports.isEmpty());
+}
+
+namespace {
+std::string signedName(int v) {
+    return (v < 0 ? "m" : "") + std::to_string(std::abs(v));
+}
+std::string familyName(const ::testing::TestParamInfo<Family>& info) {
+    return info.param.list;
+}
+std::string countName(const ::testing::TestParamInfo<std::tuple<Family, CountCase>>& info) {
+    const CountCase& c = std::get<1>(info.param);
+    return std::string(std::get<0>(info.param).list) + "_" + signedName(c.first) + "_" +
+           signedName(c.second);
+}
+std::string codeName(const ::testing::TestParamInfo<std::tuple<Family, int32_t>>& info) {
+    return std::string(std::get<0>(info.param).list) + "_" + signedName(std::get<1>(info.param));
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Window, ChoiceLists, ::testing::ValuesIn(kAll), familyName);
+INSTANTIATE_TEST_SUITE_P(Window, CodedLists, ::testing::ValuesIn(kCoded16), familyName);
+INSTANTIATE_TEST_SUITE_P(Window, Counts,
+                         ::testing::Combine(::testing::ValuesIn(kAll),
+                                            ::testing::ValuesIn(testsupport::kCountCases)),
+                         countName);
+INSTANTIATE_TEST_SUITE_P(Window, ClickedCode,
+                         ::testing::Combine(::testing::ValuesIn(kAll),
+                                            ::testing::Values(32767, -32768, 32768, -32769, 70000)),
+                         codeName);

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
+using testsupport::clickAt;
 using testsupport::FakeComponent;
-using testsupport::FakeReceiver;
 using testsupport::ShownWindow;
 using testsupport::windowState;
 
@@ -33,7 +33,8 @@ QStringList statusReads(const FakeComponent& fake, int16_t rx) {
     return reads;
 }
 
-QList<bool> listsEnabled(const window::Test& w) {
+QList<bool> listsEnabled(const window::Test& window) {
+    const testsupport::Controls w(window);
     return {w.Mode->isEnabled(), w.Filter->isEnabled(), w.Agc->isEnabled(), w.NB->isEnabled(),
             w.Att->isEnabled()};
 }
@@ -47,13 +48,13 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
     ShownWindow<> t; // receiver 1 selected, not connected
     auto* fake = t.fake;
     ASSERT_TRUE(t.activated);
-    ASSERT_EQ(window::backColor(*t.window.ConnState), window::kRed);
+    ASSERT_EQ(window::backColor(*t.ui.ConnState), window::kRed);
     // Changed behind the window's back: a redraw would show the new text.
     fake->receivers[1].romId = QStringLiteral("VHF v2");
 
     // Connect: one call and nothing redrawn, even though the fake connects at once.
     const QString before = windowState(t.window);
-    QTest::mouseClick(t.window.Connect, Qt::LeftButton);
+    clickAt(*t.ui.Connect);
     EXPECT_EQ(fake->calls, QStringList{"RxConnect(1, -1) -> 0"});
     EXPECT_EQ(windowState(t.window), before);
 
@@ -61,32 +62,34 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
     fake->clearCalls();
     emit fake->RxConnState(1, 1000);
     EXPECT_EQ(fake->calls, statusReads(*fake, 1));
-    EXPECT_EQ(window::backColor(*t.window.ConnState), window::kYellow);
-    EXPECT_EQ(t.window.RomID->text(), "VHF v2");
+    EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
+    EXPECT_EQ(t.ui.RomID->text(), "VHF v2");
     EXPECT_EQ(listsEnabled(t.window), kAllDisabled);
 
     struct Step {
         controls::Button* button;
         const char* command;
         QColor colour;
+        const char* words; // what a screen reader says for the indicator
         QList<bool> enabled;
     };
     const Step steps[] = {
-        {t.window.Remote, "RxRemote(1, -1) -> 0", window::kGreen, kAllEnabled},
-        {t.window.Local, "RxRemote(1, 0) -> 0", window::kYellow, kAllDisabled},
-        {t.window.Remote, "RxRemote(1, -1) -> 0", window::kGreen, kAllEnabled},
-        {t.window.Disconnect, "RxConnect(1, 0) -> 0", window::kRed, kAllDisabled},
+        {t.ui.Remote, "RxRemote(1, -1) -> 0", window::kGreen, "under remote control", kAllEnabled},
+        {t.ui.Local, "RxRemote(1, 0) -> 0", window::kYellow, "connected", kAllDisabled},
+        {t.ui.Remote, "RxRemote(1, -1) -> 0", window::kGreen, "under remote control", kAllEnabled},
+        {t.ui.Disconnect, "RxConnect(1, 0) -> 0", window::kRed, "not connected", kAllDisabled},
     };
     for (const Step& s : steps) {
         fake->clearCalls();
         fake->receivers[1].frqMax += 1; // each redraw must read afresh
-        QTest::mouseClick(s.button, Qt::LeftButton);
+        clickAt(*s.button);
         const QStringList expected =
             QStringList{QString::fromLatin1(s.command)} + statusReads(*fake, 1);
         EXPECT_EQ(fake->calls, expected) << s.command;
-        EXPECT_EQ(window::backColor(*t.window.ConnState), s.colour) << s.command;
+        EXPECT_EQ(window::backColor(*t.ui.ConnState), s.colour) << s.command;
+        EXPECT_EQ(t.ui.ConnState->accessibleName(), s.words);
         EXPECT_EQ(listsEnabled(t.window), s.enabled) << s.command;
-        EXPECT_EQ(t.window.FrqMax->text(), QString::number(fake->receivers[1].frqMax));
+        EXPECT_EQ(t.ui.FrqMax->text(), QString::number(fake->receivers[1].frqMax));
     }
     EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
 }
@@ -94,7 +97,7 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
 TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
     ShownWindow<> t(1, /*remote*/ -1, /*connected*/ -1);
     auto* fake = t.fake;
-    ASSERT_EQ(window::backColor(*t.window.ConnState), window::kGreen);
+    ASSERT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
     ASSERT_EQ(listsEnabled(t.window), kAllEnabled);
     fake->receivers[1].romId = QStringLiteral("changed");
 
@@ -102,7 +105,8 @@ TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
         emit fake->RxConnState(1, 1000); // back to green, with the current captions
         fake->clearCalls();
         QString expected = windowState(t.window);
-        expected.replace(window::kGreen.name(), window::kRed.name());
+        expected.replace(window::kGreen.name() + " under remote control",
+                         window::kRed.name() + " not connected");
         emit fake->RxConnState(1, err);
         EXPECT_TRUE(fake->calls.isEmpty()) << err << ": " << fake->calls.join(", ").toStdString();
         EXPECT_EQ(windowState(t.window), expected) << err;
@@ -114,74 +118,48 @@ TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
 TEST(DataErrorEvent, RedrawsTheWholePanelWhateverErrHolds) {
     ShownWindow<> t(1, 0, -1);
     auto* fake = t.fake;
-    ASSERT_EQ(window::backColor(*t.window.ConnState), window::kYellow);
+    ASSERT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
     for (int32_t err : {0, -1, 1000, 123456}) {
         fake->clearCalls();
         fake->receivers[1].romId = QStringLiteral("rom %1").arg(err);
         fake->receivers[1].connected = fake->receivers[1].connected != 0 ? 0 : -1;
         emit fake->RxDataError(1, err);
         EXPECT_EQ(fake->calls, statusReads(*fake, 1)) << err;
-        EXPECT_EQ(t.window.RomID->text(), QStringLiteral("rom %1").arg(err));
-        EXPECT_EQ(window::backColor(*t.window.ConnState),
+        EXPECT_EQ(t.ui.RomID->text(), QStringLiteral("rom %1").arg(err));
+        EXPECT_EQ(window::backColor(*t.ui.ConnState),
                   fake->receivers[1].connected != 0 ? window::kYellow : window::kRed);
     }
 }
 
-TEST(LinkEvents, ForAReceiverThatIsNotSelectedChangeNothing) {
-    ShownWindow<> t(1, 0, -1);
-    auto* fake = t.fake;
-    for (FakeReceiver& r : fake->receivers) {
-        r.remote = -1; // a redraw would turn the indicator green
-    }
-    const QString before = windowState(t.window);
-    for (int16_t other : {int16_t{0}, int16_t{2}, int16_t{-1}, int16_t{3}}) {
-        for (int32_t err : {1000, 0, -1}) {
-            emit fake->RxConnState(other, err);
-            emit fake->RxDataError(other, err);
-        }
-    }
-    EXPECT_TRUE(fake->calls.isEmpty()) << fake->calls.join(", ").toStdString();
-    EXPECT_EQ(windowState(t.window), before);
-    EXPECT_TRUE(t.reporter.reports.isEmpty());
-}
-
-TEST(LinkEvents, AfterDrvUpdatedClearsTheSelectionEventsAreIgnoredButButtonsStillActOnCurRx) {
+// The events are ignored then (see NotSelected), the buttons are not.
+TEST(ConnectionButtons, AfterDrvUpdatedClearsTheSelectionStillActOnCurRx) {
     ShownWindow<> t(2, 0, -1);
     auto* fake = t.fake;
     emit fake->DrvUpdated(3);
-    ASSERT_EQ(t.window.Driver->listIndex(), -1);
-    ASSERT_EQ(t.window.CurRx, 2);
+    ASSERT_EQ(t.ui.Driver->listIndex(), -1);
     fake->receivers[2].remote = -1;
     fake->clearCalls();
 
-    const QString before = windowState(t.window);
-    for (int32_t err : {1000, 0}) {
-        emit fake->RxConnState(2, err);
-        emit fake->RxDataError(2, err);
-    }
-    EXPECT_TRUE(fake->calls.isEmpty()) << fake->calls.join(", ").toStdString();
-    EXPECT_EQ(windowState(t.window), before);
-
-    QTest::mouseClick(t.window.Connect, Qt::LeftButton);
+    clickAt(*t.ui.Connect);
     EXPECT_EQ(fake->calls, QStringList{"RxConnect(2, -1) -> 0"});
     fake->clearCalls();
-    QTest::mouseClick(t.window.Remote, Qt::LeftButton);
+    clickAt(*t.ui.Remote);
     EXPECT_EQ(fake->calls, QStringList{"RxRemote(2, -1) -> 0"} + statusReads(*fake, 2));
-    EXPECT_EQ(window::backColor(*t.window.ConnState), window::kGreen);
+    EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
 }
 
 TEST(ConnectionButtons, AFailingCommandIsReportedAndSkipsTheRedraw) {
     struct Case {
         const char* operation;
-        controls::Button* window::Test::*button;
+        const char* button;
         const char* handler;
         const char* call;
     };
     const Case cases[] = {
-        {"RxRemote", &window::Test::Remote, "Remote_Click", "RxRemote(1, -1)"},
-        {"RxRemote", &window::Test::Local, "Local_Click", "RxRemote(1, 0)"},
-        {"RxConnect", &window::Test::Disconnect, "Disconnect_Click", "RxConnect(1, 0)"},
-        {"RxConnect", &window::Test::Connect, "Connect_Click", "RxConnect(1, -1)"},
+        {"RxRemote", "Remote", "Remote_Click", "RxRemote(1, -1)"},
+        {"RxRemote", "Local", "Local_Click", "RxRemote(1, 0)"},
+        {"RxConnect", "Disconnect", "Disconnect_Click", "RxConnect(1, 0)"},
+        {"RxConnect", "Connect", "Connect_Click", "RxConnect(1, -1)"},
     };
     for (const Case& c : cases) {
         ShownWindow<> t(1, 0, -1);
@@ -189,7 +167,7 @@ TEST(ConnectionButtons, AFailingCommandIsReportedAndSkipsTheRedraw) {
         fake->receivers[1].remote = -1; // what a redraw would show
         fake->failOperation(QString::fromLatin1(c.operation));
         const QString before = windowState(t.window);
-        QTest::mouseClick(t.window.*c.button, Qt::LeftButton);
+        clickAt(*testsupport::control(t.window, c.button));
         EXPECT_EQ(fake->calls,
                   QStringList{QString::fromLatin1(c.call) + " !! receiver does not answer"});
         EXPECT_EQ(t.reporter.reports,
@@ -200,9 +178,8 @@ TEST(ConnectionButtons, AFailingCommandIsReportedAndSkipsTheRedraw) {
         // The window goes on: a command through the other operation works.
         fake->clearCalls();
         const bool remoteFails = QString::fromLatin1(c.operation) == "RxRemote";
-        QTest::mouseClick(remoteFails ? t.window.Connect : t.window.Remote, Qt::LeftButton);
-        ASSERT_FALSE(fake->calls.isEmpty());
-        EXPECT_EQ(fake->calls.first(),
+        clickAt(remoteFails ? *t.ui.Connect : *t.ui.Remote);
+        EXPECT_EQ(fake->calls.value(0),
                   remoteFails ? "RxConnect(1, -1) -> 0" : "RxRemote(1, -1) -> 0");
         EXPECT_EQ(t.reporter.reports.size(), 1);
     }

@@ -37,7 +37,7 @@ TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected
 
         // The name is asked by bandwidth: both 500 entries carry the one the
         // component gives for 500.
-        EXPECT_EQ(listTexts(*t.window.Filter),
+        EXPECT_EQ(listTexts(*t.ui.Filter),
                   (QStringList{"  2400 / A", "   500 / B", "-32768 / C", "   500 / B"}));
         QStringList expected{"RxFltCount(0) -> 4",          "RxFltWidth(0, 0) -> 2400",
                              "RxFltWidth(0, 0) -> 2400",    R"(RxFltName(0, 2400) -> "A")",
@@ -50,8 +50,8 @@ TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected
             expected.append(QStringLiteral("RxFlt(0) <- %1").arg(c.value));
         }
         EXPECT_EQ(t.factory.fake->calls, expected);
-        EXPECT_EQ(t.window.Filter->listIndex(), c.selected);
-        EXPECT_TRUE(t.window.Filter->isEnabled());
+        EXPECT_EQ(t.ui.Filter->listIndex(), c.selected);
+        EXPECT_TRUE(t.ui.Filter->isEnabled());
     }
 }
 
@@ -66,10 +66,10 @@ TEST(FilterList, CountsThatFillNothingOrOverflow) {
         };
         emit t.fake->RxFltUpdated(0, 500);
 
-        EXPECT_EQ(listTexts(*t.window.Filter),
+        EXPECT_EQ(listTexts(*t.ui.Filter),
                   (c.filled ? QStringList{"  2400 / A", "   500 / B"} : QStringList{}));
-        EXPECT_EQ(t.window.Filter->listIndex(), -1);
-        EXPECT_TRUE(t.window.Filter->isEnabled());
+        EXPECT_EQ(t.ui.Filter->listIndex(), -1);
+        EXPECT_TRUE(t.ui.Filter->isEnabled());
         const int fills = c.filled ? 6 : 0;
         EXPECT_EQ(t.fake->calls.size(), 1 + fills + (c.first != -32768 ? 1 : 0));
         EXPECT_FALSE(t.fake->calls.join(' ').contains("<-"));
@@ -91,8 +91,8 @@ TEST(FilterList, BandwidthOutside16BitsOverflowsWhenItsNameIsAsked) {
         EXPECT_EQ(t.fake->calls, (QStringList{"RxFltCount(0) -> 3", "RxFltWidth(0, 0) -> 2400",
                                               "RxFltWidth(0, 0) -> 2400",
                                               R"(RxFltName(0, 2400) -> "A")", second, second}));
-        EXPECT_EQ(listTexts(*t.window.Filter), QStringList{"  2400 / A"});
-        EXPECT_EQ(t.window.Filter->listIndex(), -1);
+        EXPECT_EQ(listTexts(*t.ui.Filter), QStringList{"  2400 / A"});
+        EXPECT_EQ(t.ui.Filter->listIndex(), -1);
         EXPECT_EQ(t.reporter.reports,
                   QStringList{QStringLiteral("Receiver_RxFltUpdated: Run-time error 6: Overflow "
                                              "(receiver 0, filter 1: bandwidth %1 does not fit "
@@ -105,13 +105,13 @@ TEST(FilterList, OperatorPickSendsTheBandwidthAndLeavesTheListAsItIs) {
     LoadedWindow t(1, -1);
     t.rx().filters = {{2400, "A"}, {-500, "B"}};
     t.window.LoadFilterList(2400);
-    ASSERT_EQ(t.window.Filter->listIndex(), 0);
+    ASSERT_EQ(t.ui.Filter->listIndex(), 0);
     t.fake->clearCalls();
 
-    pick(*t.window.Filter, 1);
+    pick(*t.ui.Filter, 1);
     EXPECT_EQ(t.fake->calls, QStringList{"RxFlt(0) <- -500"});
-    EXPECT_EQ(listTexts(*t.window.Filter), (QStringList{"  2400 / A", "  -500 / B"}));
-    EXPECT_EQ(t.window.Filter->listIndex(), 1);
+    EXPECT_EQ(listTexts(*t.ui.Filter), (QStringList{"  2400 / A", "  -500 / B"}));
+    EXPECT_EQ(t.ui.Filter->listIndex(), 1);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 

@@ -1,15 +1,17 @@
-// Typed frequency and delta-F, the frequency readout and the S-meter text,
-// driven through real focus changes and component events.
+// Typed frequency and delta-F, the conversion of typed text to a number, the
+// frequency readout and the S-meter text, driven through real focus changes
+// and component events.
+#include "settings/NumberText.h"
 #include "tests/support/ShownWindow.h"
 
 #include <QLocale>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
 using namespace corvane;
+using testsupport::press;
 using testsupport::RecordingComponent;
 using testsupport::ShownWindow;
 using testsupport::windowState;
@@ -36,7 +38,7 @@ QStringList sent(const RecordingComponent& fake) {
 // Moves the focus into the box and out of it again with Tab.
 void leave(controls::TextBox* box) {
     box->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(box, Qt::Key_Tab);
+    press(*box, Qt::Key_Tab);
 }
 
 class DefaultLocale {
@@ -58,38 +60,38 @@ const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 TEST(FreqEntry, TabGoesToModeAndSendsTheTypedValueOnceEachTimeTheFocusLeaves) {
     Remote t;
     ASSERT_TRUE(t.activated);
-    t.window.Freq->setFocus();
-    QTest::keyClicks(t.window.Freq, QStringLiteral("14200"));
+    t.ui.Freq->setFocus();
+    testsupport::type(t.window, QStringLiteral("14200"));
     EXPECT_EQ(sent(*t.fake), QStringList{}); // typing alone sends no value
-    QTest::keyClick(t.window.Freq, Qt::Key_Tab);
-    EXPECT_TRUE(t.window.Mode->hasFocus()) << qPrintable(QApplication::focusWidget()->objectName());
+    press(t.window, Qt::Key_Tab);
+    EXPECT_TRUE(t.ui.Mode->hasFocus()) << qPrintable(QApplication::focusWidget()->objectName());
     EXPECT_EQ(sent(*t.fake), QStringList{"RxFrq(1, 0) <- 14200"});
 
     // Back without editing and away again: the same value goes again.
-    QTest::keyClick(t.window.Mode, Qt::Key_Backtab);
-    ASSERT_TRUE(t.window.Freq->hasFocus());
-    QTest::keyClick(t.window.Freq, Qt::Key_Tab);
+    press(t.window, Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_TRUE(t.ui.Freq->hasFocus());
+    press(t.window, Qt::Key_Tab);
     EXPECT_EQ(sent(*t.fake), (QStringList{"RxFrq(1, 0) <- 14200", "RxFrq(1, 0) <- 14200"}));
 
     // DeltaF the same way, and Read and the box texts are not touched by sending.
     t.fake->clearCalls();
-    t.window.DeltaF->setFocus();
-    QTest::keyClick(t.window.DeltaF, Qt::Key_End);
-    QTest::keyClicks(t.window.DeltaF, QStringLiteral("5"));
-    QTest::keyClick(t.window.DeltaF, Qt::Key_Tab);
-    EXPECT_TRUE(t.window.Coupling->hasFocus());
+    t.ui.DeltaF->setFocus();
+    press(t.window, Qt::Key_End);
+    testsupport::type(t.window, QStringLiteral("5"));
+    press(t.window, Qt::Key_Tab);
+    EXPECT_TRUE(t.ui.Coupling->hasFocus());
     EXPECT_EQ(sent(*t.fake), QStringList{"RxDeltaF(1) <- 5"});
-    EXPECT_EQ(t.window.Freq->text(), "14200");
-    EXPECT_EQ(t.window.DeltaF->text(), "05");
-    EXPECT_EQ(t.window.Read->text(), "145500000");
+    EXPECT_EQ(t.ui.Freq->text(), "14200");
+    EXPECT_EQ(t.ui.DeltaF->text(), "05");
+    EXPECT_EQ(t.ui.Read->text(), "145500000");
     EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
 }
 
 TEST(FreqEntry, AnotherWindowTakingActivationSendsNothingUntilTheFocusMovesOn) {
     Remote t;
     ASSERT_TRUE(t.activated);
-    t.window.Freq->setFocus();
-    QTest::keyClicks(t.window.Freq, QStringLiteral("705"));
+    t.ui.Freq->setFocus();
+    testsupport::type(t.window, QStringLiteral("705"));
     QWidget other;
     other.show();
     other.activateWindow();
@@ -98,121 +100,141 @@ TEST(FreqEntry, AnotherWindowTakingActivationSendsNothingUntilTheFocusMovesOn) {
 
     t.window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&t.window));
-    ASSERT_TRUE(t.window.Freq->hasFocus());
+    ASSERT_TRUE(t.ui.Freq->hasFocus());
     EXPECT_EQ(sent(*t.fake), QStringList{});
-    QTest::keyClick(t.window.Freq, Qt::Key_Tab);
+    press(t.window, Qt::Key_Tab);
     EXPECT_EQ(sent(*t.fake), QStringList{"RxFrq(1, 0) <- 705"});
 }
 
 TEST(FreqEntry, EmptyBoxesSendNothingAndRaiseNothing) {
     Remote t;
-    t.window.Freq->clear();
-    t.window.DeltaF->clear();
-    leave(t.window.Freq);
-    leave(t.window.DeltaF);
+    t.ui.Freq->clear();
+    t.ui.DeltaF->clear();
+    leave(t.ui.Freq);
+    leave(t.ui.DeltaF);
     EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join(", ").toStdString();
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
-TEST(FreqEntry, ValuesAreReadInTheUsersLocaleAndRoundedHalfToEven) {
-    struct Case {
-        const QLocale* locale;
-        const char* text;
-        int32_t value;
-    };
-    const Case cases[] = {
-        {&kEnglish, "  705  ", 705},
-        {&kEnglish, "2.5", 2},
-        {&kEnglish, "3.5", 4},
-        {&kEnglish, "2.4", 2},
-        {&kEnglish, "-2.5", -2},
-        {&kEnglish, "0.5", 0},
-        {&kEnglish, "1,234,567", 1234567},
-        {&kEnglish, "2147483647", 2147483647},
-        {&kEnglish, "-2147483648", std::numeric_limits<int32_t>::min()},
-        {&kGerman, "2,5", 2},
-        {&kGerman, "3,5", 4},
-        {&kGerman, "2,4", 2},
-        {&kGerman, "-3,5", -4},
-        {&kGerman, "1.234.567", 1234567},
-        {&kGerman, " 705 ", 705},
-    };
-    Remote t;
-    for (const Case& c : cases) {
-        const DefaultLocale locale(*c.locale);
-        const QString text = QString::fromLatin1(c.text);
-        const QString where = c.locale->name() + QStringLiteral(" \"") + text + '"';
-        t.fake->clearCalls();
-        t.window.Freq->setText(text);
-        t.window.DeltaF->setText(text);
-        leave(t.window.Freq);
-        leave(t.window.DeltaF);
-        EXPECT_EQ(t.fake->calls, (QStringList{QStringLiteral("RxFrq(1, 0) <- %1").arg(c.value),
-                                              QStringLiteral("RxDeltaF(1) <- %1").arg(c.value)}))
-            << qPrintable(where);
-        EXPECT_EQ(t.window.Freq->text(), text);
-        EXPECT_TRUE(t.reporter.reports.isEmpty())
-            << qPrintable(where) << t.reporter.reports.join('\n').toStdString();
+namespace {
+
+// Typed text in a locale, and the number it reads as or the error it raises.
+struct Conversion {
+    const char* name;
+    const QLocale* locale;
+    const char* text;
+    int32_t value;
+    int error; // 0, or 13 Type mismatch, 6 Overflow
+};
+constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+const Conversion kConversions[] = {
+    {"en_blanks", &kEnglish, "  705  ", 705, 0},
+    {"en_half_down", &kEnglish, "2.5", 2, 0},
+    {"en_half_up", &kEnglish, "3.5", 4, 0},
+    {"en_below_half", &kEnglish, "2.4", 2, 0},
+    {"en_negative_half", &kEnglish, "-2.5", -2, 0},
+    {"en_zero_half", &kEnglish, "0.5", 0, 0},
+    {"en_grouped", &kEnglish, "1,234,567", 1234567, 0},
+    {"en_max", &kEnglish, "2147483647", 2147483647, 0},
+    {"en_min", &kEnglish, "-2147483648", kMin, 0},
+    {"de_half_down", &kGerman, "2,5", 2, 0},
+    {"de_half_up", &kGerman, "3,5", 4, 0},
+    {"de_below_half", &kGerman, "2,4", 2, 0},
+    {"de_negative_half", &kGerman, "-3,5", -4, 0},
+    {"de_grouped", &kGerman, "1.234.567", 1234567, 0},
+    {"de_blanks", &kGerman, " 705 ", 705, 0},
+};
+// Refused the same way in both locales.
+struct Refused {
+    const char* name;
+    const char* text;
+    int error;
+};
+const Refused kRefused[] = {
+    {"letters", "abc", 13},
+    {"only_blanks", "   ", 13},
+    {"trailing_letters", "12abc", 13},
+    {"minus", "-", 13},
+    {"plus", "+", 13},
+    {"point", ".", 13},
+    {"comma", ",", 13},
+    {"above_max", "2147483648", 6},
+    {"below_min", "-2147483649", 6},
+    {"far_above", "99999999999", 6},
+};
+
+std::vector<Conversion> conversions() {
+    std::vector<Conversion> all(std::begin(kConversions), std::end(kConversions));
+    static std::vector<std::string> names; // the cases point into it
+    names.reserve(std::size(kRefused) * 2);
+    for (const QLocale* locale : {&kEnglish, &kGerman}) {
+        for (const Refused& r : kRefused) {
+            names.push_back(std::string(locale == &kEnglish ? "en_" : "de_") + r.name);
+            all.push_back({names.back().c_str(), locale, r.text, 0, r.error});
+        }
+    }
+    return all;
+}
+
+class TextToInt32 : public ::testing::TestWithParam<Conversion> {};
+
+} // namespace
+
+TEST_P(TextToInt32, ReadsInTheLocaleRoundsHalfToEvenAndRefusesWhatIsNoInt32) {
+    const Conversion& c = GetParam();
+    const QString text = QString::fromLatin1(c.text);
+    try {
+        EXPECT_EQ(settings::textToInt32(text, *c.locale), c.value);
+        EXPECT_EQ(c.error, 0) << "not refused";
+    } catch (const receiver::RuntimeError& e) {
+        EXPECT_EQ(e.number(), c.error) << e.message().toStdString();
     }
 }
 
-TEST(FreqEntry, TextThatIsNoNumberOrDoesNotFit32BitsIsReportedAndSendsNothing) {
-    struct Case {
-        const char* text;
-        int number;
-    };
-    const Case cases[] = {
-        {"abc", 13}, {"   ", 13}, {"12abc", 13},     {"-", 13},          {"+", 13},
-        {".", 13},   {",", 13},   {"2147483648", 6}, {"-2147483649", 6}, {"99999999999", 6},
-    };
-    struct Box {
-        controls::TextBox* window::Test::*box;
-        const char* handler;
-        const char* good;
-    };
-    const Box boxes[] = {{&window::Test::Freq, "Freq_Validate", "RxFrq(1, 0) <- 42"},
-                         {&window::Test::DeltaF, "DeltaF_Validate", "RxDeltaF(1) <- 42"}};
-    Remote t;
-    for (const QLocale* loc : {&kEnglish, &kGerman}) {
-        const DefaultLocale locale(*loc);
-        for (const Box& b : boxes) {
-            controls::TextBox* box = t.window.*b.box;
-            for (const Case& c : cases) {
-                const QString text = QString::fromLatin1(c.text);
-                const std::string where =
-                    loc->name().toStdString() + " " + b.handler + " \"" + c.text + '"';
-                t.fake->clearCalls();
-                t.reporter.reports.clear();
-                box->setText(text);
-                leave(box);
-                EXPECT_TRUE(t.fake->calls.isEmpty()) << where;
-                ASSERT_EQ(t.reporter.reports.size(), 1) << where;
-                const QString prefix = QStringLiteral("%1: Run-time error %2: %3")
-                                           .arg(QString::fromLatin1(b.handler))
-                                           .arg(c.number)
-                                           .arg(c.number == 6 ? "Overflow" : "Type mismatch");
-                EXPECT_TRUE(t.reporter.reports.first().startsWith(prefix))
-                    << where << ": " << t.reporter.reports.first().toStdString();
-                EXPECT_EQ(box->text(), text) << where;
+INSTANTIATE_TEST_SUITE_P(Window, TextToInt32, ::testing::ValuesIn(conversions()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-                box->setText(QStringLiteral("42"));
-                leave(box);
-                EXPECT_EQ(t.fake->calls, QStringList{QString::fromLatin1(b.good)}) << where;
-            }
-        }
+// Both boxes convert in the user's locale at the moment the focus leaves; a
+// refused text is reported, sends nothing and stays in the box.
+TEST(FreqEntry, BothBoxesSendTheConvertedValueOrReportTheRefusal) {
+    struct Case {
+        controls::TextBox* box;
+        const char* handler;
+        const char* sent;
+    };
+    Remote t;
+    const Case cases[] = {{t.ui.Freq, "Freq_Validate", "RxFrq(1, 0) <- %1"},
+                          {t.ui.DeltaF, "DeltaF_Validate", "RxDeltaF(1) <- %1"}};
+    const DefaultLocale locale(kGerman);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.handler);
+        t.fake->clearCalls();
+        c.box->setText(QStringLiteral(" -3,5 "));
+        leave(c.box);
+        EXPECT_EQ(t.fake->calls, QStringList{QString::fromLatin1(c.sent).arg(-4)});
+
+        t.fake->clearCalls();
+        c.box->setText(QStringLiteral("1.234")); // grouped in German
+        leave(c.box);
+        EXPECT_EQ(t.fake->calls, QStringList{QString::fromLatin1(c.sent).arg(1234)});
+
+        t.fake->clearCalls();
+        c.box->setText(QStringLiteral("12abc"));
+        leave(c.box);
+        EXPECT_TRUE(t.fake->calls.isEmpty());
+        EXPECT_EQ(
+            t.reporter.reports.value(0),
+            QString::fromLatin1(c.handler) +
+                QStringLiteral(": Run-time error 13: Type mismatch (\"12abc\" is not a number)"));
+        EXPECT_EQ(c.box->text(), "12abc");
+        t.reporter.reports.clear();
     }
 }
 
 TEST(FrqUpdated, ShowsTheSelectedConnectedReceiversFrequencyOnly) {
     Remote t; // receiver 1 selected; all connected
     auto* fake = t.fake;
-    t.window.Freq->setText(QStringLiteral("123"));
-
-    // Another receiver, connected: nothing asked, nothing shown.
-    emit fake->RxFrqUpdated(0, 3500000, 0);
-    emit fake->RxFrqUpdated(2, 3500000, 0);
-    EXPECT_TRUE(fake->calls.isEmpty());
-    EXPECT_EQ(t.window.Read->text(), "145500000");
+    t.ui.Freq->setText(QStringLiteral("123"));
 
     struct Case {
         int32_t freq;
@@ -227,7 +249,7 @@ TEST(FrqUpdated, ShowsTheSelectedConnectedReceiversFrequencyOnly) {
         fake->clearCalls();
         emit fake->RxFrqUpdated(1, c.freq, 12345);
         EXPECT_EQ(fake->calls, QStringList{"RxConnected(1) -> -1"});
-        EXPECT_EQ(t.window.Read->text(), c.shown);
+        EXPECT_EQ(t.ui.Read->text(), c.shown);
     }
 
     // The selected receiver, no longer connected: asked, and not shown.
@@ -235,16 +257,8 @@ TEST(FrqUpdated, ShowsTheSelectedConnectedReceiversFrequencyOnly) {
     fake->clearCalls();
     emit fake->RxFrqUpdated(1, 9999, 0);
     EXPECT_EQ(fake->calls, QStringList{"RxConnected(1) -> 0"});
-    EXPECT_EQ(t.window.Read->text(), "2147483647");
-
-    // No selection after a rebuild: ignored for every receiver.
-    emit fake->DrvUpdated(3);
-    fake->receivers[1].connected = -1;
-    fake->clearCalls();
-    emit fake->RxFrqUpdated(1, 9999, 0);
-    EXPECT_TRUE(fake->calls.isEmpty());
-    EXPECT_EQ(t.window.Read->text(), "2147483647");
-    EXPECT_EQ(t.window.Freq->text(), "123");
+    EXPECT_EQ(t.ui.Read->text(), "2147483647");
+    EXPECT_EQ(t.ui.Freq->text(), "123"); // never written by a reported frequency
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
@@ -253,31 +267,21 @@ TEST(SignalIndications, SMeterShowsTheSelectedReceiversTextExactlyAndHffChangesN
     auto* fake = t.fake;
     for (const char* sp : {"S9+10", "  S5 ", "", "S1"}) {
         emit fake->RxSMtUpdated(1, 7000, 3, -60, QString::fromLatin1(sp));
-        EXPECT_EQ(t.window.SMet->text(), QString::fromLatin1(sp));
+        EXPECT_EQ(t.ui.SMet->text(), QString::fromLatin1(sp));
     }
-    emit fake->RxSMtUpdated(0, 0, 0, 0, QStringLiteral("other"));
-    emit fake->RxSMtUpdated(2, 0, 0, 0, QString());
-    EXPECT_EQ(t.window.SMet->text(), "S1");
     EXPECT_TRUE(fake->calls.isEmpty()); // the S-meter asks the component nothing
 
-    // HFF, for any receiver and state, is received and not shown.
+    // HFF for the selected receiver, in any state, is received and not shown.
     const QString before = windowState(t.window);
-    for (int16_t index : {int16_t{-1}, int16_t{0}, int16_t{1}, int16_t{2}}) {
-        for (int32_t sts : {0, 1, -1}) {
-            emit fake->RxHFFUpdated(index, sts);
-        }
+    for (int32_t sts : {0, 1, -1}) {
+        emit fake->RxHFFUpdated(1, sts);
     }
     EXPECT_EQ(windowState(t.window), before);
 
     // Another receiver selected: the old text stays until that one reports.
-    t.window.Driver->setListIndex(2);
-    EXPECT_EQ(t.window.SMet->text(), "S1");
+    t.ui.Driver->setListIndex(2);
+    EXPECT_EQ(t.ui.SMet->text(), "S1");
     emit fake->RxSMtUpdated(2, 0, 0, 0, QStringLiteral("S3"));
-    EXPECT_EQ(t.window.SMet->text(), "S3");
-
-    // No selection: ignored, even for the receiver in CurRx.
-    emit fake->DrvUpdated(3);
-    emit fake->RxSMtUpdated(2, 0, 0, 0, QStringLiteral("S7"));
-    EXPECT_EQ(t.window.SMet->text(), "S3");
+    EXPECT_EQ(t.ui.SMet->text(), "S3");
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }

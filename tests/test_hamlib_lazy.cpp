@@ -1,8 +1,9 @@
 // Hamlib is loaded when a Hamlib receiver is first used, not at start-up.
 // This executable does not link the Hamlib plugin, so whatever of Hamlib is
 // in the process the component has loaded itself.
-#include "component/sim/Clock.h"
 #include "component/core/CorvaneComponent.h"
+#include "component/sim/Clock.h"
+#include "tests/support/Controls.h"
 #include "tests/support/RecordingComponent.h"
 #include "window/Test.h"
 
@@ -34,7 +35,7 @@ QStringList hamlibMapped() {
 // The program's window on the real component with its default driver table,
 // simulated receivers on a clock the test drives.
 struct Program {
-    receiver::Component& c() { return *window.Receiver; }
+    receiver::Component& c() { return window.receiver(); }
 
     QTemporaryDir home;
     std::shared_ptr<DrivenClock> clock = std::make_shared<DrivenClock>();
@@ -47,6 +48,7 @@ struct Program {
                             return std::make_unique<CorvaneComponent>(std::move(options));
                         },
                         &reporter};
+    testsupport::Controls ui{window};
 };
 
 // The one test of this executable: it needs a process that has not loaded
@@ -56,14 +58,14 @@ TEST(HamlibLazy, TheDefaultTableLoadsHamlibOnlyWhenItsDummyIsUsed) {
     Program p;
     p.window.load();
     ASSERT_FALSE(p.window.isUnloaded());
-    ASSERT_EQ(p.window.Driver->count(), 4);
-    EXPECT_EQ(p.window.Driver->item(3)->text(), QStringLiteral("Dummy"));
-    EXPECT_EQ(p.window.RomID->text(), QStringLiteral("HF150 v2"));
+    ASSERT_EQ(p.ui.Driver->count(), 4);
+    EXPECT_EQ(p.ui.Driver->item(3)->text(), QStringLiteral("Dummy"));
+    EXPECT_EQ(p.ui.RomID->text(), QStringLiteral("HF150 v2"));
     EXPECT_EQ(hamlibMapped(), QStringList()) << "after start-up";
 
     // Simulated receivers, coupled: forwarding looks at every receiver's link,
     // the Dummy's included, without making it.
-    p.window.Coupling->click();
+    p.ui.Coupling->click();
     ASSERT_NE(p.c().property("DrvForward").toInt(), 0);
     for (const int16_t i : {0, 2}) {
         p.c().RxConnect(i, -1);
@@ -78,18 +80,17 @@ TEST(HamlibLazy, TheDefaultTableLoadsHamlibOnlyWhenItsDummyIsUsed) {
     EXPECT_EQ(p.reporter.reports, QStringList());
 
     // Picking the Dummy asks it for its identity, limits and settings.
-    p.window.Driver->setListIndex(3);
-    ASSERT_EQ(p.window.CurRx, 3);
+    p.ui.Driver->setListIndex(3);
+    ASSERT_EQ(p.window.curRx(), 3);
     const QStringList loaded = hamlibMapped();
     EXPECT_TRUE(loaded.filter(QStringLiteral("/libcorvane_hamlib.so")).size() == 1)
         << loaded.join(' ').toStdString();
     EXPECT_TRUE(loaded.filter(QStringLiteral("/libhamlib.so")).size() == 1)
         << loaded.join(' ').toStdString();
 
-    p.window.Connect->click();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return p.window.RomID->text() == "Nothing much (dummy)"; }, 5000))
-        << p.window.RomID->text().toStdString();
+    p.ui.Connect->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.ui.RomID->text() == "Nothing much (dummy)"; }, 5000))
+        << p.ui.RomID->text().toStdString();
     EXPECT_EQ(p.c().RxConnected(3), -1);
     EXPECT_EQ(p.c().RxFrqMin(3), 150000);
     EXPECT_EQ(p.c().RxFrqMax(3), 1500000000);

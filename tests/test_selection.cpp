@@ -1,6 +1,7 @@
 // Selecting a receiver, the status panel, and the change events that reload
 // one list for the receiver the Driver list shows as selected.
 #include "tests/support/LoadedWindow.h"
+#include "tests/support/ShownWindow.h"
 #include "tests/support/SmallReceiverCalls.h"
 
 #include <gtest/gtest.h>
@@ -17,14 +18,16 @@ using testsupport::pick;
 
 namespace {
 
-std::array<controls::ListBox*, 5> settingLists(window::Test& w) {
+std::array<controls::ListBox*, 5> settingLists(const window::Test& window) {
+    const testsupport::Controls w(window);
     return {w.Mode, w.Filter, w.Agc, w.NB, w.Att};
 }
 
 // BFO, Read, then each setting list's items, selection and Enabled state.
-QStringList shown(window::Test& w) {
+QStringList shown(const window::Test& window) {
+    const testsupport::Controls w(window);
     QStringList parts{w.BFO->text(), w.Read->text()};
-    for (const controls::ListBox* list : settingLists(w)) {
+    for (const controls::ListBox* list : settingLists(window)) {
         parts.append(QStringLiteral("%1[%2,%3]")
                          .arg(listTexts(*list).join('|'))
                          .arg(list->listIndex())
@@ -40,7 +43,7 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
     LoadedWindow t(2);
     t.rx(1).connected = -1;
     t.rx(1).frq = 145500000;
-    t.window.Driver->setListIndex(1);
+    t.ui.Driver->setListIndex(1);
 
     QStringList mode = modeLoad(1);
     const QStringList nbAttAndValues{"RxNBl(1) -> 0",
@@ -71,10 +74,10 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
     const QStringList dependents = filterRebuild(1) + agcRebuild(1);
     EXPECT_EQ(t.fake->calls, mode + dependents + dependents + dependents + nbAttAndValues + status);
 
-    EXPECT_EQ(t.window.CurRx, 1);
-    EXPECT_EQ(t.window.Read->text(), "145500000");
-    EXPECT_EQ(t.window.RomID->text(), "Rx1 v1");
-    EXPECT_EQ(window::backColor(*t.window.ConnState), window::kYellow);
+    EXPECT_EQ(t.window.curRx(), 1);
+    EXPECT_EQ(t.ui.Read->text(), "145500000");
+    EXPECT_EQ(t.ui.RomID->text(), "Rx1 v1");
+    EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
@@ -99,18 +102,18 @@ TEST(Selection, StatusPanelFollowsRemoteThenConnectedAndShowsPlainNumbers) {
         t.rx(1).remote = c.remote;
         t.rx(1).connected = c.connected;
         t.rx(1).modes = {{"AM", 0}};
-        t.window.Driver->setListIndex(1);
+        t.ui.Driver->setListIndex(1);
 
-        EXPECT_EQ(window::backColor(*t.window.ConnState), c.colour);
+        EXPECT_EQ(window::backColor(*t.ui.ConnState), c.colour);
         for (controls::ListBox* list : settingLists(t.window)) {
             EXPECT_EQ(list->isEnabled(), c.enabled) << list->objectName().toStdString();
         }
-        EXPECT_EQ(listTexts(*t.window.Mode), QStringList{"AM"}); // filled in any state
-        EXPECT_EQ(t.window.RomID->text(), " id ");
-        EXPECT_EQ(t.window.FrqMax->text(), "-1");
-        EXPECT_EQ(t.window.FrqMin->text(), "0");
-        EXPECT_EQ(t.window.Read->text(), "0");
-        EXPECT_EQ(t.window.BFO->text(), "-300");
+        EXPECT_EQ(listTexts(*t.ui.Mode), QStringList{"AM"}); // filled in any state
+        EXPECT_EQ(t.ui.RomID->text(), " id ");
+        EXPECT_EQ(t.ui.FrqMax->text(), "-1");
+        EXPECT_EQ(t.ui.FrqMin->text(), "0");
+        EXPECT_EQ(t.ui.Read->text(), "0");
+        EXPECT_EQ(t.ui.BFO->text(), "-300");
 
         const QString remote = QStringLiteral("RxIsRemote(1) -> %1").arg(c.remote);
         QStringList expected{remote};
@@ -135,7 +138,7 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
     t.rx(1).frq = 145500000;
     t.rx(1).bfo = 5;
     const QStringList before = shown(t.window);
-    pick(*t.window.Driver, 1);
+    pick(*t.ui.Driver, 1);
 
     QStringList expected = modeLoad(1);
     expected += filterRebuild(1);
@@ -149,45 +152,69 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
     EXPECT_EQ(t.fake->calls, expected);
     EXPECT_EQ(t.reporter.reports,
               QStringList{"Driver_Click: Run-time error 6: Overflow (70000 does not fit 16 bits)"});
-    EXPECT_EQ(t.window.CurRx, 1);
-    EXPECT_EQ(t.window.Agc->listIndex(), 0); // selected before its click failed
-    EXPECT_TRUE(t.window.Agc->isEnabled());  // its loader got that far
+    EXPECT_EQ(t.window.curRx(), 1);
+    EXPECT_EQ(t.ui.Agc->listIndex(), 0); // selected before its click failed
+    EXPECT_TRUE(t.ui.Agc->isEnabled());  // its loader got that far
     // NB, ATT, Read and BFO were not reached, nor was the status panel.
     const QStringList after = shown(t.window);
     EXPECT_EQ(after.mid(0, 2), before.mid(0, 2));
     EXPECT_EQ(after.mid(5), before.mid(5));
-    EXPECT_FALSE(t.window.NB->isEnabled());
-    EXPECT_EQ(window::backColor(*t.window.ConnState), window::kRed);
+    EXPECT_FALSE(t.ui.NB->isEnabled());
+    EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kRed);
 }
 
-TEST(ChangeEvents, OnlyTheDriverListsSelectionIsReloaded) {
-    LoadedWindow t(2);
-    const std::function<void(int16_t)> events[] = {
-        [&](int16_t i) { emit t.fake->RxModUpdated(i, 1, 250); },
-        [&](int16_t i) { emit t.fake->RxFltUpdated(i, 2400); },
-        [&](int16_t i) { emit t.fake->RxAgcUpdated(i, 1, 3); },
-        [&](int16_t i) { emit t.fake->RxNBlUpdated(i, 0, 3); },
-        [&](int16_t i) { emit t.fake->RxAttUpdated(i, 0, 3); },
-    };
-    const QStringList before = shown(t.window);
-    for (const auto& raise : events) {
-        raise(1);
-    }
-    EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
-    EXPECT_EQ(shown(t.window), before);
+namespace {
 
-    // After a rebuilt Driver list nothing is selected: even CurRx's own events
-    // are ignored.
-    emit t.fake->DrvUpdated(2);
-    ASSERT_EQ(t.window.Driver->listIndex(), -1);
-    t.fake->clearCalls();
-    for (const auto& raise : events) {
-        raise(0);
+using testsupport::FakeComponent;
+
+// Every event that carries a receiver index, raised for receiver `i`.
+struct IndexedEvent {
+    const char* name;
+    void (*raise)(FakeComponent&, int16_t i);
+};
+const IndexedEvent kIndexedEvents[] = {
+    {"RxConnState1000", [](FakeComponent& c, int16_t i) { emit c.RxConnState(i, 1000); }},
+    {"RxConnState0", [](FakeComponent& c, int16_t i) { emit c.RxConnState(i, 0); }},
+    {"RxDataError", [](FakeComponent& c, int16_t i) { emit c.RxDataError(i, -1); }},
+    {"RxFrqUpdated", [](FakeComponent& c, int16_t i) { emit c.RxFrqUpdated(i, 3500000, 0); }},
+    {"RxModUpdated", [](FakeComponent& c, int16_t i) { emit c.RxModUpdated(i, 1, 250); }},
+    {"RxFltUpdated", [](FakeComponent& c, int16_t i) { emit c.RxFltUpdated(i, 2400); }},
+    {"RxAgcUpdated", [](FakeComponent& c, int16_t i) { emit c.RxAgcUpdated(i, 1, 3); }},
+    {"RxNBlUpdated", [](FakeComponent& c, int16_t i) { emit c.RxNBlUpdated(i, 0, 3); }},
+    {"RxAttUpdated", [](FakeComponent& c, int16_t i) { emit c.RxAttUpdated(i, 0, 3); }},
+    {"RxSMtUpdated", [](FakeComponent& c, int16_t i) { emit c.RxSMtUpdated(i, 0, 1, 2, "S3"); }},
+    {"RxHFFUpdated", [](FakeComponent& c, int16_t i) { emit c.RxHFFUpdated(i, 1); }},
+};
+
+class NotSelected : public ::testing::TestWithParam<IndexedEvent> {};
+
+} // namespace
+
+// Events are matched against the Driver list's selection at the moment they
+// arrive: for any other receiver, and for every receiver while a rebuilt list
+// has no selection (the receiver in CurRx included), nothing is asked and
+// nothing changes. Under remote control and connected, any handling would show.
+TEST_P(NotSelected, AnEventForAReceiverThatIsNotSelectedChangesNothing) {
+    testsupport::ShownWindow<> t(1, -1, -1);
+    t.ui.BFO->setText(QStringLiteral("7")); // RxModUpdated would show its offset
+    const QString before = testsupport::windowState(t.window);
+    for (const int16_t other : {0, 2, -1, 3}) {
+        GetParam().raise(*t.fake, other);
     }
     EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
-    EXPECT_EQ(shown(t.window), before);
+    EXPECT_EQ(testsupport::windowState(t.window), before);
+    emit t.fake->DrvUpdated(3);
+    ASSERT_EQ(t.ui.Driver->listIndex(), -1);
+    t.fake->clearCalls();
+    const QString rebuilt = testsupport::windowState(t.window);
+    GetParam().raise(*t.fake, t.window.curRx());
+    EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
+    EXPECT_EQ(testsupport::windowState(t.window), rebuilt);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Window, NotSelected, ::testing::ValuesIn(kIndexedEvents),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChangeEvents, TheSelectedReceiversListIsRebuiltAndLeftEnabled) {
     struct Case {
@@ -211,7 +238,7 @@ TEST(ChangeEvents, TheSelectedReceiversListIsRebuiltAndLeftEnabled) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.firstCall) + " " + c.bfo);
         LoadedWindow t; // not remote: the lists start disabled
-        t.window.BFO->setText(QStringLiteral("7"));
+        t.ui.BFO->setText(QStringLiteral("7"));
         t.rx().filters = {{500, "N"}};
         t.rx().modes = t.rx().agc = t.rx().nb = t.rx().att = {{"New", 0}, {"Two", 1}};
         const QStringList before = shown(t.window);
@@ -225,15 +252,15 @@ TEST(ChangeEvents, TheSelectedReceiversListIsRebuiltAndLeftEnabled) {
             SCOPED_TRACE(list.objectName().toStdString());
             if (c.rebuilt.contains(list.objectName())) {
                 EXPECT_TRUE(list.isEnabled());
-                const QStringList fresh = &list == t.window.Filter ? QStringList{"   500 / N"}
-                                                                   : QStringList{"New", "Two"};
+                const QStringList fresh =
+                    &list == t.ui.Filter ? QStringList{"   500 / N"} : QStringList{"New", "Two"};
                 EXPECT_EQ(listTexts(list), fresh);
             } else {
                 const auto at = static_cast<qsizetype>(2 + i);
                 EXPECT_EQ(shown(t.window).at(at), before.at(at));
             }
         }
-        EXPECT_EQ(t.window.BFO->text(), c.bfo);
+        EXPECT_EQ(t.ui.BFO->text(), c.bfo);
         EXPECT_TRUE(t.reporter.reports.isEmpty());
     }
 }

@@ -36,7 +36,7 @@ void Test::Receiver_RxConnState(int16_t Index, int32_t Err) {
     if (Err == kStateChanged) {
         RefreshStatus();
     } else {
-        setBackColor(ConnState, kRed);
+        showConnState(kRed);
     }
 }
 

@@ -29,11 +29,11 @@ void Test::RefreshStatus() {
     FrqMax->setText(numberText(receiver().RxFrqMax(CurRx)));
     FrqMin->setText(numberText(receiver().RxFrqMin(CurRx)));
     if (receiver().RxIsRemote(CurRx) != 0) {
-        setBackColor(ConnState, kGreen);
+        showConnState(kGreen);
     } else if (receiver().RxConnected(CurRx) != 0) {
-        setBackColor(ConnState, kYellow);
+        showConnState(kYellow);
     } else {
-        setBackColor(ConnState, kRed);
+        showConnState(kRed);
     }
     // The lists are shown in any state but usable only under remote control;
     // the state is asked afresh for each.

@@ -30,7 +30,7 @@ class Test : public QWidget, public settings::Host {
     Q_OBJECT
 
 public:
-    // reporter: where run-time errors go; null for the window's own message.
+    // reporter: where run-time errors go; null for the window's own report.
     explicit Test(receiver::ComponentFactory factory, controls::ErrorReporter* reporter = nullptr,
                   QWidget* parent = nullptr);
     ~Test() override;
@@ -42,6 +42,7 @@ public:
     // drawn for, more when the default font is larger.
     double layoutScale() const { return m_scale; }
     int px(int twips) const;
+    int16_t configShift() const { return ConfigShift; }
 
     // settings::Host
     receiver::Component& receiver() override;
@@ -72,19 +73,35 @@ public:
     void Form_KeyPress(int16_t KeyAscii);
 
     // --- receiver settings ---
-    void LoadModeList(const int32_t& current) { m_mode.load(current); }
-    void LoadAgcList(const int32_t& current) { m_agc.load(current); }
-    void LoadNBList(const int32_t& current) { m_nb.load(current); }
-    void LoadAttList(const int32_t& current) { m_att.load(current); }
-    void LoadFilterList(const int32_t& value) { m_filter.load(value); }
+    void LoadModeList(const int32_t& current) { m_mode->load(current); }
+    void LoadAgcList(const int32_t& current) { m_agc->load(current); }
+    void LoadNBList(const int32_t& current) { m_nb->load(current); }
+    void LoadAttList(const int32_t& current) { m_att->load(current); }
+    void LoadFilterList(const int32_t& value) { m_filter->load(value); }
     void Receiver_RxModUpdated(int16_t Index, int32_t Mods, int32_t Off);
+
+signals:
+    // The window was unloaded: the program ends.
+    void unloaded();
+
+private:
+    void buildControls();
+    void place(QWidget* w, int left, int top, int width, int height) const;
+    void bindHandlers();
+    void connectReceiverEvents();
+    void fillDriverList();
+    void unload();
+    // Paints ConnState and says the same in words to a screen reader.
+    void showConnState(const QColor& colour);
+    controls::Binding bind(const char* name, std::function<void()> handler);
 
     // Window-level state.
     std::unique_ptr<receiver::Component> Receiver;
     int16_t CurRx = 0;
     int16_t ConfigShift = 0;
 
-    // Controls, by the names the window is documented with, created in tab order.
+    // Controls, by the names the window is documented with. Outside the window
+    // they are found by object name (the same names).
     std::array<QLabel*, 10> Label{};
     controls::Button* Dialog = new controls::Button(QString(), this);
     controls::ListBox* Driver = new controls::ListBox(this);
@@ -108,32 +125,20 @@ public:
     QLabel* SMet = new QLabel(this);
     QCheckBox* Coupling = new QCheckBox(this);
 
-signals:
-    // The window was unloaded: the program ends.
-    void unloaded();
-
-private:
-    void buildControls();
-    void place(QWidget* w, int left, int top, int width, int height) const;
-    void bindHandlers();
-    void connectReceiverEvents();
-    void fillDriverList();
-    void unload();
-    controls::Binding bind(const char* name, std::function<void()> handler);
-
     receiver::ComponentFactory m_factory;
     controls::MessageReporter m_ownReporter;
     controls::ErrorReporter* m_reporter;
     bool m_unloaded = false;
     double m_scale = 1.0;
 
-    settings::ChoiceList m_mode;
-    settings::ChoiceList m_agc;
-    settings::ChoiceList m_nb;
-    settings::ChoiceList m_att;
-    settings::FilterList m_filter;
-    settings::FrequencyEntry m_frequency;
-    settings::SignalIndications m_signals;
+    // Made in the constructor's body, once every control exists.
+    std::unique_ptr<settings::ChoiceList> m_mode;
+    std::unique_ptr<settings::ChoiceList> m_agc;
+    std::unique_ptr<settings::ChoiceList> m_nb;
+    std::unique_ptr<settings::ChoiceList> m_att;
+    std::unique_ptr<settings::FilterList> m_filter;
+    std::unique_ptr<settings::FrequencyEntry> m_frequency;
+    std::unique_ptr<settings::SignalIndications> m_signals;
     controls::KeyPreview* m_keyPreview = nullptr;
 };
 
@@ -145,5 +150,8 @@ inline const QColor kGreen{0, 255, 0};
 // The background colour a label shows, and setting it.
 QColor backColor(const QLabel& label);
 void setBackColor(QLabel* label, const QColor& color);
+
+// What a screen reader says for each colour of ConnState.
+QString connStateWords(const QColor& colour);
 
 } // namespace corvane::window

@@ -64,16 +64,16 @@ DriverDialog::DriverDialog(DriverTable table, QStringList kinds, const QStringLi
     auto* profileRow = new QHBoxLayout;
     profileRow->addWidget(m_profile, 1);
     profileRow->addWidget(browse);
-    auto* form = new QFormLayout;
-    form->addRow(tr("Name"), m_name);
-    form->addRow(tr("Kind"), m_kind);
-    form->addRow(tr("Profile"), profileRow);
+    m_form = new QFormLayout;
+    m_form->addRow(tr("Name"), m_name);
+    m_form->addRow(tr("Kind"), m_kind);
+    m_form->addRow(tr("Profile"), profileRow);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_problem);
     layout->addLayout(listRow);
-    layout->addLayout(form);
+    layout->addLayout(m_form);
     m_hamlib = new HamlibSection(this);
     layout->addWidget(m_hamlib);
     layout->addWidget(buttons);
@@ -108,6 +108,7 @@ DriverDialog::DriverDialog(DriverTable table, QStringList kinds, const QStringLi
         const int row = currentRow();
         if (!m_filling && row >= 0 && row < m_table.drivers.size()) {
             m_hamlib->load(m_table.drivers.at(row));
+            showFieldsOf(text);
         }
     });
     connect(m_hamlib, &HamlibSection::edited, this,
@@ -145,11 +146,19 @@ void DriverDialog::showRow(int row) {
     m_kind->setCurrentIndex(valid ? m_kind->findText(kind) : -1);
     m_profile->setCurrentText(field(entry, "profile"));
     m_hamlib->load(entry);
+    showFieldsOf(kind);
     for (QWidget* w : std::initializer_list<QWidget*>{m_name, m_kind, m_profile}) {
         w->setEnabled(valid);
     }
     m_filling = false;
     updateButtons();
+}
+
+void DriverDialog::showFieldsOf(const QString& kind) {
+    m_form->setRowVisible(2, kind == QLatin1String("sim"));
+    // The dialog takes the height of what it now shows: no empty band where
+    // another kind's fields were.
+    adjustSize();
 }
 
 void DriverDialog::storeField(const char* key, const QString& value) {

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -39,6 +40,9 @@ private:
     void move(int by);
     void browse();
     void updateButtons();
+    // Shows the fields the kind uses: a profile for "sim", the Hamlib
+    // section's for "hamlib" and "rigctld", none for a kind this build lacks.
+    void showFieldsOf(const QString& kind);
 
     DriverTable m_table;
     QListWidget* m_list;
@@ -49,6 +53,7 @@ private:
     QPushButton* m_up;
     QPushButton* m_down;
     QLabel* m_problem;
+    QFormLayout* m_form = nullptr;
     HamlibSection* m_hamlib = nullptr; // the fields of the "hamlib" and "rigctld" kinds
     bool m_filling = false;
 };

@@ -52,23 +52,22 @@ bool Operator::chance(int percent) {
 void Operator::act() {
     ++m_actions;
     // Coupling is meant to be on: once switched off, it soon comes back.
-    if (!m_window.Coupling->isChecked() && chance(30)) {
+    if (!m_ui.Coupling->isChecked() && chance(30)) {
         clickCoupling();
         return;
     }
     const int roll = pick(100);
     if (roll < 12) {
-        pickListEntry(*m_window.Driver);
+        pickListEntry(*m_ui.Driver);
     } else if (roll < 32) {
-        controls::ListBox* lists[] = {m_window.Mode, m_window.Filter, m_window.Agc, m_window.NB,
-                                      m_window.Att};
+        controls::ListBox* lists[] = {m_ui.Mode, m_ui.Filter, m_ui.Agc, m_ui.NB, m_ui.Att};
         pickListEntry(*lists[pick(5)]);
     } else if (roll < 52) {
         clickButton();
     } else if (roll < 54) {
         clickCoupling();
     } else if (roll < 70) {
-        typeInto(chance(50) ? *m_window.Freq : *m_window.DeltaF);
+        typeInto(chance(50) ? *m_ui.Freq : *m_ui.DeltaF);
     } else if (roll < 78) {
         strayKeys();
     } else if (roll < 84) {
@@ -90,12 +89,11 @@ void Operator::pickListEntry(controls::ListBox& list) {
 }
 
 void Operator::clickButton() {
-    controls::Button* buttons[] = {m_window.Connect, m_window.Connect, m_window.Disconnect,
-                                   m_window.Remote,  m_window.Remote,  m_window.Local,
-                                   m_window.Dialog};
+    controls::Button* buttons[] = {m_ui.Connect, m_ui.Connect, m_ui.Disconnect, m_ui.Remote,
+                                   m_ui.Remote,  m_ui.Local,   m_ui.Dialog};
     controls::Button* button = buttons[pick(std::size(buttons))];
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
-    if (button == m_window.Dialog) {
+    if (button == m_ui.Dialog) {
         const Qt::KeyboardModifiers choices[] = {Qt::NoModifier, Qt::ShiftModifier,
                                                  Qt::ShiftModifier | Qt::ControlModifier};
         modifiers = choices[pick(3)];
@@ -104,7 +102,7 @@ void Operator::clickButton() {
 }
 
 void Operator::clickCoupling() {
-    QTest::mouseClick(m_window.Coupling, Qt::LeftButton);
+    QTest::mouseClick(m_ui.Coupling, Qt::LeftButton);
 }
 
 void Operator::typeInto(controls::TextBox& box) {

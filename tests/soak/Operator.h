@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/Handler.h"
+#include "tests/support/Controls.h"
 #include "window/Test.h"
 
 #include <QStringList>
@@ -73,6 +74,7 @@ private:
     void idle();
 
     window::Test& m_window;
+    testsupport::Controls m_ui{m_window};
     CountingReporter& m_reporter;
     std::mt19937_64 m_dice;
     uint64_t m_actions = 0;

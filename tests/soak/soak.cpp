@@ -12,6 +12,7 @@
 #include "component/core/CorvaneComponent.h"
 #include "component/store/DriverDialog.h"
 #include "tests/soak/Operator.h"
+#include "tests/support/Controls.h"
 #include "window/Test.h"
 
 #include <QApplication>
@@ -232,8 +233,9 @@ int main(int argc, char** argv) {
     std::optional<TraceAudit> audit;
     {
         corvane::window::Test window(factory, &reporter);
+        const corvane::testsupport::Controls ui(window);
         window.load();
-        if (window.isUnloaded() || window.Driver->count() != 8) {
+        if (window.isUnloaded() || ui.Driver->count() != 8) {
             std::fprintf(stderr, "start-up did not show the eight receivers\n");
             return 1;
         }
@@ -244,8 +246,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "the window never became active\n");
             return 1;
         }
-        QTest::mouseClick(window.Coupling, Qt::LeftButton);
-        if (!window.Coupling->isChecked() || component->drvForward() == 0) {
+        QTest::mouseClick(ui.Coupling, Qt::LeftButton);
+        if (!ui.Coupling->isChecked() || component->drvForward() == 0) {
             problems.append(QStringLiteral("Coupling did not switch forwarding on"));
         }
         audit->check(reporter);
@@ -284,18 +286,18 @@ int main(int argc, char** argv) {
 
         // Still answering: a picked receiver shows in the status panel.
         for (const int row : {1, 0}) {
-            window.Driver->scrollToItem(window.Driver->item(row));
-            QTest::mouseClick(window.Driver->viewport(), Qt::LeftButton, Qt::NoModifier,
-                              window.Driver->visualItemRect(window.Driver->item(row)).center());
+            ui.Driver->scrollToItem(ui.Driver->item(row));
+            QTest::mouseClick(ui.Driver->viewport(), Qt::LeftButton, Qt::NoModifier,
+                              ui.Driver->visualItemRect(ui.Driver->item(row)).center());
         }
         QTest::qWait(50);
         audit->check(reporter);
-        if (window.CurRx != 0 || window.Driver->listIndex() != 0 ||
-            window.RomID->text().isEmpty() || window.RomID->text() != component->RxRomId(0)) {
+        if (window.curRx() != 0 || ui.Driver->listIndex() != 0 || ui.RomID->text().isEmpty() ||
+            ui.RomID->text() != component->RxRomId(0)) {
             problems.append(QStringLiteral("picking receiver 0 at the end did not show it "
                                            "(CurRx %1, ROM id \"%2\")")
-                                .arg(window.CurRx)
-                                .arg(window.RomID->text()));
+                                .arg(window.curRx())
+                                .arg(ui.RomID->text()));
         }
         heldEnd = heldKb();
         rssEnd = residentKb();

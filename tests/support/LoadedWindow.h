@@ -1,6 +1,9 @@
 #pragma once
 
+#include "tests/support/Controls.h"
+#include "tests/support/Printers.h"
 #include "tests/support/Receivers.h"
+#include "tests/support/WindowInput.h"
 #include "window/Test.h"
 
 #include <QStringList>
@@ -16,6 +19,7 @@ struct LoadedWindow {
     FakeComponent* fake = factory.fake;
     RecordingReporter reporter;
     window::Test window{factory.factory(), &reporter};
+    Controls ui{window};
 
     explicit LoadedWindow(int count = 1, int32_t remote = 0) {
         for (int i = 0; i < count; ++i) {
@@ -35,13 +39,6 @@ inline QStringList listTexts(const controls::ListBox& list) {
         texts.append(list.listText(i));
     }
     return texts;
-}
-
-// The operator clicks the item at row with the mouse.
-inline void pick(controls::ListBox& list, int row) {
-    list.scrollToItem(list.item(row));
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier,
-                      list.visualItemRect(list.item(row)).center());
 }
 
 } // namespace corvane::testsupport

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "tests/support/Controls.h"
+#include "tests/support/Printers.h"
 #include "tests/support/Receivers.h"
+#include "tests/support/WindowInput.h"
 #include "window/Test.h"
 
 #include <QStringList>
@@ -11,12 +14,15 @@ namespace corvane::testsupport {
 // Everything of the window an event or a click could change, as one comparable
 // text: value labels, indicator colour, boxes, and each list's selection,
 // Enabled state and items.
-inline QString windowState(const window::Test& w) {
+inline QString windowState(const QWidget& window) {
+    const Controls w(window);
     QStringList parts;
     for (const QLabel* label : {w.RomID, w.FrqMax, w.FrqMin, w.Read, w.BFO, w.SMet}) {
         parts.append(label->objectName() + QLatin1Char('=') + label->text());
     }
-    parts.append(QStringLiteral("ConnState=") + window::backColor(*w.ConnState).name());
+    // The indicator's colour, and what a screen reader says for it.
+    parts.append(QStringLiteral("ConnState=") + window::backColor(*w.ConnState).name() + ' ' +
+                 w.ConnState->accessibleName());
     parts.append(QStringLiteral("Freq=") + w.Freq->text());
     parts.append(QStringLiteral("DeltaF=") + w.DeltaF->text());
     parts.append(QStringLiteral("Coupling=%1").arg(w.Coupling->isChecked()));
@@ -42,6 +48,7 @@ template <typename Fake = RecordingComponent> struct ShownWindow {
     Fake* fake = factory.fake;
     RecordingReporter reporter;
     window::Test window{factory.factory(), &reporter};
+    Controls ui{window};
     bool activated = false; // the window system made the window active
 
     explicit ShownWindow(int16_t selected = 1, int32_t remote = 0, int32_t connected = 0) {
@@ -56,7 +63,7 @@ template <typename Fake = RecordingComponent> struct ShownWindow {
         window.show();
         window.activateWindow();
         activated = QTest::qWaitForWindowActive(&window);
-        window.Driver->setListIndex(selected);
+        ui.Driver->setListIndex(selected);
         fake->clearCalls();
     }
 };
