@@ -10,6 +10,7 @@
 #include "settings/ChoiceList.h"
 #include "settings/FilterList.h"
 #include "settings/FrequencyEntry.h"
+#include "settings/SignalIndications.h"
 #include "settings/Host.h"
 
 #include <QCheckBox>
