@@ -83,7 +83,10 @@ QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex&
 }
 
 void ListBox::selectionChangedByOperator() {
-    if (m_quiet || !m_click) {
+    // A screen reader picks an entry by clearing the selection and then
+    // selecting it: only the entry picked is a Click, never the moment
+    // between with nothing selected.
+    if (m_quiet || !m_click || listIndex() < 0) {
         return;
     }
     m_click.runAtBoundary();

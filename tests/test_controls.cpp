@@ -6,6 +6,7 @@
 #include "controls/TextBox.h"
 #include "tests/support/WindowInput.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -116,6 +117,22 @@ TEST(ListBox, OperatorSelectionRunsClickAtTheBoundaryButFocusAloneDoesNot) {
     testsupport::pick(*f.list, 0);
     EXPECT_EQ(f.reporter.reports, QStringList{QStringLiteral("L_Click: Run-time error 440: gone")});
     EXPECT_EQ(f.list->listIndex(), 0);
+}
+
+// A screen reader picks an entry through the accessibility interface; only
+// the entry picked runs Click, never the step between with nothing selected.
+TEST(ListBox, AnEntryPickedByAScreenReaderRunsOneClick) {
+    ListFixture f;
+    f.list->setListIndex(0);
+    f.clicks.clear();
+    QAccessibleTableInterface* table =
+        QAccessible::queryAccessibleInterface(f.list)->tableInterface();
+    ASSERT_NE(table, nullptr);
+    QAccessibleInterface* cell = table->cellAt(2, 0);
+    cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(f.clicks, QList<int>{2});
+    EXPECT_EQ(f.list->listIndex(), 2);
+    EXPECT_TRUE(f.reporter.reports.isEmpty());
 }
 
 TEST(TextBox, ValidateWhenFocusMovesToAnotherControlOnly) {
