@@ -16,8 +16,7 @@ ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     // two-line list for a scroll bar.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideNone);
-    connect(this, &QListWidget::itemSelectionChanged, this,
-            &ListBox::selectionChangedByOperator);
+    connect(this, &QListWidget::itemSelectionChanged, this, &ListBox::selectionChangedByOperator);
 }
 
 int16_t ListBox::listIndex() const {
