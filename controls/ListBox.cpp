@@ -16,8 +16,7 @@ ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     // two-line list for a scroll bar.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideNone);
-    connect(this, &QListWidget::itemSelectionChanged, this,
-            &ListBox::selectionChangedByOperator);
+    connect(this, &QListWidget::itemSelectionChanged, this, &ListBox::selectionChangedByOperator);
 }
 
 int16_t ListBox::listIndex() const {
@@ -83,7 +82,10 @@ QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex&
 }
 
 void ListBox::selectionChangedByOperator() {
-    if (m_quiet || !m_click) {
+    // A screen reader picks an entry by clearing the selection and then
+    // selecting it: only the entry picked is a Click, never the moment
+    // between with nothing selected.
+    if (m_quiet || !m_click || listIndex() < 0) {
         return;
     }
     m_click.runAtBoundary();

@@ -26,7 +26,7 @@ if [[ "${CORVANE_SHOT_DEPS:-0}" == 1 ]]; then
 fi
 if [[ "${CORVANE_A11Y_DEPS:-0}" == 1 ]]; then
     # tests/a11y/run.sh: the accessibility bus and a client that reads it.
-    packages+=(at-spi2-core python3-pyatspi dbus dbus-x11)
+    packages+=(at-spi2-core python3-pyatspi dbus dbus-x11 openbox)
 fi
 
 missing=()

@@ -10,6 +10,7 @@
 
 using namespace corvane;
 using testsupport::agcRebuild;
+using testsupport::dependentsRebuild;
 using testsupport::filterRebuild;
 using testsupport::listTexts;
 using testsupport::LoadedWindow;
@@ -216,51 +217,19 @@ TEST_P(NotSelected, AnEventForAReceiverThatIsNotSelectedChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Window, NotSelected, ::testing::ValuesIn(kIndexedEvents),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ChangeEvents, TheSelectedReceiversListIsRebuiltAndLeftEnabled) {
-    struct Case {
-        std::function<void(testsupport::FakeComponent&)> raise;
-        const char* firstCall;
-        QStringList rebuilt;
-        const char* bfo;
-    };
-    using F = testsupport::FakeComponent;
-    const QStringList modeAndDependents{"Mode", "Filter", "Agc"};
-    const Case cases[] = {
-        {[](F& c) { emit c.RxModUpdated(0, 1, -300); }, "RxModCount(0) -> 2", modeAndDependents,
-         "-300"},
-        {[](F& c) { emit c.RxModUpdated(0, 1, 250); }, "RxModCount(0) -> 2", modeAndDependents,
-         "250"},
-        {[](F& c) { emit c.RxFltUpdated(0, 500); }, "RxFltCount(0) -> 1", {"Filter"}, "7"},
-        {[](F& c) { emit c.RxAgcUpdated(0, 1, 3); }, "RxAgcCount(0) -> 2", {"Agc"}, "7"},
-        {[](F& c) { emit c.RxNBlUpdated(0, 0, 3); }, "RxNBlCount(0) -> 2", {"NB"}, "7"},
-        {[](F& c) { emit c.RxAttUpdated(0, 0, 3); }, "RxAttCount(0) -> 2", {"Att"}, "7"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.firstCall) + " " + c.bfo);
+// Each change event for the selected receiver rebuilds its own list and no
+// other (the call sequences of test_choice_lists and test_filter_list) and
+// leaves it enabled; RxModUpdated rebuilds Filter and AGC too and shows its
+// offset in BFO.
+TEST(ChangeEvents, ModUpdatedRebuildsModeFilterAndAgcEnabledAndShowsTheOffset) {
+    for (const int32_t offset : {-300, 250}) {
         LoadedWindow t; // not remote: the lists start disabled
-        t.ui.BFO->setText(QStringLiteral("7"));
-        t.rx().filters = {{500, "N"}};
-        t.rx().modes = t.rx().agc = t.rx().nb = t.rx().att = {{"New", 0}, {"Two", 1}};
-        const QStringList before = shown(t.window);
-        c.raise(*t.fake);
-
-        ASSERT_FALSE(t.fake->calls.isEmpty());
-        EXPECT_EQ(t.fake->calls.first(), c.firstCall);
-        const auto lists = settingLists(t.window);
-        for (size_t i = 0; i < lists.size(); ++i) {
-            const controls::ListBox& list = *lists[i];
-            SCOPED_TRACE(list.objectName().toStdString());
-            if (c.rebuilt.contains(list.objectName())) {
-                EXPECT_TRUE(list.isEnabled());
-                const QStringList fresh =
-                    &list == t.ui.Filter ? QStringList{"   500 / N"} : QStringList{"New", "Two"};
-                EXPECT_EQ(listTexts(list), fresh);
-            } else {
-                const auto at = static_cast<qsizetype>(2 + i);
-                EXPECT_EQ(shown(t.window).at(at), before.at(at));
-            }
-        }
-        EXPECT_EQ(t.ui.BFO->text(), c.bfo);
-        EXPECT_TRUE(t.reporter.reports.isEmpty());
+        emit t.fake->RxModUpdated(0, 1, offset);
+        EXPECT_EQ(t.fake->calls, modeLoad().mid(1) + dependentsRebuild() + dependentsRebuild());
+        EXPECT_EQ(t.ui.BFO->text(), QString::number(offset));
+        const QList<bool> enabled{t.ui.Mode->isEnabled(), t.ui.Filter->isEnabled(),
+                                  t.ui.Agc->isEnabled(), t.ui.NB->isEnabled(),
+                                  t.ui.Att->isEnabled()};
+        EXPECT_EQ(enabled, (QList<bool>{true, true, true, false, false}));
     }
 }

@@ -285,33 +285,37 @@ struct Reporting {
 
 } // namespace
 
-TEST(Report, SitsBesideTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewestError) {
-    const QRect screen = QApplication::primaryScreen()->availableGeometry();
-    for (const bool low : {false, true}) {
-        SCOPED_TRACE(low ? "window low on the screen" : "room below");
-        Reporting r({screen.left() + 40, low ? screen.bottom() - 180 : screen.top() + 40});
-        r.refuse("abc");
-        QMessageBox* box = report();
-        ASSERT_NE(box, nullptr);
-        // A screen reader announces it as an alert, with the error's text.
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::AlertMessage);
-        EXPECT_TRUE(box->isVisible());
-        EXPECT_FALSE(box->frameGeometry().intersects(r.window.frameGeometry()))
-            << box->frameGeometry().y() << " vs " << r.window.frameGeometry().y();
-        EXPECT_EQ(box->frameGeometry().top() > r.window.frameGeometry().top(), !low);
-        EXPECT_TRUE(box->text().startsWith("Freq_Validate: Run-time error 13"));
-        // The window stays the active one, and the Tab went on to DeltaF (the
-        // lists are disabled: the receiver is not under remote control).
-        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &r.window; }));
-        EXPECT_EQ(QApplication::focusWidget(), r.ui.DeltaF);
+class ReportBeside : public ::testing::TestWithParam<bool> {};
 
-        r.refuse("99999999999");
-        EXPECT_EQ(report(), box); // replaced, not a second report
-        EXPECT_TRUE(box->text().startsWith("Freq_Validate: Run-time error 6"));
-        testsupport::press(r.window, Qt::Key_Escape);
-        EXPECT_FALSE(box->isVisible());
-    }
+TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewestError) {
+    const bool low = GetParam(); // no room below the window
+    const QRect screen = QApplication::primaryScreen()->availableGeometry();
+    Reporting r({screen.left() + 40, low ? screen.bottom() - 180 : screen.top() + 40});
+    r.refuse("abc");
+    QMessageBox* box = report();
+    ASSERT_NE(box, nullptr);
+    // A screen reader announces it as an alert.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::AlertMessage);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_FALSE(box->frameGeometry().intersects(r.window.frameGeometry()))
+        << box->frameGeometry().y() << " vs " << r.window.frameGeometry().y();
+    EXPECT_EQ(box->frameGeometry().top() > r.window.frameGeometry().top(), !low);
+    EXPECT_TRUE(box->text().startsWith("Freq_Validate: Run-time error 13"));
+    // The window stays the active one, and the Tab went on to DeltaF (the
+    // lists are disabled: the receiver is not under remote control).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &r.window; }));
+    EXPECT_EQ(QApplication::focusWidget(), r.ui.DeltaF);
+
+    r.refuse("99999999999");
+    EXPECT_EQ(report(), box); // replaced, not a second report
+    EXPECT_TRUE(box->text().startsWith("Freq_Validate: Run-time error 6"));
+    testsupport::press(r.window, Qt::Key_Escape);
+    EXPECT_FALSE(box->isVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(Window, ReportBeside, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "LowOnTheScreen" : "RoomBelow");
+});
 
 TEST(Report, PlacementBelowAboveRightLeftOfTheWindowFrame) {
     struct Case {

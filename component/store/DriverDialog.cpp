@@ -22,8 +22,7 @@ QString field(const QJsonObject& entry, const char* key) {
 } // namespace
 
 DriverDialog::DriverDialog(DriverTable table, QStringList kinds, const QStringList& profiles,
-                           const QString& problem,
-                           bool single, QWidget* parent)
+                           const QString& problem, bool single, QWidget* parent)
     : QDialog(parent), m_table(std::move(table)), m_list(new QListWidget(this)),
       m_name(new QLineEdit(this)), m_kind(new QComboBox(this)), m_profile(new QComboBox(this)),
       m_remove(new QPushButton(tr("Remove"), this)), m_up(new QPushButton(tr("Up"), this)),

@@ -3,9 +3,10 @@
 
 Finds every control by its accessible name (a value label by its description),
 reads each list's entries and its selected one, the indicator's state in
-words, then presses Connect and Remote through the accessibility interface and
-reads the indicator again. Prints what it read; exits non-zero on anything
-missing or wrong.
+words, then presses Connect and Remote through the accessibility interface,
+reads the indicator again, picks another receiver, and types a frequency that
+is refused: the report appears as an alert and the focus stays in the window.
+Prints what it read; exits non-zero on anything missing or wrong.
 """
 import sys
 import time
@@ -28,12 +29,21 @@ def find_app(name, timeout=20.0):
         for i in range(desktop.childCount):
             app = desktop.getChildAtIndex(i)
             if app is not None and app.name == name:
-                for j in range(app.childCount):
-                    win = app.getChildAtIndex(j)
+                for win in children(app):
                     if win is not None and win.name == "Corvane Test":
-                        return win
+                        return app, win
         time.sleep(0.2)
     sys.exit(f"no window 'Corvane Test' of {name} on the accessibility bus")
+
+
+def find_alert(app, timeout=10.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        for win in children(app):
+            if win is not None and win.getRole() == pyatspi.ROLE_ALERT:
+                return win
+        time.sleep(0.1)
+    return None
 
 
 def children(acc):
@@ -68,7 +78,7 @@ def wait_for(read, expected, timeout=10.0):
 
 
 def main():
-    window = find_app(sys.argv[1] if len(sys.argv) > 1 else "corvane-test")
+    app, window = find_app(sys.argv[1] if len(sys.argv) > 1 else "corvane-test")
     named = by(window, "name", labels=False)
     described = by(window, "description", labels=True)
     print(f"window: {window.name!r}")
@@ -121,6 +131,22 @@ def main():
               f"indicator {state()!r}")
         if after == before:
             problems.append("selecting another receiver changed nothing")
+    # A refused entry: typed into FRQ, sent when the focus moves on, and the
+    # report is there for the reader as an alert.
+    freq = named.get("FRQ")
+    if freq is not None:
+        freq.queryComponent().grabFocus()
+        freq.queryEditableText().setTextContents("14.2 MHz")
+        named["DeltaF"].queryComponent().grabFocus()
+        alert = find_alert(app)
+        if alert is None:
+            problems.append("no alert after a refused entry")
+        else:
+            texts = [c.name for c in children(alert) if c.getRole() == pyatspi.ROLE_LABEL and c.name]
+            print(f"  typed '14.2 MHz' into 'FRQ' and moved on: {alert.getRoleName()} {texts}")
+            # The report is read without taking the focus from the window.
+            if not named["DeltaF"].getState().contains(pyatspi.STATE_FOCUSED):
+                problems.append("the report took the focus from DeltaF")
     for p in problems:
         print("PROBLEM:", p)
     return 1 if problems else 0

@@ -34,42 +34,30 @@ inline QLabel* caption(const QWidget& window, int index) {
 
 // The main window's controls, by their documented names.
 struct Controls {
-    explicit Controls(const QWidget& w)
-        : Dialog(control<controls::Button>(w, "Dialog")),
-          Driver(control<controls::ListBox>(w, "Driver")),
-          Connect(control<controls::Button>(w, "Connect")),
-          Disconnect(control<controls::Button>(w, "Disconnect")),
-          RomID(control<QLabel>(w, "RomID")), FrqMax(control<QLabel>(w, "FrqMax")),
-          Remote(control<controls::Button>(w, "Remote")),
-          Local(control<controls::Button>(w, "Local")), ConnState(control<QLabel>(w, "ConnState")),
-          Freq(control<controls::TextBox>(w, "Freq")), Mode(control<controls::ListBox>(w, "Mode")),
-          Read(control<QLabel>(w, "Read")), Agc(control<controls::ListBox>(w, "Agc")),
-          NB(control<controls::ListBox>(w, "NB")), Att(control<controls::ListBox>(w, "Att")),
-          Filter(control<controls::ListBox>(w, "Filter")), BFO(control<QLabel>(w, "BFO")),
-          FrqMin(control<QLabel>(w, "FrqMin")), DeltaF(control<controls::TextBox>(w, "DeltaF")),
-          SMet(control<QLabel>(w, "SMet")), Coupling(control<QCheckBox>(w, "Coupling")) {}
+    explicit Controls(const QWidget& window) : w(window) {}
 
-    controls::Button* Dialog;
-    controls::ListBox* Driver;
-    controls::Button* Connect;
-    controls::Button* Disconnect;
-    QLabel* RomID;
-    QLabel* FrqMax;
-    controls::Button* Remote;
-    controls::Button* Local;
-    QLabel* ConnState;
-    controls::TextBox* Freq;
-    controls::ListBox* Mode;
-    QLabel* Read;
-    controls::ListBox* Agc;
-    controls::ListBox* NB;
-    controls::ListBox* Att;
-    controls::ListBox* Filter;
-    QLabel* BFO;
-    QLabel* FrqMin;
-    controls::TextBox* DeltaF;
-    QLabel* SMet;
-    QCheckBox* Coupling;
+    const QWidget& w; // first: the others are found in it
+    controls::Button* Dialog = control<controls::Button>(w, "Dialog");
+    controls::ListBox* Driver = control<controls::ListBox>(w, "Driver");
+    controls::Button* Connect = control<controls::Button>(w, "Connect");
+    controls::Button* Disconnect = control<controls::Button>(w, "Disconnect");
+    QLabel* RomID = control<QLabel>(w, "RomID");
+    QLabel* FrqMax = control<QLabel>(w, "FrqMax");
+    controls::Button* Remote = control<controls::Button>(w, "Remote");
+    controls::Button* Local = control<controls::Button>(w, "Local");
+    QLabel* ConnState = control<QLabel>(w, "ConnState");
+    controls::TextBox* Freq = control<controls::TextBox>(w, "Freq");
+    controls::ListBox* Mode = control<controls::ListBox>(w, "Mode");
+    QLabel* Read = control<QLabel>(w, "Read");
+    controls::ListBox* Agc = control<controls::ListBox>(w, "Agc");
+    controls::ListBox* NB = control<controls::ListBox>(w, "NB");
+    controls::ListBox* Att = control<controls::ListBox>(w, "Att");
+    controls::ListBox* Filter = control<controls::ListBox>(w, "Filter");
+    QLabel* BFO = control<QLabel>(w, "BFO");
+    QLabel* FrqMin = control<QLabel>(w, "FrqMin");
+    controls::TextBox* DeltaF = control<controls::TextBox>(w, "DeltaF");
+    QLabel* SMet = control<QLabel>(w, "SMet");
+    QCheckBox* Coupling = control<QCheckBox>(w, "Coupling");
 };
 
 } // namespace corvane::testsupport
