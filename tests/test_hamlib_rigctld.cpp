@@ -17,6 +17,12 @@ namespace corvane::component::testing {
 namespace {
 
 constexpr int timeoutMs = 500; // the entry's Hamlib timeout for these tests
+// How much slower a sanitized build may be where a test measures time.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr int slowdown = 4;
+#else
+constexpr int slowdown = 1;
+#endif
 
 class HamlibRigctld : public ::testing::Test {
 protected:
@@ -228,7 +234,7 @@ TEST_F(HamlibRigctld, TearingDownAReceiverWhoseDaemonHangsNeverWaitsOnIt) {
     m_rx.reset();
     const qint64 destroyUs = t.nsecsElapsed() / 1000;
     std::cout << "receiver destroyed with a hung daemon in " << destroyUs << " us\n";
-    EXPECT_LT(destroyUs, 5000);
+    EXPECT_LT(destroyUs, 5000 * slowdown);
 
     // Removed in the driver dialog.
     relay.set(Relay::Mode::Relay);
@@ -257,11 +263,12 @@ TEST_F(HamlibRigctld, TearingDownAReceiverWhoseDaemonHangsNeverWaitsOnIt) {
     EXPECT_TRUE(waitUntil([&] { return updated.count() == 1; }, 1000));
     idle(100);
     const qint64 stallMs = m_watchdog->longestMs();
+    m_watchdog->reset(); // the dialog's work is checked here, not in TearDown
     EXPECT_EQ(c.DrvCount(), 1);
     std::cout << "remove with a hung daemon: from OK to the table saved and in force " << teardownUs
               << " us; longest stall " << stallMs << " ms with the dialog (idle loop " << idleMs
               << " ms)\n";
-    EXPECT_LT(stallMs, idleMs + 100); // the dialog's own work, and margin for CI
+    EXPECT_LT(stallMs, idleMs + 100 * slowdown); // the dialog's own work, and margin for CI
 
     // The program, closed while its receiver's poll waits on the hung daemon.
     writeDriverTable(
@@ -297,7 +304,7 @@ TEST_F(HamlibRigctld, TearingDownAReceiverWhoseDaemonHangsNeverWaitsOnIt) {
     m_watchdog->resume();
     std::cout << "program closed with a hung radio in " << closeMs << " ms\n";
     EXPECT_TRUE(ended);
-    EXPECT_LT(closeMs, 1000);
+    EXPECT_LT(closeMs, 1000 * slowdown);
 }
 
 } // namespace
