@@ -13,6 +13,8 @@
 #include <csignal>
 #include <iostream>
 
+#include <pty.h>
+
 namespace corvane::component::testing {
 namespace {
 
@@ -191,29 +193,57 @@ TEST_F(HamlibRigctld, ADeadDaemonLosesTheLinkAndARestartedOneBringsItBack) {
     EXPECT_TRUE(m_rx->remote());
 }
 
-// A daemon that lets Hamlib open the rig and then refuses every command: the
-// refusal is reported with Hamlib's code, the link is lost when nothing valid
-// has come back for two timeouts, and the receiver is never connected and
-// reports no value in between, also not on the attempts that follow.
-TEST_F(HamlibRigctld, ADaemonThatRefusesEverythingIsNeverConnected) {
+// Radios that Hamlib opens but that never give a value: a daemon that lets
+// the rig be opened and then refuses every command (its refusal is reported
+// with Hamlib's code, then the link is lost after two timeouts without a valid
+// answer), and an IC-7300 on a serial line where nothing answers (lost on two
+// timeouts). Neither is ever shown connected nor reports a value, also not on
+// the attempts to reconnect that follow.
+TEST_F(HamlibRigctld, ARadioThatGivesNoValueIsNeverConnected) {
     Relay relay(m_daemon->port(), 2, Relay::Mode::Refuse); // \chk_vfo, \dump_state
     ASSERT_TRUE(relay.start());
-    makeRx(relay.port());
-    ASSERT_EQ(m_rx->connect(true), 0);
-    const qint64 lostMs = awaitLoss(0, 4 * timeoutMs + 2000);
-    ASSERT_GE(lostMs, 0) << "no lost link";
-    std::cout << "refusing daemon: link lost after " << lostMs << " ms\n";
-    idle(1500); // the first attempt to reconnect, refused as well
-    EXPECT_GT(relay.withheld(), 0);
-    ASSERT_FALSE(m_sink.events.empty());
-    EXPECT_EQ(m_sink.events.front().kind, Kind::DataError);
-    EXPECT_EQ(m_sink.events.front().a, -RIG_ERJCTED);
-    for (const ReceiverEvent& e : m_sink.events) {
-        EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.a < 0))
-            << "event " << static_cast<int>(e.kind) << " with " << e.a;
+    int line = -1;
+    int silent = -1;
+    ASSERT_EQ(::openpty(&line, &silent, nullptr, nullptr, nullptr), 0);
+    const QString serial = QString::fromLocal8Bit(::ttyname(silent));
+    const struct {
+        const char* what;
+        QJsonObject entry;
+        Kind first;
+        int err;
+    } cases[] = {
+        {"refusing daemon", entry(relay.port()), Kind::DataError, -RIG_ERJCTED},
+        {"silent IC-7300",
+         QJsonObject{{"name", "IC"},
+                     {"kind", "hamlib"},
+                     {"model", 3073},
+                     {"port", serial},
+                     {"conf", QJsonObject{{"timeout", 200}, {"retry", 0}}}},
+         Kind::ConnState, -RIG_ETIMEOUT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_sink.events.clear();
+        m_rx = makeBackend(c.entry, m_sink);
+        ASSERT_EQ(m_rx->connect(true), 0);
+        const qint64 lostMs = awaitLoss(0, 20000);
+        ASSERT_GE(lostMs, 0) << "no lost link";
+        std::cout << c.what << ": link lost after " << lostMs << " ms\n";
+        idle(1500); // the first attempt to reconnect fails as well
+        ASSERT_FALSE(m_sink.events.empty());
+        EXPECT_EQ(m_sink.events.front().kind, c.first);
+        EXPECT_EQ(m_sink.events.front().a, c.err);
+        for (const ReceiverEvent& e : m_sink.events) {
+            EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.a < 0))
+                << "event " << static_cast<int>(e.kind) << " with " << e.a;
+        }
+        EXPECT_EQ(m_sink.of(Kind::ConnState).front().a, c.err);
+        EXPECT_FALSE(m_rx->connected());
+        m_rx.reset();
     }
-    EXPECT_EQ(m_sink.of(Kind::ConnState).front().a, -RIG_ERJCTED);
-    EXPECT_FALSE(m_rx->connected());
+    EXPECT_GT(relay.withheld(), 0);
+    ::close(line);
+    ::close(silent);
 }
 
 // Removing a receiver while a poll waits on its hung daemon (for the entry's
