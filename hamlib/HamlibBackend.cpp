@@ -1,5 +1,6 @@
 #include "hamlib/HamlibBackend.h"
 
+#include "hamlib/InitHamlib.h"
 #include "hamlib/WorkerThreads.h"
 #include "receiver/RuntimeError.h"
 

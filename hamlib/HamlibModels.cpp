@@ -1,6 +1,8 @@
 #include "hamlib/HamlibModels.h"
 
-#include "hamlib/HamlibWorker.h"
+#include "hamlib/HamlibMapping.h"
+#include "hamlib/InitHamlib.h"
+#include "hamlib/LinkSettings.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "component/api/HamlibSupport.h"
-#include "hamlib/HamlibWorker.h"
+#include "hamlib/LinkSettings.h"
 
 #include <vector>
 

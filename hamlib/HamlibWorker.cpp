@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <clocale>
 #include <cstdlib>
 
 namespace corvane::hamlib {
@@ -22,44 +21,6 @@ int32_t clamp32(long value) {
 }
 
 } // namespace
-
-void initHamlib() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // Hamlib talks a lot on stderr; CORVANE_HAMLIB_DEBUG=0..5 lets it.
-        const QByteArray level = qgetenv("CORVANE_HAMLIB_DEBUG");
-        rig_set_debug(level.isEmpty() ? RIG_DEBUG_NONE
-                                      : static_cast<rig_debug_level_e>(level.toInt()));
-        rig_load_all_backends();
-        // Hamlib 4.5 keeps the name setlocale(LC_NUMERIC, NULL) returns, sets
-        // "C", and restores the kept name, which that call has freed unless it
-        // is glibc's static "C". With LC_NUMERIC at "C" already (Qt set it
-        // from the environment) nothing is freed. The window's numbers go
-        // through QLocale, which reads the environment, not this.
-        std::setlocale(LC_NUMERIC, "C");
-    });
-}
-
-int configure(RIG* rig, const LinkSettings& settings) {
-    std::vector<std::pair<QString, QString>> conf;
-    if (!settings.pathname.isEmpty()) {
-        conf.emplace_back(QStringLiteral("rig_pathname"), settings.pathname);
-    }
-    if (settings.speed > 0) {
-        conf.emplace_back(QStringLiteral("serial_speed"), QString::number(settings.speed));
-    }
-    conf.insert(conf.end(), settings.conf.begin(), settings.conf.end());
-    for (const auto& [key, value] : conf) {
-        const QByteArray k = key.toUtf8();
-        const token_t token = rig_token_lookup(rig, k.constData());
-        const int r = token == RIG_CONF_END ? -RIG_ECONF
-                                            : rig_set_conf(rig, token, value.toUtf8().constData());
-        if (r != RIG_OK) {
-            return r;
-        }
-    }
-    return RIG_OK;
-}
 
 HamlibWorker::HamlibWorker(LinkSettings settings, QEventLoop& loop)
     : m_settings(std::move(settings)), m_loop(loop), m_poll(new QTimer(this)),

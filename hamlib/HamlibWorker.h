@@ -1,82 +1,22 @@
 #pragma once
 
-#include "component/api/ReceiverBackend.h"
-#include "hamlib/HamlibMapping.h"
+#include "hamlib/LinkSettings.h"
+#include "hamlib/Note.h"
+#include "hamlib/Write.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QString>
 
 #include <atomic>
 #include <map>
 #include <mutex>
 #include <set>
-#include <utility>
 #include <vector>
 
 class QEventLoop;
 class QTimer;
 
 namespace corvane::hamlib {
-
-using component::Origin;
-
-// How to reach one rig.
-struct LinkSettings {
-    rig_model_t model = RIG_MODEL_DUMMY;
-    QString pathname; // device, or "host:port" for rigctld
-    int speed = 0;    // 0: the backend's default
-    // Further rig_set_conf settings, applied in order after the ones above.
-    std::vector<std::pair<QString, QString>> conf;
-    // One call waits at most this long before it counts as a timeout. A link
-    // on which nothing valid has come back for timeoutsForLoss times this
-    // (every call timed out or was refused) is lost.
-    int timeoutMs = 1000;
-    int fastPollMs = 300; // frequency and S-meter
-    int slowEvery = 5;    // the other settings every this many fast polls
-};
-
-// The receiver as last read. -1 (and NaN-free zeros) until read.
-struct RigState {
-    int32_t freq = -1;
-    int32_t rit = 0;
-    int32_t mode = -1; // code in RigTables::modes
-    int32_t width = -1;
-    int32_t bfo = 0;
-    int32_t agc = -1;
-    int32_t nb = -1;
-    int32_t att = -1;
-    bool hasStrength = false;
-    int strength = 0; // dB relative to S9
-    bool operator==(const RigState&) const = default;
-};
-
-// What a write changes. Writes of one kind replace each other until sent.
-enum class WriteKind { Freq, Mode, Filter, Agc, NBl, Att, Rit };
-
-struct Write {
-    int32_t value = 0;
-    int32_t width = 0; // Mode: the passband to ask for
-    Origin origin = Origin::Program;
-};
-
-// What the worker tells its backend, tagged with the session (one connect)
-// it belongs to.
-// Opened comes only once the rig has given a valid answer on the new link;
-// Refused is a write, or a read, the rig would not do.
-struct Note {
-    enum class Kind { Opened, Published, Lost, Refused };
-    Kind kind = Kind::Published;
-    quint64 session = 0;
-    RigTablesPtr tables; // Opened
-    RigState state;      // Published
-    Origin origin = Origin::Receiver;
-    int err = 0; // Lost, Refused
-    // Refused: the write, and whether the rig was read after it (then
-    // `state` is what it holds, to be reported as it stands).
-    WriteKind what = WriteKind::Freq;
-    bool reread = false;
-};
 
 // Owns one Hamlib rig on its own thread (one per receiver, running an event
 // loop for it): opens it, polls it, writes to it,
@@ -199,14 +139,5 @@ private:
     std::atomic<bool> m_writable{false};
     std::atomic<bool> m_stopping{false};
 };
-
-// Loads Hamlib's backends, quiets its log and fixes LC_NUMERIC, once per
-// process, before the first rig is made. The first call on the component's
-// thread (the plugin makes it as it is loaded); later ones, any thread.
-void initHamlib();
-
-// Hands the link settings to a rig made with rig_init (port, speed, the
-// further settings); a Hamlib error code, RIG_OK when all were taken.
-int configure(RIG* rig, const LinkSettings& settings);
 
 } // namespace corvane::hamlib

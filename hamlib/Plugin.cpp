@@ -2,6 +2,7 @@
 #include "component/api/HamlibSupport.h"
 #include "hamlib/HamlibBackend.h"
 #include "hamlib/HamlibModels.h"
+#include "hamlib/InitHamlib.h"
 #include "receiver/RuntimeError.h"
 
 namespace corvane::hamlib {

@@ -4,6 +4,7 @@
 #include "file_faults.h"
 #include "test_component_fixture.h"
 
+#include "component/core/BackendRegistry.h"
 #include "component/store/JsonText.h"
 #include "receiver/RuntimeError.h"
 
@@ -233,6 +234,25 @@ TEST(BadFiles, TheTraceNeverTakesAFileInUseAndSaysOnceWhenItCannotWrite) {
         EXPECT_TRUE(said.contains(target == Target::Full ? "No space left" : "in use"))
             << said.toStdString();
     }
+}
+
+// An error that is not the component's own (out of memory while the table is
+// turned into receivers) still ends the call that met it, and the trace says
+// so: it is what ends the program's start-up.
+TEST(BadFiles, AnExceptionThatEndsACallIsTraced) {
+    Rig rig;
+    rig.writeTable(QJsonArray{QJsonObject{{"name", "B"}, {"kind", "boom"}}});
+    const QString trace = rig.dir.filePath("trace.txt");
+    CorvaneComponent::Options o;
+    o.configHome = rig.dir.path();
+    o.tracePath = trace;
+    o.registry = BackendRegistry::withBuiltins();
+    o.registry->add("boom", [](const BackendContext&) -> std::unique_ptr<ReceiverBackend> {
+        throw std::bad_alloc();
+    });
+    CorvaneComponent c(std::move(o));
+    EXPECT_THROW(c.DrvSetup("Test", 0), std::bad_alloc);
+    EXPECT_EQ(readAll(trace), "call DrvSetup(\"Test\", 0) !! std::bad_alloc\n");
 }
 
 namespace {

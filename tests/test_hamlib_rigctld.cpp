@@ -13,10 +13,18 @@
 #include <csignal>
 #include <iostream>
 
+#include <pty.h>
+
 namespace corvane::component::testing {
 namespace {
 
 constexpr int timeoutMs = 500; // the entry's Hamlib timeout for these tests
+// How much slower a sanitized build may be where a test measures time.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr int slowdown = 4;
+#else
+constexpr int slowdown = 1;
+#endif
 
 class HamlibRigctld : public ::testing::Test {
 protected:
@@ -185,29 +193,57 @@ TEST_F(HamlibRigctld, ADeadDaemonLosesTheLinkAndARestartedOneBringsItBack) {
     EXPECT_TRUE(m_rx->remote());
 }
 
-// A daemon that lets Hamlib open the rig and then refuses every command: the
-// refusal is reported with Hamlib's code, the link is lost when nothing valid
-// has come back for two timeouts, and the receiver is never connected and
-// reports no value in between, also not on the attempts that follow.
-TEST_F(HamlibRigctld, ADaemonThatRefusesEverythingIsNeverConnected) {
+// Radios that Hamlib opens but that never give a value: a daemon that lets
+// the rig be opened and then refuses every command (its refusal is reported
+// with Hamlib's code, then the link is lost after two timeouts without a valid
+// answer), and an IC-7300 on a serial line where nothing answers (lost on two
+// timeouts). Neither is ever shown connected nor reports a value, also not on
+// the attempts to reconnect that follow.
+TEST_F(HamlibRigctld, ARadioThatGivesNoValueIsNeverConnected) {
     Relay relay(m_daemon->port(), 2, Relay::Mode::Refuse); // \chk_vfo, \dump_state
     ASSERT_TRUE(relay.start());
-    makeRx(relay.port());
-    ASSERT_EQ(m_rx->connect(true), 0);
-    const qint64 lostMs = awaitLoss(0, 4 * timeoutMs + 2000);
-    ASSERT_GE(lostMs, 0) << "no lost link";
-    std::cout << "refusing daemon: link lost after " << lostMs << " ms\n";
-    idle(1500); // the first attempt to reconnect, refused as well
-    EXPECT_GT(relay.withheld(), 0);
-    ASSERT_FALSE(m_sink.events.empty());
-    EXPECT_EQ(m_sink.events.front().kind, Kind::DataError);
-    EXPECT_EQ(m_sink.events.front().a, -RIG_ERJCTED);
-    for (const ReceiverEvent& e : m_sink.events) {
-        EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.a < 0))
-            << "event " << static_cast<int>(e.kind) << " with " << e.a;
+    int line = -1;
+    int silent = -1;
+    ASSERT_EQ(::openpty(&line, &silent, nullptr, nullptr, nullptr), 0);
+    const QString serial = QString::fromLocal8Bit(::ttyname(silent));
+    const struct {
+        const char* what;
+        QJsonObject entry;
+        Kind first;
+        int err;
+    } cases[] = {
+        {"refusing daemon", entry(relay.port()), Kind::DataError, -RIG_ERJCTED},
+        {"silent IC-7300",
+         QJsonObject{{"name", "IC"},
+                     {"kind", "hamlib"},
+                     {"model", 3073},
+                     {"port", serial},
+                     {"conf", QJsonObject{{"timeout", 200}, {"retry", 0}}}},
+         Kind::ConnState, -RIG_ETIMEOUT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_sink.events.clear();
+        m_rx = makeBackend(c.entry, m_sink);
+        ASSERT_EQ(m_rx->connect(true), 0);
+        const qint64 lostMs = awaitLoss(0, 20000);
+        ASSERT_GE(lostMs, 0) << "no lost link";
+        std::cout << c.what << ": link lost after " << lostMs << " ms\n";
+        idle(1500); // the first attempt to reconnect fails as well
+        ASSERT_FALSE(m_sink.events.empty());
+        EXPECT_EQ(m_sink.events.front().kind, c.first);
+        EXPECT_EQ(m_sink.events.front().a, c.err);
+        for (const ReceiverEvent& e : m_sink.events) {
+            EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.a < 0))
+                << "event " << static_cast<int>(e.kind) << " with " << e.a;
+        }
+        EXPECT_EQ(m_sink.of(Kind::ConnState).front().a, c.err);
+        EXPECT_FALSE(m_rx->connected());
+        m_rx.reset();
     }
-    EXPECT_EQ(m_sink.of(Kind::ConnState).front().a, -RIG_ERJCTED);
-    EXPECT_FALSE(m_rx->connected());
+    EXPECT_GT(relay.withheld(), 0);
+    ::close(line);
+    ::close(silent);
 }
 
 // Removing a receiver while a poll waits on its hung daemon (for the entry's
@@ -228,7 +264,7 @@ TEST_F(HamlibRigctld, TearingDownAReceiverWhoseDaemonHangsNeverWaitsOnIt) {
     m_rx.reset();
     const qint64 destroyUs = t.nsecsElapsed() / 1000;
     std::cout << "receiver destroyed with a hung daemon in " << destroyUs << " us\n";
-    EXPECT_LT(destroyUs, 5000);
+    EXPECT_LT(destroyUs, 5000 * slowdown);
 
     // Removed in the driver dialog.
     relay.set(Relay::Mode::Relay);
@@ -257,11 +293,12 @@ TEST_F(HamlibRigctld, TearingDownAReceiverWhoseDaemonHangsNeverWaitsOnIt) {
     EXPECT_TRUE(waitUntil([&] { return updated.count() == 1; }, 1000));
     idle(100);
     const qint64 stallMs = m_watchdog->longestMs();
+    m_watchdog->reset(); // the dialog's work is checked here, not in TearDown
     EXPECT_EQ(c.DrvCount(), 1);
     std::cout << "remove with a hung daemon: from OK to the table saved and in force " << teardownUs
               << " us; longest stall " << stallMs << " ms with the dialog (idle loop " << idleMs
               << " ms)\n";
-    EXPECT_LT(stallMs, idleMs + 100); // the dialog's own work, and margin for CI
+    EXPECT_LT(stallMs, idleMs + 100 * slowdown); // the dialog's own work, and margin for CI
 
     // The program, closed while its receiver's poll waits on the hung daemon.
     writeDriverTable(
@@ -297,7 +334,7 @@ TEST_F(HamlibRigctld, TearingDownAReceiverWhoseDaemonHangsNeverWaitsOnIt) {
     m_watchdog->resume();
     std::cout << "program closed with a hung radio in " << closeMs << " ms\n";
     EXPECT_TRUE(ended);
-    EXPECT_LT(closeMs, 1000);
+    EXPECT_LT(closeMs, 1000 * slowdown);
 }
 
 } // namespace
