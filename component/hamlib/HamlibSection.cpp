@@ -81,6 +81,8 @@ HamlibSection::HamlibSection(QWidget* parent)
     m_test->setObjectName(QStringLiteral("hamlibTest"));
     m_result->setObjectName(QStringLiteral("hamlibResult"));
     m_result->setWordWrap(true);
+    // Shown only with something to say, so the dialog has no gap below Test.
+    m_result->hide();
 
     m_search->setPlaceholderText(tr("Search manufacturer or model"));
     m_models->addItem(tr("Loading Hamlib's models..."));
@@ -138,7 +140,7 @@ HamlibSection::HamlibSection(QWidget* parent)
         }
     });
     connect(m_testRun, &QFutureWatcher<QString>::finished, this, [this] {
-        m_result->setText(m_testRun->result());
+        showResult(m_testRun->result());
         m_test->setEnabled(true);
     });
     hide();
@@ -172,7 +174,7 @@ void HamlibSection::load(const QJsonObject& entry) {
         m_speed->setCurrentText(speed.isDouble() ? QString::number(speed.toInt()) : QString());
         selectModel(entry.value(QLatin1String("model")).toInt());
     }
-    m_result->clear();
+    showResult({});
     m_filling = false;
 }
 
@@ -234,21 +236,26 @@ void HamlibSection::selectModel(int model) {
     m_filling = wasFilling;
 }
 
+void HamlibSection::showResult(const QString& text) {
+    m_result->setText(text);
+    m_result->setVisible(!text.isEmpty());
+}
+
 void HamlibSection::runTest() {
     HamlibEntry entry;
     try {
         entry = readHamlibEntry(m_entry);
     } catch (const receiver::RuntimeError& e) {
-        m_result->setText(e.description());
+        showResult(e.description());
         return;
     }
     const HamlibPlugin& plugin = hamlibPlugin();
     if (plugin.support == nullptr) {
-        m_result->setText(plugin.problem);
+        showResult(plugin.problem);
         return;
     }
     m_test->setEnabled(false);
-    m_result->setText(tr("Testing..."));
+    showResult(tr("Testing..."));
     m_testRun->setFuture(QtConcurrent::run(
         &slowPool(), [support = plugin.support, entry] { return support->testLink(entry); }));
 }

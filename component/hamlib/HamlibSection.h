@@ -55,6 +55,7 @@ private:
     void filterModels(const QString& text);
     void selectModel(int model);
     void runTest();
+    void showResult(const QString& text);
 
     QJsonObject m_entry;
     bool m_filling = false;
