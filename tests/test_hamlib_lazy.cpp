@@ -1,10 +1,15 @@
 // Hamlib is loaded when a Hamlib receiver is first used, not at start-up.
 // This executable does not link the Hamlib plugin, so whatever of Hamlib is
 // in the process the component has loaded itself.
-#include "component/sim/Clock.h"
 #include "component/core/CorvaneComponent.h"
+#include "component/sim/Clock.h"
+#include "controls/ListBox.h"
 #include "tests/support/RecordingComponent.h"
 #include "window/Test.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -32,11 +37,20 @@ QStringList hamlibMapped() {
 }
 
 // The program's window on the real component with its default driver table,
-// simulated receivers on a clock the test drives.
+// simulated receivers on a clock the test drives. Its controls are found by
+// their names, as an operator finds them by their captions.
 struct Program {
-    receiver::Component& c() { return *window.Receiver; }
+    receiver::Component& c() { return *component; }
+    template <typename W> W& find(const char* name) {
+        W* w = window.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return *w;
+    }
+    controls::ListBox& driver() { return find<controls::ListBox>("Driver"); }
+    QString romId() { return find<QLabel>("RomID").text(); }
 
     QTemporaryDir home;
+    CorvaneComponent* component = nullptr;
     std::shared_ptr<DrivenClock> clock = std::make_shared<DrivenClock>();
     testsupport::RecordingReporter reporter;
     window::Test window{[this] {
@@ -44,7 +58,9 @@ struct Program {
                             options.clock = clock;
                             options.configHome = home.path();
                             options.tracePath = QString();
-                            return std::make_unique<CorvaneComponent>(std::move(options));
+                            auto made = std::make_unique<CorvaneComponent>(std::move(options));
+                            component = made.get();
+                            return made;
                         },
                         &reporter};
 };
@@ -56,14 +72,14 @@ TEST(HamlibLazy, TheDefaultTableLoadsHamlibOnlyWhenItsDummyIsUsed) {
     Program p;
     p.window.load();
     ASSERT_FALSE(p.window.isUnloaded());
-    ASSERT_EQ(p.window.Driver->count(), 4);
-    EXPECT_EQ(p.window.Driver->item(3)->text(), QStringLiteral("Dummy"));
-    EXPECT_EQ(p.window.RomID->text(), QStringLiteral("HF150 v2"));
+    ASSERT_EQ(p.driver().count(), 4);
+    EXPECT_EQ(p.driver().item(3)->text(), QStringLiteral("Dummy"));
+    EXPECT_EQ(p.romId(), QStringLiteral("HF150 v2"));
     EXPECT_EQ(hamlibMapped(), QStringList()) << "after start-up";
 
     // Simulated receivers, coupled: forwarding looks at every receiver's link,
     // the Dummy's included, without making it.
-    p.window.Coupling->click();
+    p.find<QCheckBox>("Coupling").click();
     ASSERT_NE(p.c().property("DrvForward").toInt(), 0);
     for (const int16_t i : {0, 2}) {
         p.c().RxConnect(i, -1);
@@ -78,18 +94,17 @@ TEST(HamlibLazy, TheDefaultTableLoadsHamlibOnlyWhenItsDummyIsUsed) {
     EXPECT_EQ(p.reporter.reports, QStringList());
 
     // Picking the Dummy asks it for its identity, limits and settings.
-    p.window.Driver->setListIndex(3);
-    ASSERT_EQ(p.window.CurRx, 3);
+    p.driver().setListIndex(3);
+    ASSERT_EQ(p.driver().listIndex(), 3);
     const QStringList loaded = hamlibMapped();
     EXPECT_TRUE(loaded.filter(QStringLiteral("/libcorvane_hamlib.so")).size() == 1)
         << loaded.join(' ').toStdString();
     EXPECT_TRUE(loaded.filter(QStringLiteral("/libhamlib.so")).size() == 1)
         << loaded.join(' ').toStdString();
 
-    p.window.Connect->click();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return p.window.RomID->text() == "Nothing much (dummy)"; }, 5000))
-        << p.window.RomID->text().toStdString();
+    p.find<QPushButton>("Connect").click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.romId() == "Nothing much (dummy)"; }, 5000))
+        << p.romId().toStdString();
     EXPECT_EQ(p.c().RxConnected(3), -1);
     EXPECT_EQ(p.c().RxFrqMin(3), 150000);
     EXPECT_EQ(p.c().RxFrqMax(3), 1500000000);
