@@ -25,8 +25,6 @@ TEST(ComponentReceiver, TablesAnswerFromTheProfile) {
     Rig rig;
     rig.setUp({smallProfile()});
     auto& c = *rig.component;
-    EXPECT_EQ(c.DrvCount(), 1);
-    EXPECT_EQ(c.DrvName(0), "R0");
     EXPECT_EQ(c.RxRomId(0), "Test RX 1");
     EXPECT_EQ(c.RxFrqMin(0), 100000);
     EXPECT_EQ(c.RxFrqMax(0), 30000000);
