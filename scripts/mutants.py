@@ -15,8 +15,10 @@ hangs, or the run is interrupted.
 
 --compare names a results file of an earlier run and fails (exit 1) when a
 fault caught there is not caught now: "what was caught before is still caught
-after". The build directory must be configured and build cleanly; the suite
-must pass unchanged before any fault is planted.
+after". scripts/mutants-baseline.tsv is the last full run's results: compare
+against it after changing tests, and write it again (--out) when faults are
+added or newly caught. The build directory must be configured and build
+cleanly; the suite must pass unchanged before any fault is planted.
 """
 
 import argparse
