@@ -2,7 +2,7 @@
 // a typed frequency to the event that shows it (through rigctld, against
 // rigctl doing the same set and get from the shell), and the longest stall
 // while the daemon hangs and dies.
-#include "tests/hamlib_support.h"
+#include "hamlib_support.h"
 
 #include "component/core/CorvaneComponent.h"
 

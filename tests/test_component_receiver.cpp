@@ -25,8 +25,6 @@ TEST(ComponentReceiver, TablesAnswerFromTheProfile) {
     Rig rig;
     rig.setUp({smallProfile()});
     auto& c = *rig.component;
-    EXPECT_EQ(c.DrvCount(), 1);
-    EXPECT_EQ(c.DrvName(0), "R0");
     EXPECT_EQ(c.RxRomId(0), "Test RX 1");
     EXPECT_EQ(c.RxFrqMin(0), 100000);
     EXPECT_EQ(c.RxFrqMax(0), 30000000);
@@ -79,6 +77,7 @@ TEST(ComponentReceiver, OutOfRangeIsAFailureNamingTheReceiver) {
     EXPECT_TRUE(description([&] { c.RxAgcAvail(0, -1); }).contains("no entry -1"));
     EXPECT_TRUE(description([&] { c.RxFltWidth(0, 2); }).contains("no filter 2"));
     EXPECT_TRUE(description([&] { c.RxFrq(0, 1); }).contains("no VFO 1"));
+    EXPECT_TRUE(description([&] { c.RxFrq(0, -1); }).contains("no VFO -1"));
 }
 
 TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
@@ -203,6 +202,10 @@ TEST(ComponentReceiver, SetsApplyOnlyUnderRemoteControlAndReportRealChanges) {
     ASSERT_EQ(att.count(), 1);
     EXPECT_EQ(att.at(0).at(1).value<int32_t>(), 20);
     EXPECT_EQ(att.at(0).at(2).value<int16_t>(), 1); // its place in the table
+
+    // The limits themselves can be tuned.
+    c.setRxFrq(0, 0, 30000000);
+    EXPECT_EQ(c.RxFrq(0, 0), 30000000);
 }
 
 TEST(ComponentReceiver, SMeterReadsStationsMinusAttenuatorWhileConnected) {
@@ -303,36 +306,56 @@ TEST(ComponentReceiver, FaultsDropTheLinkRaiseDataErrorsAndFailOperations) {
     EXPECT_EQ(data.count(), 3); // no data errors once the link is down
 }
 
-TEST(ComponentReceiver, ProfileErrorsNameTheFileAndTheField) {
-    auto problem = [](const QByteArray& json) {
-        try {
-            parseProfile(json, "/p/x.json");
-        } catch (const RuntimeError& e) {
-            return e.description();
-        }
-        return QStringLiteral("(accepted)");
-    };
-    const QByteArray good = QJsonDocument(smallProfile()).toJson();
-    EXPECT_EQ(problem(good), "(accepted)");
-    EXPECT_TRUE(problem("{\"romId\": ").startsWith("profile /p/x.json: not valid JSON at line 1"));
-    EXPECT_EQ(problem("[]"), "profile /p/x.json: (top level): expected an object");
-    QJsonObject p = smallProfile();
-    p.remove("frqMax");
-    EXPECT_EQ(problem(QJsonDocument(p).toJson()), "profile /p/x.json: frqMax: missing");
-    p = with(smallProfile(), "frqMin", 1.5);
-    EXPECT_EQ(problem(QJsonDocument(p).toJson()),
-              "profile /p/x.json: frqMin: expected a whole number within 32 bits");
-    p = with(smallProfile(), "frqMax", 3e9);
-    EXPECT_TRUE(problem(QJsonDocument(p).toJson()).contains("frqMax: expected a whole number"));
-    p = with(smallProfile(), "agc", QJsonArray{QJsonObject{{"name", 3}, {"code", 1}}});
-    EXPECT_EQ(problem(QJsonDocument(p).toJson()),
-              "profile /p/x.json: agc[0].name: expected a text");
-    p = with(smallProfile(), "faults", QJsonObject{{"failOps", "RxMod"}});
-    EXPECT_EQ(problem(QJsonDocument(p).toJson()),
-              "profile /p/x.json: faults.failOps: expected an array");
+// A profile that cannot be used names its file and the field at fault.
+struct BadProfile {
+    const char* name;
+    QByteArray json;
+    QString problem; // what the description starts with after the file
+};
 
-    // Odd but well-typed values are taken as they stand.
-    p = smallProfile();
+QByteArray json(const QJsonObject& profile) {
+    return QJsonDocument(profile).toJson();
+}
+
+class ProfileError : public ::testing::TestWithParam<BadProfile> {};
+
+TEST_P(ProfileError, NamesTheFileAndTheField) {
+    QString why = QStringLiteral("(accepted)");
+    try {
+        parseProfile(GetParam().json, "/p/x.json");
+    } catch (const RuntimeError& e) {
+        why = e.description();
+    }
+    EXPECT_TRUE(why.startsWith("profile /p/x.json: " + GetParam().problem)) << why.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ComponentReceiver, ProfileError,
+    ::testing::Values(BadProfile{"NotJson", "{\"romId\": ", "not valid JSON at line 1"},
+                      BadProfile{"TopLevelArray", "[]", "(top level): expected an object"},
+                      BadProfile{"FieldMissing",
+                                 [] {
+                                     QJsonObject p = smallProfile();
+                                     p.remove("frqMax");
+                                     return json(p);
+                                 }(),
+                                 "frqMax: missing"},
+                      BadProfile{"Fraction", json(with(smallProfile(), "frqMin", 1.5)),
+                                 "frqMin: expected a whole number within 32 bits"},
+                      BadProfile{"Past32Bits", json(with(smallProfile(), "frqMax", 3e9)),
+                                 "frqMax: expected a whole number within 32 bits"},
+                      BadProfile{"NameNotAText",
+                                 json(with(smallProfile(), "agc",
+                                           QJsonArray{QJsonObject{{"name", 3}, {"code", 1}}})),
+                                 "agc[0].name: expected a text"},
+                      BadProfile{
+                          "ListNotAnArray",
+                          json(with(smallProfile(), "faults", QJsonObject{{"failOps", "RxMod"}})),
+                          "faults.failOps: expected an array"}),
+    [](const ::testing::TestParamInfo<BadProfile>& info) { return std::string(info.param.name); });
+
+TEST(ComponentReceiver, OddButWellTypedProfileValuesAreTakenAsTheyStand) {
+    QJsonObject p = smallProfile();
     p["modes"] = QJsonArray{
         QJsonObject{{"name", " A "},
                     {"code", 5},
@@ -345,8 +368,9 @@ TEST(ComponentReceiver, ProfileErrorsNameTheFileAndTheField) {
     EXPECT_EQ(odd.modes.at(0).filters.at(0).width, 70000);
     EXPECT_EQ(odd.initial.filter, 70000);
     EXPECT_EQ(odd.initial.agc, -1);
+}
 
-    // A driver whose profile cannot be loaded stays in the table and refuses.
+TEST(ComponentReceiver, ADriverWhoseProfileIsMissingStaysInTheTableAndRefuses) {
     Rig rig;
     rig.writeTable(QJsonArray{Rig::sim("Gone", "missing.json")});
     rig.component->DrvSetup("Test", 0);

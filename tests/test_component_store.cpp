@@ -91,52 +91,80 @@ TEST(ComponentStore, ValidFileIsReadAndUnknownKeysSurviveASave) {
               QStringList{"Test.json"});
 }
 
-TEST(ComponentStore, BrokenFilesAreKeptUntilSavedThenKeptBeside) {
-    const QList<QPair<QByteArray, QString>> cases{
-        {"", "the file is empty"},
-        {"{\"drivers\": [\n  {\"name\": \"A\",", "not valid JSON at line 2"},
-        {"hello", "not valid JSON at line 1, column"},
-        {"{\"drivers\": {}}", "\"drivers\" is not an array"},
-        {"{\"drivers\": [{\"name\": 1, \"kind\": \"sim\"}]}", "drivers[0].name: expected a text"},
-        {QByteArray(maxJsonBytes + 10, ' '), "more than the"},
+// Every shape of driver table that cannot be used, in one table: the
+// defaults are used, the problem names the file and the fault (also in the
+// dialog), Cancel leaves the file as it is, and OK saves the table while the
+// broken file is kept beside it under a dated name, once.
+struct BrokenTable {
+    const char* name;
+    QByteArray bytes;
+    QString fault;
+};
+
+class BrokenDriverTable : public ::testing::TestWithParam<BrokenTable> {};
+
+TEST_P(BrokenDriverTable, DefaultsAreUsedAndTheFileIsKeptBesideOnSave) {
+    const auto& [name, bytes, fault] = GetParam();
+    Rig rig;
+    rig.writeFile(rig.storeFile(), bytes);
+    auto& c = *rig.component;
+    c.DrvSetup("Test", 0);
+    EXPECT_EQ(c.DrvCount(), 4);
+    EXPECT_EQ(c.DrvName(0), "HF");
+    EXPECT_TRUE(c.storeProblem().contains(fault)) << c.storeProblem().toStdString();
+    EXPECT_TRUE(c.storeProblem().contains(rig.storeFile()));
+
+    QString shown;
+    rig.onDialog = [&](DriverDialog& d) {
+        QLabel* label = child<QLabel>(d, "problem");
+        shown = label->isVisibleTo(&d) ? label->text() : QString();
+        return int(QDialog::Rejected);
     };
-    for (const auto& [bytes, expected] : cases) {
-        SCOPED_TRACE(expected.toStdString());
-        Rig rig;
-        rig.writeFile(rig.storeFile(), bytes);
-        auto& c = *rig.component;
-        c.DrvSetup("Test", 0);
-        EXPECT_EQ(c.DrvCount(), 4); // the defaults
-        EXPECT_TRUE(c.storeProblem().contains(expected)) << c.storeProblem().toStdString();
-        EXPECT_TRUE(c.storeProblem().contains(rig.storeFile()));
+    c.DrvSetup("Test", 1);
+    EXPECT_TRUE(shown.contains(fault)) << shown.toStdString();
+    EXPECT_EQ(readAll(rig.storeFile()), bytes);
+    EXPECT_TRUE(rig.brokenCopies().isEmpty());
 
-        // Cancel keeps everything as it was; the dialog shows the problem.
-        QString shown;
-        rig.onDialog = [&](DriverDialog& d) {
-            QLabel* label = child<QLabel>(d, "problem");
-            shown = label->isVisibleTo(&d) ? label->text() : QString();
-            return int(QDialog::Rejected);
-        };
-        c.DrvSetup("Test", 1);
-        EXPECT_TRUE(shown.contains(expected));
-        EXPECT_EQ(readAll(rig.storeFile()), bytes);
-        EXPECT_TRUE(rig.brokenCopies().isEmpty());
+    rig.onDialog = [](DriverDialog&) { return int(QDialog::Accepted); };
+    c.DrvSetup("Test", 1);
+    const QStringList kept = rig.brokenCopies();
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(
+        QRegularExpression("^Test\\.json\\.broken-\\d{8}-\\d{6}$").match(kept[0]).hasMatch());
+    EXPECT_EQ(readAll(rig.dir.filePath("corvane/" + kept[0])), bytes);
+    EXPECT_TRUE(DriverStore(rig.storeFile()).load().problem.isEmpty());
+    EXPECT_EQ(readJson(rig.storeFile()).value("drivers").toArray().size(), 4);
 
-        // OK saves the table and keeps the broken file under a dated name.
-        rig.onDialog = [](DriverDialog&) { return int(QDialog::Accepted); };
-        c.DrvSetup("Test", 1);
-        const QStringList kept = rig.brokenCopies();
-        ASSERT_EQ(kept.size(), 1);
-        EXPECT_TRUE(
-            QRegularExpression("^Test\\.json\\.broken-\\d{8}-\\d{6}$").match(kept[0]).hasMatch());
-        EXPECT_EQ(readAll(rig.dir.filePath("corvane/" + kept[0])), bytes);
-        EXPECT_EQ(readJson(rig.storeFile()).value("drivers").toArray().size(), 4);
-
-        // A later save has nothing more to keep.
-        c.DrvSetup("Test", 1);
-        EXPECT_EQ(rig.brokenCopies().size(), 1);
-    }
+    // A later save has nothing more to keep.
+    c.DrvSetup("Test", 1);
+    EXPECT_EQ(rig.brokenCopies().size(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ComponentStore, BrokenDriverTable,
+    ::testing::Values(
+        BrokenTable{"Empty", "", "the file is empty"},
+        BrokenTable{"OnlyWhiteSpace", "   \n\t\n", "the file is empty"},
+        BrokenTable{"CutOff", "{\"drivers\": [\n  {\"name\": \"A\",", "not valid JSON at line 2"},
+        BrokenTable{"NotJson", "hello", "not valid JSON at line 1, column"},
+        BrokenTable{"NulInAText", QByteArray("{\"drivers\": [{\"name\": \"A\0B\"", 24),
+                    "not valid JSON"},
+        BrokenTable{"NotUtf8", "\xff\xfe{\x00}", "not valid JSON"},
+        BrokenTable{"TopLevelArray", "[{\"name\": \"A\", \"kind\": \"sim\"}]",
+                    "the top level is not an object"},
+        BrokenTable{"NoDrivers", "{\"receivers\": []}", "\"drivers\" is missing"},
+        BrokenTable{"DriversNotAnArray", "{\"drivers\": {}}", "\"drivers\" is not an array"},
+        BrokenTable{"DriverNotAnObject", "{\"drivers\": [\"HF\"]}",
+                    "drivers[0]: expected an object"},
+        BrokenTable{"NameNotAText", "{\"drivers\": [{\"name\": 1, \"kind\": \"sim\"}]}",
+                    "drivers[0].name: expected a text"},
+        BrokenTable{"KindMissing", "{\"drivers\": [{\"name\": \"A\"}]}",
+                    "drivers[0].kind: expected a text"},
+        BrokenTable{"ProfileNotAText",
+                    "{\"drivers\": [{\"name\": \"A\", \"kind\": \"sim\", \"profile\": 3}]}",
+                    "drivers[0].profile: expected a text"},
+        BrokenTable{"TooLarge", QByteArray(maxJsonBytes + 1, '\n'), "more than the"}),
+    [](const ::testing::TestParamInfo<BrokenTable>& info) { return std::string(info.param.name); });
 
 TEST(ComponentStore, DialogEditsTheTable) {
     Rig rig;

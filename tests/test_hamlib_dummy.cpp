@@ -3,8 +3,8 @@
 
 #include "test_component_fixture.h"
 
-#include "component/hamlib/HamlibEntryReader.h"
 #include "component/core/CorvaneComponent.h"
+#include "component/hamlib/HamlibEntryReader.h"
 #include "receiver/RuntimeError.h"
 
 #include <QSignalSpy>
@@ -129,13 +129,19 @@ TEST_F(HamlibDummy, UnderRemoteEverySettingIsWrittenAndReported) {
         {[&] { m_rx->set(Setting::Att, 20, Origin::Program); }, Kind::Att, 20},
         {[&] { m_rx->setFrequency(7100000, Origin::Program); }, Kind::Frq, 7100000},
     };
-    for (const Step& step : steps) {
-        from = m_sink.events.size();
+    auto reported = [&](const Step& step) -> ::testing::AssertionResult {
+        const size_t at = m_sink.events.size();
         step.set();
-        const auto e = m_sink.await(step.kind, from, 2000);
-        ASSERT_TRUE(e.has_value()) << "no event of kind " << static_cast<int>(step.kind);
-        EXPECT_EQ(e->a, step.a);
-        EXPECT_EQ(e->origin, Origin::Program);
+        const auto e = m_sink.await(step.kind, at, 2000);
+        if (!e || e->a != step.a || e->origin != Origin::Program) {
+            return ::testing::AssertionFailure()
+                   << "kind " << static_cast<int>(step.kind) << " to " << step.a << ": "
+                   << (e ? QStringLiteral("reported %1").arg(e->a).toStdString() : "no event");
+        }
+        return ::testing::AssertionSuccess();
+    };
+    for (const Step& step : steps) {
+        EXPECT_TRUE(reported(step));
     }
     EXPECT_EQ(m_rx->current(Setting::Agc), RIG_AGC_FAST);
     EXPECT_EQ(m_rx->current(Setting::NBl), 1);
@@ -175,23 +181,29 @@ TEST_F(HamlibDummy, ALaterSetReplacesOneNotYetSent) {
 
 TEST_F(HamlibDummy, ValuesOutsideTheTablesAreRefusedAndChangeNothing) {
     takeRemote();
-    const std::vector<std::function<void()>> wrong{
-        [&] { m_rx->set(Setting::Att, 15, Origin::Program); },
-        [&] { m_rx->set(Setting::Agc, 99, Origin::Program); },
-        [&] { m_rx->set(Setting::NBl, 3, Origin::Program); },
-        [&] { m_rx->set(Setting::Mode, 9, Origin::Program); },
-        [&] { m_rx->set(Setting::Mode, -1, Origin::Program); },
-        [&] { m_rx->setFilter(2400, Origin::Program); }, // a USB width, not an FM one
-        [&] { m_rx->setFrequency(149999, Origin::Program); },
-        [&] { m_rx->setFrequency(-5, Origin::Program); },
-        [&] { m_rx->setDeltaF(10000, Origin::Program); }, // the dummy's RIT ends at 9990
+    const std::vector<std::pair<const char*, std::function<void()>>> wrong{
+        {"att 15", [&] { m_rx->set(Setting::Att, 15, Origin::Program); }},
+        {"agc 99", [&] { m_rx->set(Setting::Agc, 99, Origin::Program); }},
+        {"nb 3", [&] { m_rx->set(Setting::NBl, 3, Origin::Program); }},
+        {"mode 9", [&] { m_rx->set(Setting::Mode, 9, Origin::Program); }},
+        {"mode -1", [&] { m_rx->set(Setting::Mode, -1, Origin::Program); }},
+        {"USB's 2400 Hz in FM", [&] { m_rx->setFilter(2400, Origin::Program); }},
+        {"149999 Hz", [&] { m_rx->setFrequency(149999, Origin::Program); }},
+        {"-5 Hz", [&] { m_rx->setFrequency(-5, Origin::Program); }},
+        {"delta-F past the RIT's 9990", [&] { m_rx->setDeltaF(10000, Origin::Program); }},
     };
-    const size_t from = m_sink.events.size();
-    for (const auto& set : wrong) {
+    // Each is refused at once with one data error, and sends nothing.
+    auto refused = [&](const char* what, const std::function<void()>& set) {
         const size_t before = m_sink.events.size();
         set();
-        ASSERT_EQ(m_sink.events.size(), before + 1);
-        EXPECT_EQ(m_sink.events.back().kind, Kind::DataError);
+        if (m_sink.events.size() != before + 1 || m_sink.events.back().kind != Kind::DataError) {
+            return ::testing::AssertionFailure() << what << ": not refused with one data error";
+        }
+        return ::testing::AssertionSuccess();
+    };
+    const size_t from = m_sink.events.size();
+    for (const auto& [what, set] : wrong) {
+        EXPECT_TRUE(refused(what, set));
     }
     idle(500); // a poll and the writes would have come through by now
     for (const Kind k : {Kind::Frq, Kind::Mod, Kind::Flt, Kind::Agc, Kind::NBl, Kind::Att}) {
@@ -266,78 +278,88 @@ TEST(HamlibComponent, DriverKindsAreRegisteredAndEventsArrive) {
     EXPECT_EQ(component.RxConnected(1), 0);
 }
 
-// What can be seen in the entry is refused when the table is read, as it
-// always was; a model only Hamlib can judge by the first operation on the
-// receiver, which makes the backend. The other receivers go on.
-TEST(HamlibComponent, BadEntriesRefuseEveryOperationWithTheReason) {
+// Every check of a Hamlib or rigctld entry, in one table and through the
+// whole component. What the entry says is judged when the table is read; a
+// model only Hamlib can judge on the first operation, which makes the backend.
+// A refused receiver stays in the table, refuses every operation with the
+// reason, and the other receivers go on.
+struct EntryCase {
+    const char* name;
+    const char* entry;
+    const char* refusal; // after "receiver 0 is not available: driver "a": "; empty: accepted
+};
+
+class HamlibEntryCheck : public ::testing::TestWithParam<EntryCase> {};
+
+TEST_P(HamlibEntryCheck, RefusedWithTheReasonWhileTheOthersGoOn) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    writeDriverTable(home.path(), R"({"drivers": [
-        {"name": "Broken", "kind": "hamlib", "model": "seven"},
-        {"name": "Nowhere", "kind": "hamlib", "model": 999999},
-        {"name": "HF", "kind": "sim", "profile": "builtin:hf"},
-        {"name": "Net", "kind": "rigctld", "port": 0}]})");
+    writeDriverTable(home.path(),
+                     QByteArray(R"({"drivers": [)") + GetParam().entry +
+                         R"(, {"name": "HF", "kind": "sim", "profile": "builtin:hf"}]})");
     CorvaneComponent::Options options;
     options.configHome = home.path();
     options.tracePath = QString();
     CorvaneComponent c(options);
     ASSERT_EQ(c.DrvSetup(QStringLiteral("Test"), 0), 0);
-    ASSERT_EQ(c.DrvCount(), 4);
-    auto refusal = [&](int16_t i) {
-        try {
-            c.RxRomId(i);
-        } catch (const receiver::RuntimeError& e) {
-            return e.description();
-        }
-        return QString();
-    };
-    EXPECT_EQ(refusal(0), QStringLiteral("receiver 0 is not available: driver \"Broken\": "
-                                         "\"model\" must be a Hamlib model number"));
-    EXPECT_EQ(refusal(3), QStringLiteral("receiver 3 is not available: driver \"Net\": "
-                                         "\"port\" must be a TCP port number"));
-    EXPECT_EQ(refusal(1), QStringLiteral("receiver 1 is not available: driver \"Nowhere\": "
-                                         "Hamlib knows no model 999999"));
-    EXPECT_THROW(c.RxConnect(1, -1), receiver::RuntimeError);
-    EXPECT_THROW(c.RxConnected(1), receiver::RuntimeError);
-    EXPECT_THROW(c.RxModCount(1), receiver::RuntimeError);
-    EXPECT_EQ(c.DrvName(1), QStringLiteral("Nowhere"));
-    EXPECT_EQ(c.RxRomId(2), QStringLiteral("HF150 v2"));
+    ASSERT_EQ(c.DrvCount(), 2);
+    EXPECT_EQ(c.DrvName(0), QStringLiteral("a"));
+    const QString expected = QString::fromUtf8(GetParam().refusal);
+    QString why;
+    try {
+        c.RxFrqMax(0);
+    } catch (const receiver::RuntimeError& e) {
+        why = e.description();
+    }
+    if (expected.isEmpty()) {
+        EXPECT_EQ(why, QString());
+    } else {
+        EXPECT_EQ(why, R"(receiver 0 is not available: driver "a": )" + expected);
+        EXPECT_THROW(c.RxConnect(0, -1), receiver::RuntimeError);
+        EXPECT_THROW(c.RxConnected(0), receiver::RuntimeError);
+        EXPECT_THROW(c.RxModCount(0), receiver::RuntimeError);
+    }
+    EXPECT_EQ(c.RxRomId(1), QStringLiteral("HF150 v2"));
 }
 
-TEST(HamlibEntries, BadEntriesAreRefusedWithTheReason) {
-    // What the entry says is read when the table is loaded; whether Hamlib
-    // knows the model only once Hamlib is.
-    auto problem = [](const char* json, bool withHamlib) {
-        try {
-            const HamlibEntry entry = readHamlibEntry(entryFrom(json));
-            if (withHamlib) {
-                HamlibBackend::settingsOf(entry);
-            }
-        } catch (const receiver::RuntimeError& e) {
-            return e.description();
-        }
-        return QString();
-    };
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib"})", false).contains("model"));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 0})", false).contains("model"));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 999999})", false).isEmpty());
-    EXPECT_TRUE(
-        problem(R"({"name": "a", "kind": "hamlib", "model": 999999})", true).contains("999999"));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": [1]})", false)
-                    .contains("conf"));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "conf": {"x": [1]}})", false)
-                    .contains("\"x\""));
-    EXPECT_TRUE(problem(R"({"name": "a", "kind": "hamlib", "model": 1, "speed": "fast"})", false)
-                    .contains("speed"));
-    EXPECT_TRUE(
-        problem(R"({"name": "a", "kind": "rigctld", "port": 70000})", false).contains("port"));
+constexpr const char* kModel = R"("model" must be a Hamlib model number)";
+constexpr const char* kTcpPort = R"("port" must be a TCP port number)";
 
+INSTANTIATE_TEST_SUITE_P(
+    HamlibEntries, HamlibEntryCheck,
+    ::testing::Values(
+        EntryCase{"ModelMissing", R"({"name": "a", "kind": "hamlib"})", kModel},
+        EntryCase{"ModelZero", R"({"name": "a", "kind": "hamlib", "model": 0})", kModel},
+        EntryCase{"ModelAWord", R"({"name": "a", "kind": "hamlib", "model": "seven"})", kModel},
+        EntryCase{"ModelUnknownToHamlib", R"({"name": "a", "kind": "hamlib", "model": 999999})",
+                  "Hamlib knows no model 999999"},
+        EntryCase{"ModelAsText", R"({"name": "a", "kind": "hamlib", "model": " 1 "})", ""},
+        EntryCase{"PortNotAPath", R"({"name": "a", "kind": "hamlib", "model": 1, "port": 5})",
+                  R"("port" must be a device path)"},
+        EntryCase{"SpeedAWord", R"({"name": "a", "kind": "hamlib", "model": 1, "speed": "fast"})",
+                  R"("speed" must be a number of baud)"},
+        EntryCase{"ConfNotAnObject", R"({"name": "a", "kind": "hamlib", "model": 1, "conf": [1]})",
+                  R"("conf" must be an object of Hamlib settings)"},
+        EntryCase{"ConfValueAList",
+                  R"({"name": "a", "kind": "hamlib", "model": 1, "conf": {"x": [1]}})",
+                  R"(conf "x" must be a text or a number)"},
+        EntryCase{"TcpPortZero", R"({"name": "a", "kind": "rigctld", "port": 0})", kTcpPort},
+        EntryCase{"TcpPortPastTheLast", R"({"name": "a", "kind": "rigctld", "port": 65536})",
+                  kTcpPort},
+        EntryCase{"TcpPortTheLast", R"({"name": "a", "kind": "rigctld", "port": 65535})", ""}),
+    [](const ::testing::TestParamInfo<EntryCase>& info) { return std::string(info.param.name); });
+
+// What an accepted entry becomes: the link Hamlib is given.
+TEST(HamlibEntries, AcceptedEntriesBecomeTheLinkSettings) {
+    const auto byDefault = HamlibBackend::settingsOf(
+        readHamlibEntry(entryFrom(R"({"name": "n", "kind": "rigctld"})")));
+    EXPECT_EQ(byDefault.model, RIG_MODEL_NETRIGCTL);
+    EXPECT_EQ(byDefault.pathname, QStringLiteral("127.0.0.1:4532"));
     const auto net = HamlibBackend::settingsOf(
         readHamlibEntry(entryFrom(R"({"name": "n", "kind": "rigctld", "host": "10.0.0.2",
                                       "port": "4533", "conf": {"timeout": 400}})")));
-    EXPECT_EQ(net.model, RIG_MODEL_NETRIGCTL);
     EXPECT_EQ(net.pathname, QStringLiteral("10.0.0.2:4533"));
-    EXPECT_EQ(net.timeoutMs, 400); // the entry's own timeout wins over the default 1000
+    EXPECT_EQ(net.timeoutMs, 400); // the entry's own timeout wins over the default
     const auto serial = HamlibBackend::settingsOf(readHamlibEntry(entryFrom(
         R"({"name": "s", "kind": "hamlib", "model": 1, "port": "/dev/ttyUSB0", "speed": 9600})")));
     EXPECT_EQ(serial.pathname, QStringLiteral("/dev/ttyUSB0"));

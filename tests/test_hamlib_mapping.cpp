@@ -83,6 +83,7 @@ TEST(HamlibMapping, SMeterTextAndFrequencyLimits) {
     EXPECT_EQ(smeterText(-120), QStringLiteral("S0"));
 
     EXPECT_EQ(clampHz(7050000.4), 7050000);
+    EXPECT_EQ(clampHz(7050000.6), 7050001);
     EXPECT_EQ(clampHz(3e9), std::numeric_limits<int32_t>::max());
     EXPECT_EQ(clampHz(-3e9), std::numeric_limits<int32_t>::min());
 
