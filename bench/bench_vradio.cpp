@@ -1,0 +1,163 @@
+// A typed frequency to the event that shows it, through Hamlib's real backends
+// and the virtual radio at 9600, 19200 and 115200 baud, against the floor that
+// the bytes of one set and one read impose on the line, and against rigctl
+// doing the same set and read from the shell on the same virtual radio.
+//
+//   bench_vradio --benchmark_counters_tabular=true
+#include "tests/hamlib_support.h"
+
+#include "vradio/FrontPanel.h"
+
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+
+#include <benchmark/benchmark.h>
+
+static void initProfiles() {
+    Q_INIT_RESOURCE(profiles);
+}
+
+namespace corvane::component::testing {
+namespace {
+
+using namespace corvane::vradio;
+
+const char* const radios[] = {"IC-R75", "IC-7300", "TS-2000", "TS-590SG"};
+
+// Bytes of the shortest set and read of a frequency: CI-V's set (11, its echo
+// on the line at the same time) and OK (6), read (6) and answer (11); Kenwood's
+// FA set (14), FA; (3) and its answer (14).
+int floorBytes(Protocol protocol) {
+    return protocol == Protocol::CiV ? 11 + 6 + 6 + 11 : 14 + 3 + 14;
+}
+
+struct Bench {
+    QTemporaryDir dir;
+    RealClock clock;
+    const RadioModel* model;
+    Radio radio;
+    std::unique_ptr<Engine> engine;
+    Line line;
+
+    Bench(const char* name, int baud)
+        : model(findRadioModel(QString::fromLatin1(name))),
+          radio((initProfiles(), loadProfile(QStringLiteral("builtin:hf"), {})), clock),
+          engine(makeEngine(radio, *model)), line(*engine, baud, dir.filePath("radio")) {}
+    QString port() const { return dir.filePath("radio"); }
+    double byteMs() const { return 10000.0 / line.baud(); }
+};
+
+void BM_SetToEvent(benchmark::State& state) {
+    const char* name = radios[state.range(0)];
+    const int baud = static_cast<int>(state.range(1));
+    Bench b(name, baud);
+    QString error;
+    if (!b.line.open(&error)) {
+        state.SkipWithError(error.toStdString().c_str());
+        return;
+    }
+    Recorder sink;
+    const auto rx = makeBackend(
+        entryFrom(QStringLiteral(R"({"name": "V", "kind": "hamlib", "model": %1, "port": "%2",
+            "speed": %3})")
+                      .arg(b.model->hamlibModel)
+                      .arg(b.port())
+                      .arg(baud)
+                      .toUtf8()
+                      .constData()),
+        sink);
+    rx->connect(true);
+    if (!waitUntil([&] { return rx->connected() && rx->frequency() > 0; }, 8000) ||
+        rx->setRemote(true) != 0) {
+        state.SkipWithError("the radio did not connect");
+        return;
+    }
+    int32_t f = 7000000;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        f += 10;
+        const size_t from = sink.events.size();
+        const uint64_t before = b.line.bytesIn() + b.line.bytesOut();
+        QElapsedTimer t;
+        t.start();
+        rx->setFrequency(f, Origin::Program);
+        const bool seen = waitUntil(
+            [&] {
+                const auto frq = sink.of(Kind::Frq, from);
+                return !frq.empty() && frq.back().a == f;
+            },
+            5000);
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        bytes += b.line.bytesIn() + b.line.bytesOut() - before;
+        if (!seen) {
+            state.SkipWithError("no event");
+            break;
+        }
+        idle(20); // lets a poll that was under way end before the next set
+    }
+    state.SetLabel(QStringLiteral("%1 %2 baud").arg(QLatin1String(name)).arg(baud).toStdString());
+    state.counters["floor_ms"] = floorBytes(b.model->protocol) * b.byteMs();
+    // What crossed the pty per set (a poll may add its share), with CI-V's
+    // echo counted as the bytes it repeats.
+    state.counters["bytes"] = benchmark::Counter(double(bytes), benchmark::Counter::kAvgIterations);
+}
+// The IC-R75 goes no faster than 19200 baud.
+void speeds(benchmark::internal::Benchmark* b) {
+    for (int radio = 0; radio < 4; ++radio) {
+        for (const int baud : {9600, 19200, 115200}) {
+            if (radio != 0 || baud <= 19200) {
+                b->Args({radio, baud});
+            }
+        }
+    }
+}
+
+BENCHMARK(BM_SetToEvent)
+    ->Apply(speeds)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(30);
+
+// rigctl -m <model> -r <pty> -s <baud> F <f> f, from the shell: it opens the
+// radio (as the program did once, at connecting), sets, reads and closes.
+void BM_Rigctl(benchmark::State& state) {
+    const char* name = radios[state.range(0)];
+    const int baud = static_cast<int>(state.range(1));
+    Bench b(name, baud);
+    QString error;
+    if (!b.line.open(&error)) {
+        state.SkipWithError(error.toStdString().c_str());
+        return;
+    }
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int f = 7000000;
+    for (auto _ : state) {
+        f += 10;
+        QElapsedTimer t;
+        t.start();
+        const pid_t pid = spawn(QStringLiteral("rigctl"),
+                                {"-m", QString::number(b.model->hamlibModel), "-r", b.port(), "-s",
+                                 QString::number(baud), "F", QString::number(f), "f"},
+                                quiet);
+        // The virtual radio answers from this thread's event loop meanwhile.
+        const bool ended =
+            pid > 0 && waitUntil([&] { return ::waitpid(pid, nullptr, WNOHANG) == pid; }, 20000);
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        if (!ended || b.radio.freq() != f) {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                reap(pid, 1000);
+            }
+            state.SkipWithError("rigctl did not set the frequency");
+            break;
+        }
+    }
+    ::close(quiet);
+    state.SetLabel(QStringLiteral("%1 %2 baud").arg(QLatin1String(name)).arg(baud).toStdString());
+    state.counters["floor_ms"] = floorBytes(b.model->protocol) * b.byteMs();
+}
+BENCHMARK(BM_Rigctl)->Apply(speeds)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+} // namespace
+} // namespace corvane::component::testing
