@@ -141,8 +141,11 @@ void BM_Rigctl(benchmark::State& state) {
                                  QString::number(baud), "F", QString::number(f), "f"},
                                 quiet);
         // The virtual radio answers from this thread's event loop meanwhile.
-        const bool ended =
-            pid > 0 && waitUntil([&] { return ::waitpid(pid, nullptr, WNOHANG) == pid; }, 20000);
+        bool ended = false; // waitpid reaps once: remember it
+        if (pid > 0) {
+            waitUntil([&] { return ended = ended || ::waitpid(pid, nullptr, WNOHANG) == pid; },
+                      20000);
+        }
         state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
         if (!ended || b.radio.freq() != f) {
             if (pid > 0) {
