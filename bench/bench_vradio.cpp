@@ -8,9 +8,11 @@
 
 #include "vradio/FrontPanel.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 
 #include <benchmark/benchmark.h>
 
@@ -161,6 +163,104 @@ void BM_Rigctl(benchmark::State& state) {
     state.counters["floor_ms"] = floorBytes(b.model->protocol) * b.byteMs();
 }
 BENCHMARK(BM_Rigctl)->Apply(speeds)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+// The virtual radio as a program of its own, so that only the receiver's
+// side runs on this (the window's) thread; commands go to its front panel.
+class RadioProcess {
+public:
+    RadioProcess(const QString& radio, int baud, const QString& link) {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            return;
+        }
+        const QByteArray program = CORVANE_VRADIO;
+        const QByteArray args[] = {
+            program, "-r", radio.toUtf8(), "-s", QByteArray::number(baud), "-l", link.toUtf8()};
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::dup2(fds[0], STDIN_FILENO);
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, STDOUT_FILENO);
+            ::dup2(quiet, STDERR_FILENO);
+            std::vector<char*> argv;
+            for (const QByteArray& a : args) {
+                argv.push_back(const_cast<char*>(a.constData()));
+            }
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(fds[0]);
+        m_in = fds[1];
+        waitUntil([&] { return QFile::exists(link); }, 5000);
+    }
+    ~RadioProcess() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            reap(m_pid, 2000);
+        }
+        if (m_in >= 0) {
+            ::close(m_in);
+        }
+    }
+    void command(const QByteArray& line) {
+        const QByteArray text = line + '\n';
+        (void)!::write(m_in, text.constData(), static_cast<size_t>(text.size()));
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_in = -1;
+};
+
+// The longest the window's thread went without turning its event loop while
+// a connected receiver is idle, then while its radio goes silent (until the
+// link is reported lost and tried again), answers slowly (20 ms a byte) and is
+// unplugged: counters idle_ms, silent_ms, slow_ms, unplugged_ms.
+void BM_StallWhileTheRadioMisbehaves(benchmark::State& state) {
+    const char* name = radios[state.range(0)];
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("radio");
+        RadioProcess radio(QString::fromLatin1(name), 19200, link);
+        const RadioModel* model = findRadioModel(QString::fromLatin1(name));
+        Recorder sink;
+        const auto rx = makeBackend(
+            entryFrom(QStringLiteral(R"({"name": "V", "kind": "hamlib", "model": %1, "port": "%2",
+                "speed": 19200})")
+                          .arg(model->hamlibModel)
+                          .arg(link)
+                          .toUtf8()
+                          .constData()),
+            sink);
+        rx->connect(true);
+        if (!waitUntil([&] { return rx->connected() && rx->frequency() > 0; }, 8000)) {
+            state.SkipWithError("the radio did not connect");
+            return;
+        }
+        rx->setRemote(true);
+        const auto stall = [&](const QByteArray& on, const QByteArray& off, int ms) {
+            radio.command(on);
+            Watchdog watchdog;
+            idle(ms);
+            const qint64 longest = watchdog.longestMs();
+            radio.command(off);
+            waitUntil([&] { return rx->connected(); }, 8000);
+            return double(longest);
+        };
+        state.counters["idle_ms"] = stall("status", "status", 3000);
+        state.counters["silent_ms"] = stall("silent on", "silent off", 3000);
+        state.counters["slow_ms"] = stall("slow 20", "slow 0", 3000);
+        state.counters["unplugged_ms"] = stall("unplug", "replug", 3000);
+    }
+    state.SetLabel(name);
+}
+BENCHMARK(BM_StallWhileTheRadioMisbehaves)
+    ->Arg(0)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 } // namespace corvane::component::testing
