@@ -197,12 +197,15 @@ void correctForModel(rig_model_t model, RigTables& t) {
     };
     switch (model) {
     case RIG_MODEL_ICR75:
-        // Hamlib 4.5 writes FAST, MEDIUM, SLOW as 00, 01, 02, which this
-        // receiver takes as OFF, SUPER-FAST and FAST; its SLOW (03) reads back
-        // as a protocol error. Named for what the radio does. Its filter
-        // numbers start at 00 where Hamlib's start at 01, so a chosen width
-        // lands on the wrong filter and is read back wrongly.
-        t.agc = agc({{RIG_AGC_FAST, "OFF"}, {RIG_AGC_MEDIUM, "SUPERFAST"}, {RIG_AGC_SLOW, "FAST"}});
+        // Hamlib 4.5 writes FAST, MEDIUM, SLOW, SUPERFAST as 00, 01, 02, 03,
+        // which this receiver takes as OFF, super-fast, FAST and SLOW, and
+        // reads them back the same way round. Named for what the radio does.
+        // Its filter numbers start at 00 where Hamlib's start at 01, so a
+        // chosen width lands on the wrong filter and is read back wrongly.
+        t.agc = agc({{RIG_AGC_FAST, "OFF"},
+                     {RIG_AGC_MEDIUM, "SUPERFAST"},
+                     {RIG_AGC_SLOW, "FAST"},
+                     {RIG_AGC_SUPERFAST, "SLOW"}});
         noFilterChoice();
         break;
     case RIG_MODEL_IC7300:

@@ -35,31 +35,65 @@ std::vector<HamlibModel> listModels() {
     return out;
 }
 
+namespace {
+
+// Why a rig did not answer, in the operator's words and with what to check.
+QString whyNot(int code, const LinkSettings& settings, const rig_caps* caps) {
+    const QString speed = settings.speed > 0 ? QStringLiteral("%1 baud").arg(settings.speed)
+                                             : QStringLiteral("its speed");
+    switch (std::abs(code)) {
+    case RIG_ETIMEOUT:
+        return QStringLiteral(
+                   "Failed: no answer from %1 within %2 ms: is the radio on, set to %3%4?")
+            .arg(settings.pathname)
+            .arg(settings.timeoutMs)
+            .arg(speed, QString::fromUtf8(caps->mfg_name) == QLatin1String("Icom")
+                            ? QStringLiteral(" and to this model's CI-V address")
+                            : QString());
+    case RIG_EIO:
+        return QStringLiteral("Failed: cannot use %1: %2").arg(settings.pathname, errorText(code));
+    case RIG_EPROTO:
+        return QStringLiteral("Failed: the answer was not understood (%1): another protocol, "
+                              "speed or address than %2 at %3?")
+            .arg(errorText(code), QString::fromUtf8(caps->model_name), speed);
+    case RIG_ERJCTED:
+        return QStringLiteral("Failed: the radio refused the command (%1)").arg(errorText(code));
+    default:
+        return QStringLiteral("Failed: %1").arg(errorText(code));
+    }
+}
+
+} // namespace
+
 QString testLink(const LinkSettings& settings) {
     initHamlib();
     RIG* rig = rig_init(settings.model);
     if (rig == nullptr) {
         return QStringLiteral("Hamlib knows no model %1").arg(settings.model);
     }
+    const rig_caps* caps = rig->caps;
+    rig_set_cache_timeout_ms(rig, HAMLIB_CACHE_ALL, 0);
     int r = configure(rig, settings);
-    if (r == RIG_OK) {
-        r = rig_open(rig);
-    }
     if (r != RIG_OK) {
         rig_cleanup(rig);
-        return QStringLiteral("Failed: %1").arg(errorText(r));
+        return QStringLiteral("Failed: Hamlib refused a setting: %1").arg(errorText(r));
     }
-    const QString info = QString::fromUtf8(rig_get_info(rig) ? rig_get_info(rig) : "").trimmed();
+    r = rig_open(rig);
+    if (r != RIG_OK) {
+        rig_cleanup(rig);
+        return whyNot(r, settings, caps);
+    }
+    const char* info = rig_get_info(rig);
+    const QString id = romIdOf(caps, QString::fromUtf8(info != nullptr ? info : "").trimmed());
     freq_t f = 0;
     r = rig_get_freq(rig, RIG_VFO_CURR, &f);
     rig_close(rig);
     rig_cleanup(rig);
     if (r != RIG_OK) {
-        return QStringLiteral("Opened, but reading the frequency failed: %1").arg(errorText(r));
+        // Some backends open without an answer (an Icom may be switched off).
+        return whyNot(r, settings, caps);
     }
-    return QStringLiteral("Connected: %1, %2 Hz")
-        .arg(info.isEmpty() ? QStringLiteral("rig") : info)
-        .arg(static_cast<qint64>(f));
+    return QStringLiteral("Connected: %1, %2 Hz").arg(id).arg(static_cast<qint64>(f));
 }
 
 } // namespace corvane::hamlib

@@ -398,7 +398,8 @@ void HamlibWorker::drainWrites(const std::map<WriteKind, Write>& writes) {
         }
         m_wrote = false;
         m_writeError = 0;
-        if (!apply(kind, write) || !readBack(kind)) {
+        // The VFO in use now, so that nothing is written to the other one.
+        if (!refreshVfo() || !apply(kind, write) || !readBack(kind)) {
             return;
         }
         publish(write.origin);

@@ -1,5 +1,7 @@
 // How Hamlib's lists become the receiver's tables, without a rig.
 #include "hamlib/HamlibMapping.h"
+#include "hamlib/HamlibWorker.h"
+#include "hamlib/InitHamlib.h"
 
 #include <gtest/gtest.h>
 
@@ -106,6 +108,48 @@ TEST(HamlibMapping, ErrorsThatEndTheLinkAndThoseThatDoNot) {
     EXPECT_TRUE(missingFeature(-RIG_ENIMPL));
     EXPECT_FALSE(missingFeature(-RIG_EIO));
     EXPECT_EQ(errorText(-RIG_ETIMEOUT), QStringLiteral("Communication timed out"));
+}
+
+TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut) {
+    initHamlib();
+    const struct {
+        rig_model_t model;
+        const char* info;
+        const char* romId;
+        const char* timeout; // nullptr: no line defaults
+    } cases[] = {
+        {RIG_MODEL_TS2000, "Firmware: Overseas type", "Kenwood TS-2000 (Firmware: Overseas type)",
+         "200"},
+        {RIG_MODEL_ICR75, "", "Icom IC-R75", "500"},
+        {RIG_MODEL_DUMMY, "Nothing much (dummy)", "Nothing much (dummy)", nullptr},
+    };
+    for (const auto& c : cases) {
+        const rig_caps* caps = rig_get_caps(c.model);
+        ASSERT_NE(caps, nullptr);
+        EXPECT_EQ(romIdOf(caps, QString::fromLatin1(c.info)), QLatin1String(c.romId));
+        const auto conf = lineDefaults(caps);
+        if (c.timeout == nullptr) {
+            EXPECT_TRUE(conf.empty());
+        } else {
+            EXPECT_EQ(conf, (std::vector<std::pair<QString, QString>>{
+                                {"timeout", QLatin1String(c.timeout)}, {"retry", "0"}}));
+        }
+    }
+
+    RigTables t;
+    t.modes = {{RIG_MODE_USB, "USB", {{2400, "Normal"}, {3000, "Wide"}}, 2400, false}};
+    t.agc = agcChoices(nullptr, 0);
+    correctForModel(RIG_MODEL_TS2000, t);
+    EXPECT_TRUE(t.modes[0].filters.empty());
+    EXPECT_EQ(t.modes[0].normalWidth, 0); // a mode change asks for no width
+    ASSERT_EQ(t.agc.size(), 2u);
+    EXPECT_TRUE(t.agc[0].settable);
+    EXPECT_FALSE(t.agc[1].settable); // "ON" is read, never written
+    correctForModel(RIG_MODEL_ICR75, t);
+    EXPECT_EQ(t.agc[0].name, QStringLiteral("OFF"));
+    EXPECT_EQ(t.agc[0].code, RIG_AGC_FAST); // what Hamlib writes as 00
+    EXPECT_EQ(t.agc[3].name, QStringLiteral("SLOW"));
+    EXPECT_EQ(t.agc[3].code, RIG_AGC_SUPERFAST); // and as 03
 }
 
 } // namespace

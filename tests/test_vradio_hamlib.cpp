@@ -5,7 +5,12 @@
 
 #include "vradio/FrontPanel.h"
 
+#include "hamlib/HamlibModels.h"
+
 #include <QTemporaryDir>
+
+#include <chrono>
+#include <future>
 
 #include <iostream>
 #include <set>
@@ -23,7 +28,9 @@ struct Rig {
     const char* radio;
     int speed;
     const char* romId;
-    bool vfoAndRit; // a VFO B the program must follow, and RIT
+    bool vfoAndRit;      // a VFO B the program must follow, and RIT
+    const char* agcKnob; // an AGC change at the radio ("" none: AGC is not read)
+    int agcCode;         // and the code the program shows for it
 };
 
 void PrintTo(const Rig& rig, std::ostream* os) {
@@ -31,10 +38,11 @@ void PrintTo(const Rig& rig, std::ostream* os) {
 }
 
 const Rig rigs[] = {
-    {"IC-R75", 19200, "Icom IC-R75", false},
-    {"IC-7300", 115200, "Icom IC-7300", true},
-    {"TS-2000", 57600, "Kenwood TS-2000", true},
-    {"TS-590SG", 115200, "Kenwood TS-590SG", true},
+    // Hamlib 4.5 reads the IC-R75's SLOW as its SUPERFAST.
+    {"IC-R75", 19200, "Icom IC-R75", false, "agc slow", RIG_AGC_SUPERFAST},
+    {"IC-7300", 115200, "Icom IC-7300", true, "agc slow", RIG_AGC_SLOW},
+    {"TS-2000", 57600, "Kenwood TS-2000", true, "agc off", RIG_AGC_OFF},
+    {"TS-590SG", 115200, "Kenwood TS-590SG", true, "", 0},
 };
 
 // The documented time in which a radio that stopped answering is noticed.
@@ -235,11 +243,26 @@ TEST_P(VirtualRadio, AKnobTurnedAtTheRadioIsReported) {
     const auto frq = m_sink.await(Kind::Frq, from, 1500, [](auto& e) { return e.a == 7123000; });
     ASSERT_TRUE(frq);
     EXPECT_EQ(frq->origin, Origin::Receiver);
+    // A station of the profile (-50 dBm at 9.41 MHz) on the radio's own meter
+    // scale, read back through the backend's calibration.
+    from = m_sink.events.size();
+    panel("freq 9410000");
+    const auto smt = m_sink.await(Kind::SMt, from, 3000, [](auto& e) { return e.a == 9410000; });
+    ASSERT_TRUE(smt);
+    EXPECT_NEAR(smt->b, -50, 6) << smt->text.toStdString();
+    panel("freq 7123000");
     from = m_sink.events.size();
     panel("mode usb");
     const auto mod = m_sink.await(Kind::Mod, from, 3000);
     ASSERT_TRUE(mod);
     EXPECT_EQ(m_rx->name(Setting::Mode, mod->a), QStringLiteral("USB"));
+    if (*GetParam().agcKnob != '\0') {
+        from = m_sink.events.size();
+        panel(GetParam().agcKnob);
+        const auto agc = m_sink.await(Kind::Agc, from, 3000);
+        ASSERT_TRUE(agc);
+        EXPECT_EQ(agc->a, GetParam().agcCode);
+    }
     if (GetParam().vfoAndRit) {
         // The operator switches to VFO B: the program follows it, and a
         // frequency typed then goes to B, never to A.
@@ -305,6 +328,49 @@ TEST_P(VirtualRadioLine, UnpluggedAndPluggedBackItRecovers) {
     from = m_sink.events.size();
     m_rx->setFrequency(7060000, Origin::Program);
     ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.a == 7060000; }));
+}
+
+// The driver dialog's Test: what it found, or exactly why not.
+TEST_P(VirtualRadioLine, TheDialogsTestSaysWhatItFoundOrWhyNot) {
+    const auto test = [this] {
+        // Blocking, as on the dialog's own thread; the radio answers here.
+        auto answer = std::async(std::launch::async, [settings = m_rx->settings()] {
+            return hamlib::testLink(settings);
+        });
+        waitUntil(
+            [&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            10000);
+        return answer.get();
+    };
+    const QString found = test();
+    EXPECT_TRUE(
+        found.startsWith(QStringLiteral("Connected: %1").arg(QLatin1String(GetParam().romId))))
+        << found.toStdString();
+    EXPECT_TRUE(found.endsWith(QStringLiteral(", 7050000 Hz"))) << found.toStdString();
+    const struct {
+        const char* fault;
+        const char* undo;
+        const char* answer;
+        bool civOnly;
+    } faults[] = {
+        {"silent on", "silent off", "Failed: no answer from", false},
+        {"addr 0x5b", "addr own", "Failed: no answer from", true},
+        // Hamlib finds out at opening whether the line echoes.
+        {"echo off", "echo on", "Connected: ", true},
+        {"garbage on", "garbage off", "Failed: ", false},
+        {"unplug", "replug", "Failed: cannot use", false},
+    };
+    for (const auto& f : faults) {
+        if (f.civOnly && m_model->protocol != Protocol::CiV) {
+            continue;
+        }
+        panel(f.fault);
+        const QString answer = test();
+        std::cout << f.fault << ": " << answer.toStdString() << '\n';
+        EXPECT_TRUE(answer.startsWith(QLatin1String(f.answer)))
+            << f.fault << ": " << answer.toStdString();
+        panel(f.undo);
+    }
 }
 
 std::string nameOf(const ::testing::TestParamInfo<Rig>& info) {

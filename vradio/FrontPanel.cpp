@@ -10,7 +10,7 @@ const char* const help =
     "knobs: freq <Hz> | vfo a|b | mode <LSB|USB|AM|CW|CW-R|RTTY|RTTY-R|FM> | filter <1..3> |\n"
     "       agc <off|sfast|fast|medium|slow> | nb <0..2> | att <dB> | rit <Hz> | rit on|off\n"
     "line:  silent on|off | slow <ms per byte, 0 off> | garbage on|off | echo on|off |\n"
-    "       addr <0xNN>|own | unplug | replug\n"
+    "       addr <0xNN>|own | from <0xNN>|own | unplug | replug\n"
     "other: status | log | help";
 
 std::optional<bool> onOff(const QString& value) {
@@ -136,13 +136,20 @@ QString FrontPanel::fault(const QString& what, const QString& value) {
             return QStringLiteral("slow takes milliseconds per byte, 0 for the line's pace");
         }
         m_line.setSlowMs(ms);
-    } else if (what == QLatin1String("addr")) {
+    } else if (what == QLatin1String("addr") || what == QLatin1String("from")) {
+        // addr: the radio set to another CI-V address (it listens and answers
+        // there); from: it listens at its own but answers from another.
         bool ok = value == QLatin1String("own");
         const int address = ok ? -1 : value.toInt(&ok, 0);
         if (!ok || address > 0xFF) {
-            return QStringLiteral("addr takes an address such as 0x5a, or own");
+            return QStringLiteral("%1 takes an address such as 0x5a, or own").arg(what);
         }
-        m_engine.answerAddress = address;
+        if (what == QLatin1String("from")) {
+            m_engine.answerAddress = address;
+        } else {
+            m_engine.address =
+                static_cast<uint8_t>(address < 0 ? m_engine.model().address : address);
+        }
     } else if (what == QLatin1String("unplug")) {
         m_line.unplug();
     } else if (what == QLatin1String("replug")) {

@@ -14,6 +14,7 @@ namespace corvane::vradio {
 //   freq <Hz>   vfo a|b   mode <name>   filter <1..3>   agc <name>   nb <0..2>
 //   att <dB>    rit <Hz>  rit on|off    status   log   help
 //   silent on|off   slow <ms>   garbage on|off   echo on|off   addr <0xNN>|own
+//   from <0xNN>|own
 //   unplug   replug
 class FrontPanel {
 public:

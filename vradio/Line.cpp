@@ -116,6 +116,12 @@ void Line::close() {
 
 void Line::unplug() {
     close();
+    // The port goes away, as a USB adapter's device does; a link left
+    // pointing at the freed terminal could reach whichever program gets its
+    // number next.
+    if (!m_linkPath.isEmpty()) {
+        QFile::remove(m_linkPath);
+    }
 }
 
 bool Line::replug(QString* error) {
@@ -211,12 +217,12 @@ void Line::arm() {
     if (!m_out.empty()) {
         next = next == 0 ? m_out.front().due : std::min(next, m_out.front().due);
     }
-    itimerspec spec{};
+    itimerspec due{};
     if (next > 0) {
-        spec.it_value.tv_sec = static_cast<time_t>(next / 1'000'000'000);
-        spec.it_value.tv_nsec = static_cast<long>(next % 1'000'000'000);
+        due.it_value.tv_sec = static_cast<time_t>(next / 1'000'000'000);
+        due.it_value.tv_nsec = static_cast<long>(next % 1'000'000'000);
     }
-    timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &due, nullptr);
 }
 
 } // namespace corvane::vradio

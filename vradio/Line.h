@@ -46,7 +46,7 @@ public:
     // Every answer replaced by as many random bytes.
     void setGarbage(bool on) { m_garbage = on; }
     bool garbage() const { return m_garbage; }
-    // The cable pulled: the pseudo-terminal is closed, its slave goes away.
+    // The cable pulled: the pseudo-terminal is closed and the link removed.
     void unplug();
     // Plugged back: a new pseudo-terminal, the link pointing at it.
     bool replug(QString* error);
