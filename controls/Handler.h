@@ -34,9 +34,8 @@ inline void runHandler(ErrorReporter* reporter, const QString& name,
         // Not one of ours (a bad_alloc, a library's own exception): still the
         // operator's to read, and still no reason to end the program.
         if (reporter != nullptr) {
-            reporter->report(name, receiver::RuntimeError(
-                                       receiver::RuntimeError::ComponentFailure,
-                                       QString::fromLocal8Bit(error.what())));
+            reporter->report(name, receiver::RuntimeError(receiver::RuntimeError::ComponentFailure,
+                                                          QString::fromLocal8Bit(error.what())));
         }
     }
 }

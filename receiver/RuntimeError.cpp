@@ -15,8 +15,7 @@ QString withDetail(const char* base, const QString& what) {
 } // namespace
 
 RuntimeError::RuntimeError(int32_t number, const QString& description)
-    : std::runtime_error(description.toStdString()), m_number(number),
-      m_description(description) {}
+    : std::runtime_error(description.toStdString()), m_number(number), m_description(description) {}
 
 RuntimeError RuntimeError::overflow(const QString& what) {
     return {Overflow, withDetail("Overflow", what)};

@@ -24,11 +24,11 @@ struct ChoiceTraits {
     int32_t (Component::*code)(int16_t, const QString&);
     void (Component::*set)(int16_t, int32_t);
 
-    bool trimSpaces;       // AGC names lose their surrounding spaces
-    bool minusOneStops;    // a current code of -1 leaves the list unselected
-    bool lastMatchWins;    // Mode reads every position; the others stop at the first
+    bool trimSpaces;           // AGC names lose their surrounding spaces
+    bool minusOneStops;        // a current code of -1 leaves the list unselected
+    bool lastMatchWins;        // Mode reads every position; the others stop at the first
     bool rebuildsFilterAndAgc; // Mode: its load and its Click rebuild Filter, then AGC
-    bool code16;           // AGC, NB, ATT hold the clicked code in 16 bits
+    bool code16;               // AGC, NB, ATT hold the clicked code in 16 bits
 };
 
 extern const ChoiceTraits kModeTraits;

@@ -21,7 +21,8 @@ void FilterList::load(const int32_t& value) {
         const auto pos = static_cast<int16_t>(i);
         // The field is formed before the name is asked for, and the width is
         // asked again for the name: a component is free to answer each call.
-        const QString field = QStringLiteral("%1").arg(numberText(rx.RxFltWidth(m_host.curRx(), pos)), 6);
+        const QString field =
+            QStringLiteral("%1").arg(numberText(rx.RxFltWidth(m_host.curRx(), pos)), 6);
         const int32_t width = rx.RxFltWidth(m_host.curRx(), pos);
         const int16_t width16 = receiver::toInt16(width, [&] {
             return QStringLiteral("receiver %1, filter %2: bandwidth %3")

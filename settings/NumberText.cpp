@@ -2,8 +2,8 @@
 
 #include "receiver/RuntimeError.h"
 
-#include <charconv>
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 
@@ -63,7 +63,8 @@ bool tooLarge(const QString& number) {
     const QString fraction = point >= 0 ? mantissa.mid(point + 1) : QString();
     int64_t magnitude = 0;
     qsizetype firstWhole = 0;
-    while (firstWhole < whole.size() && !(whole.at(firstWhole) >= u'1' && whole.at(firstWhole) <= u'9')) {
+    while (firstWhole < whole.size() &&
+           !(whole.at(firstWhole) >= u'1' && whole.at(firstWhole) <= u'9')) {
         ++firstWhole;
     }
     if (firstWhole < whole.size()) {

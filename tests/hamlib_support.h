@@ -5,8 +5,8 @@
 // measures how long the window's thread went without turning its loop, and a
 // rigctld daemon on 127.0.0.1 that is always stopped by its own PID.
 
-#include "component/hamlib/HamlibEntryReader.h"
 #include "component/api/HamlibEntry.h"
+#include "component/hamlib/HamlibEntryReader.h"
 #include "hamlib/HamlibBackend.h"
 
 #include <QElapsedTimer>

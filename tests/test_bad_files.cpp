@@ -34,47 +34,7 @@ QString refusal(CorvaneComponent& c, int16_t index) {
     return QStringLiteral("(answered)");
 }
 
-// The whole life of a broken table file: defaults, a message naming the file
-// and the fault, untouched through a cancelled dialog, kept beside on save.
-void expectRefusedTable(const QByteArray& bytes, const QString& fault) {
-    SCOPED_TRACE(fault.toStdString());
-    Rig rig;
-    rig.writeFile(rig.storeFile(), bytes);
-    auto& c = *rig.component;
-    c.DrvSetup("Test", 0);
-    EXPECT_EQ(c.DrvCount(), 4);
-    EXPECT_EQ(c.DrvName(0), "HF");
-    EXPECT_TRUE(c.storeProblem().contains(rig.storeFile())) << c.storeProblem().toStdString();
-    EXPECT_TRUE(c.storeProblem().contains(fault)) << c.storeProblem().toStdString();
-
-    rig.onDialog = [](DriverDialog&) { return int(QDialog::Rejected); };
-    c.DrvSetup("Test", 1);
-    EXPECT_EQ(readAll(rig.storeFile()), bytes);
-    EXPECT_TRUE(rig.brokenCopies().isEmpty());
-
-    rig.onDialog = [](DriverDialog&) { return int(QDialog::Accepted); };
-    c.DrvSetup("Test", 1);
-    const QStringList kept = rig.brokenCopies();
-    ASSERT_EQ(kept.size(), 1);
-    EXPECT_EQ(readAll(rig.dir.filePath("corvane/" + kept[0])), bytes);
-    DriverStore again(rig.storeFile());
-    EXPECT_TRUE(again.load().problem.isEmpty());
-}
-
 } // namespace
-
-TEST(BadFiles, DriverTablesOfEveryOtherShapeAreRefusedAndKept) {
-    expectRefusedTable("   \n\t\n", "the file is empty");
-    expectRefusedTable("[{\"name\": \"A\", \"kind\": \"sim\"}]", "the top level is not an object");
-    expectRefusedTable("{\"receivers\": []}", "\"drivers\" is missing");
-    expectRefusedTable("{\"drivers\": [\"HF\"]}", "drivers[0]: expected an object");
-    expectRefusedTable("{\"drivers\": [{\"name\": \"A\"}]}", "drivers[0].kind: expected a text");
-    expectRefusedTable("{\"drivers\": [{\"name\": \"A\", \"kind\": \"sim\", \"profile\": 3}]}",
-                       "drivers[0].profile: expected a text");
-    expectRefusedTable(QByteArray("{\"drivers\": [{\"name\": \"A\0B\"", 24), "not valid JSON");
-    expectRefusedTable("\xff\xfe{\x00}", "not valid JSON");
-    expectRefusedTable(QByteArray(maxJsonBytes + 1, '\n'), "more than the");
-}
 
 TEST(BadFiles, DriverTableThatIsAFolderIsReportedAndNotReplaced) {
     Rig rig;

@@ -2,11 +2,11 @@
 
 // A component on a driven clock in a private configuration folder, with helpers
 // to write driver tables and profiles and to deliver queued events.
-#include "component/sim/Clock.h"
 #include "component/core/CorvaneComponent.h"
-#include "component/store/DriverDialog.h"
+#include "component/sim/Clock.h"
 #include "component/sim/Profile.h"
 #include "component/sim/SimReceiver.h"
+#include "component/store/DriverDialog.h"
 
 #include <QCoreApplication>
 #include <QDir>

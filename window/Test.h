@@ -10,8 +10,8 @@
 #include "settings/ChoiceList.h"
 #include "settings/FilterList.h"
 #include "settings/FrequencyEntry.h"
-#include "settings/SignalIndications.h"
 #include "settings/Host.h"
+#include "settings/SignalIndications.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -165,17 +165,19 @@ void FakeComponent::setRxDeltaF(int16_t x, int32_t d) {
 #define CORVANE_FAKE_CHOICE(Op, table, current)                                                    \
     int16_t FakeComponent::Rx##Op##Count(int16_t x) {                                              \
         return get<int16_t>("Rx" #Op "Count", V{x},                                                \
-                            [=, this] { return static_cast<int16_t>(rx(x).table.size()); });      \
+                            [=, this] { return static_cast<int16_t>(rx(x).table.size()); });       \
     }                                                                                              \
     int32_t FakeComponent::Rx##Op##Avail(int16_t x, int32_t i) {                                   \
         return get<int32_t>("Rx" #Op "Avail", V{x, i},                                             \
                             [=, this] { return at(rx(x).table, i).available; });                   \
     }                                                                                              \
     QString FakeComponent::Rx##Op##Name(int16_t x, int32_t i) {                                    \
-        return get<QString>("Rx" #Op "Name", V{x, i}, [=, this] { return at(rx(x).table, i).name; }); \
+        return get<QString>("Rx" #Op "Name", V{x, i},                                              \
+                            [=, this] { return at(rx(x).table, i).name; });                        \
     }                                                                                              \
     int32_t FakeComponent::Rx##Op##Code(int16_t x, const QString& n) {                             \
-        return get<int32_t>("Rx" #Op "Code", V{x, n}, [=, this] { return codeOf(rx(x).table, n); }); \
+        return get<int32_t>("Rx" #Op "Code", V{x, n},                                              \
+                            [=, this] { return codeOf(rx(x).table, n); });                         \
     }                                                                                              \
     int32_t FakeComponent::Rx##Op(int16_t x) {                                                     \
         return get<int32_t>("Rx" #Op, V{x}, [=, this] { return rx(x).current; });                  \

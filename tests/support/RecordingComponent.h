@@ -144,8 +144,7 @@ private:
 QString formatValue(const QVariant& value);
 
 // Hands a window its fake and keeps a pointer to it for the test.
-template <typename Fake = RecordingComponent>
-struct FakeFactory {
+template <typename Fake = RecordingComponent> struct FakeFactory {
     std::unique_ptr<Fake> owned = std::make_unique<Fake>();
     Fake* fake = owned.get();
     receiver::ComponentFactory factory() {
