@@ -1,8 +1,10 @@
 #include "hamlib/HamlibBackend.h"
 
+#include "component/api/SMeter.h"
 #include "hamlib/InitHamlib.h"
 #include "hamlib/WorkerThreads.h"
 #include "receiver/RuntimeError.h"
+#include "receiver/Saturate.h"
 
 #include <QEventLoop>
 
@@ -13,6 +15,7 @@
 namespace corvane::hamlib {
 
 using receiver::RuntimeError;
+using receiver::saturate;
 
 namespace {
 
@@ -22,11 +25,6 @@ constexpr int32_t notOffered = -RIG_EINVAL;
 const RigTablesPtr& emptyTables() {
     static const RigTablesPtr none = std::make_shared<const RigTables>();
     return none;
-}
-
-int32_t clamp32(int64_t value) {
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
 }
 
 } // namespace
@@ -121,7 +119,7 @@ int32_t HamlibBackend::connect(bool on) {
     m_worker->dropWrites();
     m_worker->close();
     m_connected = false;
-    report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+    report(ReceiverEvent::connState(1000));
     return 0;
 }
 
@@ -137,7 +135,7 @@ int32_t HamlibBackend::setRemote(bool on) {
     if (!on) {
         m_worker->dropWrites();
     }
-    report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+    report(ReceiverEvent::connState(1000));
     return 0;
 }
 
@@ -173,7 +171,7 @@ void HamlibBackend::onOpened(const RigTablesPtr& tables) {
     m_lastErr = 0;
     // Remote control outlives a lost link: it is the operator's, not the rig's.
     m_worker->setWritable(m_wantRemote);
-    report({ReceiverEvent::Kind::ConnState, 1000, 0, 0, {}, Origin::Receiver});
+    report(ReceiverEvent::connState(1000));
 }
 
 void HamlibBackend::onLost(int err) {
@@ -183,39 +181,42 @@ void HamlibBackend::onLost(int err) {
     // Each failed attempt to reconnect says the same again; once is enough.
     if (was || err != m_lastErr) {
         m_lastErr = err;
-        report({ReceiverEvent::Kind::ConnState, err, 0, 0, {}, Origin::Receiver});
+        report(ReceiverEvent::connState(err));
     }
 }
 
 void HamlibBackend::onRefused(const Note& note) {
-    report({ReceiverEvent::Kind::DataError, note.err, 0, 0, {}, Origin::Receiver});
+    report(ReceiverEvent::dataError(note.err));
     if (!note.reread || !m_connected) {
         return;
     }
     // What the rig holds now, even where that is what it held before, so the
     // window drops the value it showed as chosen.
-    using Kind = ReceiverEvent::Kind;
     const RigState& s = m_state;
     switch (note.what) {
     case WriteKind::Freq:
     case WriteKind::Rit:
-        report({Kind::Frq, frequency(), clamp32(int64_t{frequency()} + s.rit), 0, {}, note.origin});
+        report(ReceiverEvent::frequency(
+            frequency(), saturate<int32_t>(int64_t{frequency()} + s.rit), note.origin));
         break;
     case WriteKind::Mode:
-        report({Kind::Mod, s.mode, s.bfo, 0, {}, note.origin});
-        report({Kind::Flt, s.width, 0, 0, {}, note.origin});
+        report(ReceiverEvent::mode(s.mode, s.bfo, note.origin));
+        report(ReceiverEvent::filter(s.width, note.origin));
         break;
     case WriteKind::Filter:
-        report({Kind::Flt, s.width, 0, 0, {}, note.origin});
+        report(ReceiverEvent::filter(s.width, note.origin));
         break;
     case WriteKind::Agc:
-        report({Kind::Agc, s.agc, RigTables::indexOf(m_tables->agc, s.agc), 0, {}, note.origin});
+        report(ReceiverEvent::choice(Setting::Agc, s.agc, RigTables::indexOf(m_tables->agc, s.agc),
+                                     note.origin));
         break;
     case WriteKind::NBl:
-        report({Kind::NBl, s.nb, RigTables::indexOf(m_tables->nb, s.nb), 0, {}, note.origin});
+        report(ReceiverEvent::choice(Setting::NBl, s.nb, RigTables::indexOf(m_tables->nb, s.nb),
+                                     note.origin));
         break;
     case WriteKind::Att:
-        report({Kind::Att, s.att, RigTables::indexOf(m_tables->att, s.att), 0, {}, note.origin});
+        report(ReceiverEvent::choice(Setting::Att, s.att, RigTables::indexOf(m_tables->att, s.att),
+                                     note.origin));
         break;
     }
 }
@@ -226,31 +227,31 @@ void HamlibBackend::onPublished(const RigState& s, Origin from) {
     }
     const RigState old = m_state;
     m_state = s;
-    using Kind = ReceiverEvent::Kind;
     // A value the rig has not given on this link (-1) is not reported.
     if (s.freq >= 0 && (s.freq != old.freq || s.rit != old.rit)) {
-        report({Kind::Frq, frequency(), clamp32(int64_t{frequency()} + s.rit), 0, {}, from});
+        report(ReceiverEvent::frequency(frequency(),
+                                        saturate<int32_t>(int64_t{frequency()} + s.rit), from));
     }
     if (s.mode >= 0 && (s.mode != old.mode || s.bfo != old.bfo)) {
-        report({Kind::Mod, s.mode, s.bfo, 0, {}, from});
+        report(ReceiverEvent::mode(s.mode, s.bfo, from));
     }
     if (s.width >= 0 && s.width != old.width) {
-        report({Kind::Flt, s.width, 0, 0, {}, from});
+        report(ReceiverEvent::filter(s.width, from));
     }
-    const std::pair<Kind, Setting> choices[] = {
-        {Kind::Agc, Setting::Agc}, {Kind::NBl, Setting::NBl}, {Kind::Att, Setting::Att}};
+    const Setting settings[] = {Setting::Agc, Setting::NBl, Setting::Att};
     const int32_t before[] = {old.agc, old.nb, old.att};
-    for (size_t i = 0; i < std::size(choices); ++i) {
-        const auto [kind, setting] = choices[i];
+    for (size_t i = 0; i < std::size(settings); ++i) {
+        const Setting setting = settings[i];
         const int32_t now = current(setting);
         if (now >= 0 && now != before[i]) {
-            report({kind, now, RigTables::indexOf(this->choices(setting), now), 0, {}, from});
+            report(ReceiverEvent::choice(setting, now, RigTables::indexOf(choices(setting), now),
+                                         from));
         }
     }
     if (s.hasStrength && (!old.hasStrength || s.strength != old.strength || s.freq != old.freq)) {
-        // The meter's value in dBm (S9 = -73 dBm) and the dB over S9.
-        report({Kind::SMt, frequency(), clamp32(int64_t{-73} + s.strength), std::max(0, s.strength),
-                smeterText(s.strength), Origin::Receiver});
+        // Hamlib's strength is dB relative to S9: the common meter scale.
+        const component::smeter::Reading r = component::smeter::fromOverS9(s.strength);
+        report(ReceiverEvent::sMeter(frequency(), r.dBm, r.overS9, r.text));
     }
 }
 
@@ -290,16 +291,6 @@ int32_t HamlibBackend::codeAt(Setting setting, int32_t i) const {
     return setting == Setting::Mode ? i : choices(setting)[static_cast<size_t>(i)].code;
 }
 
-int32_t HamlibBackend::code(Setting setting, const QString& name) const {
-    const int32_t n = count(setting);
-    for (int32_t i = 0; i < n; ++i) {
-        if (this->name(setting, i) == name) {
-            return codeAt(setting, i);
-        }
-    }
-    return -1;
-}
-
 int32_t HamlibBackend::current(Setting setting) const {
     switch (setting) {
     case Setting::Mode:
@@ -337,7 +328,7 @@ QString HamlibBackend::filterName(int32_t width) const {
 // --- sets: checked here against the tables, since Hamlib checks nothing ---
 
 void HamlibBackend::refuse(Origin origin) {
-    report({ReceiverEvent::Kind::DataError, notOffered, 0, 0, {}, origin});
+    report(ReceiverEvent::dataError(notOffered, origin));
 }
 
 void HamlibBackend::write(WriteKind kind, Write w) {

@@ -46,7 +46,6 @@ public:
     QString name(Setting setting, int32_t i) const override;
     int32_t codeAt(Setting setting, int32_t i) const override;
     bool available(Setting setting, int32_t i) const override;
-    int32_t code(Setting setting, const QString& name) const override;
     int32_t current(Setting setting) const override;
     void set(Setting setting, int32_t code, Origin origin) override;
 

@@ -1,5 +1,7 @@
 #include "hamlib/HamlibMapping.h"
 
+#include "receiver/Saturate.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -123,22 +125,7 @@ std::vector<Choice> attenuatorChoices(const int* steps, size_t size) {
 }
 
 int32_t clampHz(double hz) {
-    if (std::isnan(hz)) {
-        return 0;
-    }
-    const double limited = std::clamp(std::round(hz), double(std::numeric_limits<int32_t>::min()),
-                                      double(std::numeric_limits<int32_t>::max()));
-    return static_cast<int32_t>(limited);
-}
-
-QString smeterText(int overS9) {
-    if (overS9 > 0) {
-        return QStringLiteral("S9+%1").arg(overS9);
-    }
-    // floor(overS9 / 6) for a non-positive value, without relying on rounding.
-    const int below = -overS9;
-    const int units = std::max(0, 9 - (below + 5) / 6);
-    return QStringLiteral("S%1").arg(units);
+    return receiver::saturate<int32_t>(hz);
 }
 
 QString errorText(int code) {

@@ -101,12 +101,8 @@ std::vector<Choice> agcChoices(const agc_level_e* levels, int count);
 // Attenuator table: 0 dB and then each step of the 0-ended list once.
 std::vector<Choice> attenuatorChoices(const int* steps, size_t size);
 
-// Clamps a Hamlib frequency to the 32-bit range the component passes on.
+// A Hamlib frequency in the 32-bit range the component passes on, rounded.
 int32_t clampHz(double hz);
-
-// The S-meter text of a strength in dB relative to S9: "S0".."S9", "S9+10".
-// Below S9 each S unit is 6 dB; a reading between two units shows the lower.
-QString smeterText(int overS9);
 
 // Hamlib's error text without its line end, e.g. "Communication timed out".
 QString errorText(int code);

@@ -1,5 +1,7 @@
 #include "hamlib/HamlibWorker.h"
 
+#include "receiver/Saturate.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -15,10 +17,6 @@ namespace {
 constexpr std::array<int, 6> retryPauses{1000, 2000, 5000, 10000, 20000, 30000};
 // Timeouts in a row that count as a lost link: one may be a slow answer.
 constexpr int timeoutsForLoss = 2;
-
-int32_t clamp32(long value) {
-    return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
-}
 
 } // namespace
 
@@ -290,7 +288,7 @@ bool HamlibWorker::readRit() {
     shortfreq_t rit = 0;
     const int r = rig_get_rit(m_rig, RIG_VFO_CURR, &rit);
     if (r == RIG_OK) {
-        m_state.rit = clamp32(rit);
+        m_state.rit = receiver::saturate<int32_t>(rit);
     } else if (missingFeature(r)) {
         m_ritDead = true;
     }
@@ -310,7 +308,7 @@ bool HamlibWorker::readMode() {
     }
     answered();
     m_state.mode = m_tables->modeCode(mode);
-    m_state.width = clamp32(width);
+    m_state.width = receiver::saturate<int32_t>(width);
     const Mode* m = m_tables->mode(m_state.mode);
     if (m == nullptr || !m->cw || !gettable(RIG_LEVEL_CWPITCH)) {
         m_state.bfo = 0;

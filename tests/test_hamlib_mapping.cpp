@@ -1,4 +1,5 @@
 // How Hamlib's lists become the receiver's tables, without a rig.
+#include "component/api/SMeter.h"
 #include "hamlib/HamlibMapping.h"
 #include "hamlib/HamlibWorker.h"
 #include "hamlib/InitHamlib.h"
@@ -8,6 +9,8 @@
 #include <limits>
 
 namespace corvane::hamlib {
+
+namespace smeter = component::smeter;
 namespace {
 
 std::vector<int32_t> widths(const std::vector<Filter>& filters) {
@@ -76,13 +79,13 @@ TEST(HamlibMapping, AgcAndAttenuatorTables) {
 }
 
 TEST(HamlibMapping, SMeterTextAndFrequencyLimits) {
-    EXPECT_EQ(smeterText(0), QStringLiteral("S9"));
-    EXPECT_EQ(smeterText(10), QStringLiteral("S9+10"));
-    EXPECT_EQ(smeterText(-1), QStringLiteral("S8"));
-    EXPECT_EQ(smeterText(-6), QStringLiteral("S8"));
-    EXPECT_EQ(smeterText(-7), QStringLiteral("S7"));
-    EXPECT_EQ(smeterText(-54), QStringLiteral("S0"));
-    EXPECT_EQ(smeterText(-120), QStringLiteral("S0"));
+    EXPECT_EQ(smeter::text(0), QStringLiteral("S9"));
+    EXPECT_EQ(smeter::text(10), QStringLiteral("S9+10"));
+    EXPECT_EQ(smeter::text(-1), QStringLiteral("S8"));
+    EXPECT_EQ(smeter::text(-6), QStringLiteral("S8"));
+    EXPECT_EQ(smeter::text(-7), QStringLiteral("S7"));
+    EXPECT_EQ(smeter::text(-54), QStringLiteral("S0"));
+    EXPECT_EQ(smeter::text(-120), QStringLiteral("S0"));
 
     EXPECT_EQ(clampHz(7050000.4), 7050000);
     EXPECT_EQ(clampHz(7050000.6), 7050001);
