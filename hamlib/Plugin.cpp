@@ -47,6 +47,8 @@ public:
 
 // Called once, on the component's thread, by the component's loader.
 extern "C" Q_DECL_EXPORT corvane::component::HamlibSupport* corvane_hamlib_support_v1() {
-    static corvane::hamlib::Support support;
-    return &support;
+    // Lives as long as the process and is never destroyed: a model list or a
+    // link test may still be running on a pool thread when the program ends.
+    static corvane::hamlib::Support* const support = new corvane::hamlib::Support;
+    return support;
 }

@@ -14,7 +14,9 @@
 #include <QSpinBox>
 #include <QThreadPool>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
+
+#include <mutex>
+#include <optional>
 
 namespace corvane::component {
 
@@ -47,19 +49,21 @@ QThreadPool& slowPool() {
     return *pool;
 }
 
-// Hamlib's models, read once per process. Window's thread (the first call
-// loads the plugin); the list arrives later through the future.
-QFuture<ModelList> modelList() {
-    static QFuture<ModelList> list = [] {
-        const HamlibPlugin& plugin = hamlibPlugin();
-        if (plugin.support == nullptr) {
-            return QtFuture::makeReadyFuture(ModelList{{}, plugin.problem});
-        }
-        return QtConcurrent::run(&slowPool(), [support = plugin.support] {
-            return ModelList{support->listModels(), {}};
-        });
-    }();
-    return list;
+// Hamlib's models, read once per process whichever section asks first.
+// Pool threads only: reading them loads every backend.
+std::vector<HamlibModel> models(HamlibSupport* support) {
+    // Never destroyed, like the pool: a read still running when the program
+    // ends must not meet the list being torn down.
+    struct Read {
+        std::mutex mutex;
+        std::optional<std::vector<HamlibModel>> models; // guarded by mutex
+    };
+    static Read* const read = new Read;
+    std::lock_guard lock(read->mutex);
+    if (!read->models) {
+        read->models = support->listModels();
+    }
+    return *read->models;
 }
 
 } // namespace
@@ -69,9 +73,7 @@ HamlibSection::HamlibSection(QWidget* parent)
       m_search(new QLineEdit(m_serial)), m_models(new QListWidget(m_serial)),
       m_port(new QComboBox(m_serial)), m_speed(new QComboBox(m_serial)),
       m_host(new QLineEdit(m_daemon)), m_tcpPort(new QSpinBox(m_daemon)),
-      m_test(new QPushButton(tr("Test"), this)), m_result(new QLabel(this)),
-      m_modelsRead(new QFutureWatcher<ModelList>(this)),
-      m_testRun(new QFutureWatcher<QString>(this)) {
+      m_test(new QPushButton(tr("Test"), this)), m_result(new QLabel(this)) {
     m_search->setObjectName(QStringLiteral("hamlibSearch"));
     m_models->setObjectName(QStringLiteral("hamlibModels"));
     m_port->setObjectName(QStringLiteral("hamlibPort"));
@@ -129,21 +131,35 @@ HamlibSection::HamlibSection(QWidget* parent)
     connect(m_tcpPort, &QSpinBox::valueChanged, this,
             [this](int port) { change(QStringLiteral("port"), port); });
     connect(m_test, &QPushButton::clicked, this, &HamlibSection::runTest);
-    // Both answers arrive here, on the window's thread; a section closed
-    // before they come takes its watchers along and hears nothing.
-    connect(m_modelsRead, &QFutureWatcher<ModelList>::finished, this, [this] {
-        const ModelList list = m_modelsRead->result();
-        if (list.problem.isEmpty()) {
-            showModels(list.models);
-        } else {
-            showNoModels(list.problem);
-        }
-    });
-    connect(m_testRun, &QFutureWatcher<QString>::finished, this, [this] {
-        showResult(m_testRun->result());
-        m_test->setEnabled(true);
-    });
     hide();
+}
+
+HamlibSection::~HamlibSection() {
+    // Nothing is handed over after this; what was is ordered before it, so
+    // the events still queued for this section go with it cleanly.
+    std::lock_guard lock(m_inbox->mutex);
+    m_inbox->open = false;
+}
+
+template <typename Work, typename Done> void HamlibSection::runSlow(Work work, Done done) {
+    slowPool().start(
+        [inbox = m_inbox, self = this, work = std::move(work), done = std::move(done)]() mutable {
+            auto result = work();
+            // Posted under the inbox's lock and taken under it: the window's
+            // thread then sees everything this thread did before, the posted
+            // event included.
+            std::lock_guard lock(inbox->mutex);
+            if (!inbox->open) {
+                return; // the section is gone
+            }
+            QMetaObject::invokeMethod(
+                self,
+                [inbox, result = std::move(result), done = std::move(done)]() mutable {
+                    { std::lock_guard taken(inbox->mutex); }
+                    done(result);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 bool HamlibSection::handles(const QString& kind) {
@@ -157,8 +173,15 @@ void HamlibSection::load(const QJsonObject& entry) {
     if (!handles(kind)) {
         return;
     }
-    if (!m_modelsRead->future().isValid()) {
-        m_modelsRead->setFuture(modelList());
+    if (!m_modelsAsked) {
+        m_modelsAsked = true;
+        const HamlibPlugin& plugin = hamlibPlugin(); // loaded here, on the window's thread
+        if (plugin.support == nullptr) {
+            showNoModels(plugin.problem);
+        } else {
+            runSlow([support = plugin.support] { return models(support); },
+                    [this](const std::vector<HamlibModel>& list) { showModels(list); });
+        }
     }
     m_filling = true;
     const bool daemon = kind == QLatin1String("rigctld");
@@ -256,8 +279,11 @@ void HamlibSection::runTest() {
     }
     m_test->setEnabled(false);
     showResult(tr("Testing..."));
-    m_testRun->setFuture(QtConcurrent::run(
-        &slowPool(), [support = plugin.support, entry] { return support->testLink(entry); }));
+    runSlow([support = plugin.support, entry] { return support->testLink(entry); },
+            [this](const QString& text) {
+                showResult(text);
+                m_test->setEnabled(true);
+            });
 }
 
 } // namespace corvane::component

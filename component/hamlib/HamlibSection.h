@@ -2,11 +2,11 @@
 
 #include "component/api/HamlibSupport.h"
 
-#include <QFutureWatcher>
 #include <QJsonObject>
 #include <QWidget>
 
 #include <memory>
+#include <mutex>
 
 class QComboBox;
 class QLabel;
@@ -16,12 +16,6 @@ class QPushButton;
 class QSpinBox;
 
 namespace corvane::component {
-
-// Hamlib's models, or why there are none.
-struct ModelList {
-    std::vector<HamlibModel> models;
-    QString problem;
-};
 
 // The part of the driver dialog for the "hamlib" and "rigctld" kinds: the rig
 // model (searchable), serial port and speed, or the daemon's host and port,
@@ -38,6 +32,7 @@ class HamlibSection : public QWidget {
 public:
     // Window's thread, like every method here.
     explicit HamlibSection(QWidget* parent = nullptr);
+    ~HamlibSection() override;
 
     // Any thread: whether `kind` is one of the two.
     static bool handles(const QString& kind);
@@ -69,8 +64,18 @@ private:
     QSpinBox* m_tcpPort;
     QPushButton* m_test;
     QLabel* m_result;
-    QFutureWatcher<ModelList>* m_modelsRead;
-    QFutureWatcher<QString>* m_testRun; // of the test running, if one is
+    bool m_modelsAsked = false;
+
+    // Runs `work` on a pool thread and `done` with its result on the window's
+    // thread, unless the section is gone by then. Nothing waits and nothing
+    // is polled.
+    template <typename Work, typename Done> void runSlow(Work work, Done done);
+    // Where pool threads hand results over; outlives the section while they run.
+    struct Inbox {
+        std::mutex mutex;
+        bool open = true; // guarded by mutex
+    };
+    std::shared_ptr<Inbox> m_inbox = std::make_shared<Inbox>();
 };
 
 } // namespace corvane::component
