@@ -37,8 +37,11 @@ Line::Line(Engine& engine, int baud, QString linkPath)
     if (m_timer >= 0) {
         m_timerNotifier = std::make_unique<QSocketNotifier>(m_timer, QSocketNotifier::Read);
         connect(m_timerNotifier.get(), &QSocketNotifier::activated, this, [this] {
+            // Only clears the timer: how often it expired does not matter.
             uint64_t expirations = 0;
-            (void)::read(m_timer, &expirations, sizeof expirations);
+            if (::read(m_timer, &expirations, sizeof expirations) < 0) {
+                expirations = 0;
+            }
             pump();
         });
     }

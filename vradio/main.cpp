@@ -22,7 +22,10 @@ int quitPipe[2] = {-1, -1};
 
 void onSignal(int) {
     const char b = 'q';
-    (void)::write(quitPipe[1], &b, 1);
+    // A full pipe already holds a wake-up; nothing else can be done here.
+    if (::write(quitPipe[1], &b, 1) < 0) {
+        return;
+    }
 }
 
 void say(FILE* to, const QString& text) {
