@@ -62,6 +62,7 @@ install(FILES "${corvane_pkg_bin}/corvane-test.1.gz" "${corvane_pkg_bin}/corvane
 install(FILES README.md "${corvane_pkg_src}/copyright" "${corvane_pkg_bin}/changelog.gz"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 install(FILES docs/profiles.md docs/trace.md docs/hamlib.md docs/vradio.md docs/window.png docs/window-1.5x.png
+              docs/refused.png
         DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
 install(FILES docs/examples/airband.json DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs/examples")
 install(FILES component/sim/profiles/hf.json component/sim/profiles/vhf.json component/sim/profiles/bc.json

@@ -107,6 +107,7 @@ $doc/docs/hamlib.md
 $doc/docs/vradio.md
 $doc/docs/window.png
 $doc/docs/window-1.5x.png
+$doc/docs/refused.png
 $doc/docs/examples/airband.json
 $doc/examples/hf.json
 $doc/examples/vhf.json
