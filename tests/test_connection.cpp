@@ -133,6 +133,3 @@ TEST(ConnectionButtons, AfterDrvUpdatedClearsTheSelectionStillActOnCurRx) {
     EXPECT_EQ(fake->calls, QStringList{"RxRemote(2, -1) -> 0"} + statusReads(*fake, 2));
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
 }
-
-// A failing command is reported and skips the redraw: one case of each
-// handler stopping at its failing call (test_fault_injection).
