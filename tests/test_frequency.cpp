@@ -209,16 +209,20 @@ TEST(FreqEntry, BothBoxesSendTheConvertedValueOrReportTheRefusal) {
         leave(c.box);
         EXPECT_EQ(t.fake->calls, QStringList{QString::fromLatin1(c.sent).arg(-4)});
 
-        t.fake->clearCalls();
-        c.box->setText(QStringLiteral("12abc"));
-        leave(c.box);
-        EXPECT_TRUE(t.fake->calls.isEmpty());
-        EXPECT_EQ(
-            t.reporter.reports.value(0),
-            QString::fromLatin1(c.handler) +
-                QStringLiteral(": Run-time error 13: Type mismatch (\"12abc\" is not a number)"));
-        EXPECT_EQ(c.box->text(), "12abc");
-        t.reporter.reports.clear();
+        // A box of blanks is text, not an empty box: refused like letters.
+        for (const QString& refused : {QStringLiteral("12abc"), QStringLiteral("  ")}) {
+            t.fake->clearCalls();
+            c.box->setText(refused);
+            leave(c.box);
+            EXPECT_TRUE(t.fake->calls.isEmpty());
+            EXPECT_EQ(
+                t.reporter.reports.value(0),
+                QString::fromLatin1(c.handler) +
+                    QStringLiteral(": Run-time error 13: Type mismatch (\"%1\" is not a number)")
+                        .arg(refused));
+            EXPECT_EQ(c.box->text(), refused);
+            t.reporter.reports.clear();
+        }
     }
 }
 
