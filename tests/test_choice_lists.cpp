@@ -105,31 +105,6 @@ TEST(ModeList, MatchAtPositionKClicksBetweenItsCodeCallAndTheNext) {
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
-TEST(ModeList, EqualCodesLeaveTheLastSelectedAndClickTwice) {
-    LoadedWindow t;
-    t.rx().modes = {{"USB", 1}, {"LSB", 0}, {"DIG", 1}};
-    t.window.LoadModeList(1);
-
-    QStringList expected{"RxModCount(0) -> 3",
-                         "RxModAvail(0, 0) -> -1",
-                         R"(RxModName(0, 0) -> "USB")",
-                         "RxModAvail(0, 1) -> -1",
-                         R"(RxModName(0, 1) -> "LSB")",
-                         "RxModAvail(0, 2) -> -1",
-                         R"(RxModName(0, 2) -> "DIG")",
-                         "RxModCount(0) -> 3",
-                         R"(RxModCode(0, "USB") -> 1)",
-                         R"(RxModCode(0, "USB") -> 1)",
-                         "RxMod(0) <- 1"};
-    expected += dependentsRebuild();
-    expected += QStringList{R"(RxModCode(0, "LSB") -> 0)", R"(RxModCode(0, "DIG") -> 1)",
-                            R"(RxModCode(0, "DIG") -> 1)", "RxMod(0) <- 1"};
-    expected += dependentsRebuild();
-    expected += dependentsRebuild();
-    EXPECT_EQ(t.fake->calls, expected);
-    EXPECT_EQ(t.ui.Mode->listIndex(), 2);
-}
-
 TEST_P(CodedLists, StopAtTheFirstMatchAndWriteItBackOnce) {
     const Family& f = GetParam();
     LoadedWindow t;

@@ -1,5 +1,6 @@
 // The four connection buttons and the link events RxConnState and RxDataError.
 #include "tests/support/ShownWindow.h"
+#include "tests/support/SmallReceiverCalls.h"
 
 #include <QTest>
 
@@ -13,24 +14,9 @@ using testsupport::windowState;
 
 namespace {
 
-// The reads of one status redraw of receiver `rx`, in the order they must
-// happen: identification, limits, indicator, then the remote state once per
-// setting list. Connected is only asked when the receiver is not remote.
 QStringList statusReads(const FakeComponent& fake, int16_t rx) {
     const auto& r = fake.receivers.at(rx);
-    const QString i = QString::number(rx);
-    const QString remote = QString::number(r.remote);
-    QStringList reads{QStringLiteral("RxRomId(%1) -> \"%2\"").arg(i, r.romId),
-                      QStringLiteral("RxFrqMax(%1) -> %2").arg(i).arg(r.frqMax),
-                      QStringLiteral("RxFrqMin(%1) -> %2").arg(i).arg(r.frqMin),
-                      QStringLiteral("RxIsRemote(%1) -> %2").arg(i, remote)};
-    if (r.remote == 0) {
-        reads.append(QStringLiteral("RxConnected(%1) -> %2").arg(i).arg(r.connected));
-    }
-    for (int list = 0; list < 5; ++list) {
-        reads.append(QStringLiteral("RxIsRemote(%1) -> %2").arg(i, remote));
-    }
-    return reads;
+    return testsupport::statusReads(rx, r.romId, r.frqMax, r.frqMin, r.remote, r.connected);
 }
 
 QList<bool> listsEnabled(const window::Test& window) {
@@ -147,6 +133,3 @@ TEST(ConnectionButtons, AfterDrvUpdatedClearsTheSelectionStillActOnCurRx) {
     EXPECT_EQ(fake->calls, QStringList{"RxRemote(2, -1) -> 0"} + statusReads(*fake, 2));
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
 }
-
-// A failing command is reported and skips the redraw: one case of each
-// handler stopping at its failing call (test_fault_injection).

@@ -10,12 +10,14 @@
 
 using namespace corvane;
 using testsupport::agcRebuild;
+using testsupport::choiceLoad;
 using testsupport::dependentsRebuild;
 using testsupport::filterRebuild;
 using testsupport::listTexts;
 using testsupport::LoadedWindow;
 using testsupport::modeLoad;
 using testsupport::pick;
+using testsupport::statusReads;
 
 namespace {
 
@@ -47,29 +49,10 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
     t.ui.Driver->setListIndex(1);
 
     QStringList mode = modeLoad(1);
-    const QStringList nbAttAndValues{"RxNBl(1) -> 0",
-                                     "RxNBlCount(1) -> 1",
-                                     "RxNBlAvail(1, 0) -> -1",
-                                     R"(RxNBlName(1, 0) -> "Off")",
-                                     "RxNBlCount(1) -> 1",
-                                     R"(RxNBlCode(1, "Off") -> 0)",
-                                     R"(RxNBlCode(1, "Off") -> 0)",
-                                     "RxNBl(1) <- 0",
-                                     "RxAtt(1) -> 0",
-                                     "RxAttCount(1) -> 1",
-                                     "RxAttAvail(1, 0) -> -1",
-                                     R"(RxAttName(1, 0) -> "0dB")",
-                                     "RxAttCount(1) -> 1",
-                                     R"(RxAttCode(1, "0dB") -> 0)",
-                                     R"(RxAttCode(1, "0dB") -> 0)",
-                                     "RxAtt(1) <- 0",
-                                     "RxFrq(1, 0) -> 145500000",
-                                     "RxBfo(1) -> -300"};
-    const QStringList status{R"(RxRomId(1) -> "Rx1 v1")", "RxFrqMax(1) -> 30000000",
-                             "RxFrqMin(1) -> 100000",     "RxIsRemote(1) -> 0",
-                             "RxConnected(1) -> -1",      "RxIsRemote(1) -> 0",
-                             "RxIsRemote(1) -> 0",        "RxIsRemote(1) -> 0",
-                             "RxIsRemote(1) -> 0",        "RxIsRemote(1) -> 0"};
+    const QStringList nbAttAndValues = choiceLoad(1, "NBl", 0, "Off") +
+                                       choiceLoad(1, "Att", 0, "0dB") +
+                                       QStringList{"RxFrq(1, 0) -> 145500000", "RxBfo(1) -> -300"};
+    const QStringList status = statusReads(1, "Rx1 v1", 30000000, 100000, 0, -1);
     // Filter and AGC: built by Mode_Click, by the Mode load's own step, then
     // by RefreshReceiver: three times each.
     const QStringList dependents = filterRebuild(1) + agcRebuild(1);
@@ -116,12 +99,7 @@ TEST(Selection, StatusPanelFollowsRemoteThenConnectedAndShowsPlainNumbers) {
         EXPECT_EQ(t.ui.Read->text(), "0");
         EXPECT_EQ(t.ui.BFO->text(), "-300");
 
-        const QString remote = QStringLiteral("RxIsRemote(1) -> %1").arg(c.remote);
-        QStringList expected{remote};
-        if (c.remote == 0) {
-            expected.append(QStringLiteral("RxConnected(1) -> %1").arg(c.connected));
-        }
-        expected += QStringList(5, remote);
+        const QStringList expected = statusReads(1, " id ", -1, 0, c.remote, c.connected);
         EXPECT_EQ(t.fake->calls.mid(t.fake->calls.size() - expected.size()), expected);
         EXPECT_EQ(t.fake->calls.filter("RxConnected").size(), c.remote == 0 ? 1 : 0);
     }

@@ -7,26 +7,34 @@
 
 namespace corvane::testsupport {
 
-// What rebuilding the Filter and AGC lists of a smallReceiver() costs, call by
-// call, read value first: the loader's count, fill and second count, then the
-// write-back of the one entry it finds. Mode loads and Mode clicks end with
-// filterRebuild() followed by agcRebuild().
+// What loading the lists of a smallReceiver() costs, call by call, read value
+// first. A Mode, AGC, NB or ATT load (one entry, in force) reads the setting,
+// counts, fills, counts again, converts the entry's text twice (the search
+// and the Click it runs) and writes the code back. Mode loads and Mode clicks
+// then go on with dependentsRebuild(): filterRebuild() then agcRebuild().
+inline QStringList choiceLoad(int16_t rx, const char* op, int32_t code, const char* name) {
+    const QString x = QString::number(rx);
+    const QString o = QString::fromLatin1(op);
+    const QString n = QString::fromLatin1(name);
+    const QString count = QStringLiteral("Rx%1Count(%2) -> 1").arg(o, x);
+    const QString convert = QStringLiteral("Rx%1Code(%2, \"%3\") -> %4").arg(o, x, n).arg(code);
+    return {QStringLiteral("Rx%1(%2) -> %3").arg(o, x).arg(code),
+            count,
+            QStringLiteral("Rx%1Avail(%2, 0) -> -1").arg(o, x),
+            QStringLiteral("Rx%1Name(%2, 0) -> \"%3\"").arg(o, x, n),
+            count,
+            convert,
+            convert,
+            QStringLiteral("Rx%1(%2) <- %3").arg(o, x).arg(code)};
+}
+
 // Loading the Mode list (one entry, USB, in force) up to its write-back; the
 // Click it runs goes on with dependentsRebuild().
 inline QStringList modeLoad(int16_t rx = 0) {
-    const QString x = QString::number(rx);
-    return {
-        QStringLiteral("RxMod(%1) -> 1").arg(x),
-        QStringLiteral("RxModCount(%1) -> 1").arg(x),
-        QStringLiteral("RxModAvail(%1, 0) -> -1").arg(x),
-        QStringLiteral("RxModName(%1, 0) -> \"USB\"").arg(x),
-        QStringLiteral("RxModCount(%1) -> 1").arg(x),
-        QStringLiteral("RxModCode(%1, \"USB\") -> 1").arg(x),
-        QStringLiteral("RxModCode(%1, \"USB\") -> 1").arg(x),
-        QStringLiteral("RxMod(%1) <- 1").arg(x),
-    };
+    return choiceLoad(rx, "Mod", 1, "USB");
 }
 
+// The Filter list reads its widths twice: once for the entry, once for its name.
 inline QStringList filterRebuild(int16_t rx = 0) {
     const QString x = QString::number(rx);
     return {
@@ -41,21 +49,27 @@ inline QStringList filterRebuild(int16_t rx = 0) {
 }
 
 inline QStringList agcRebuild(int16_t rx = 0) {
-    const QString x = QString::number(rx);
-    return {
-        QStringLiteral("RxAgc(%1) -> 1").arg(x),
-        QStringLiteral("RxAgcCount(%1) -> 1").arg(x),
-        QStringLiteral("RxAgcAvail(%1, 0) -> -1").arg(x),
-        QStringLiteral("RxAgcName(%1, 0) -> \"Fast\"").arg(x),
-        QStringLiteral("RxAgcCount(%1) -> 1").arg(x),
-        QStringLiteral("RxAgcCode(%1, \"Fast\") -> 1").arg(x),
-        QStringLiteral("RxAgcCode(%1, \"Fast\") -> 1").arg(x),
-        QStringLiteral("RxAgc(%1) <- 1").arg(x),
-    };
+    return choiceLoad(rx, "Agc", 1, "Fast");
 }
 
 inline QStringList dependentsRebuild(int16_t rx = 0) {
     return filterRebuild(rx) + agcRebuild(rx);
+}
+
+// The reads of one status redraw of a receiver, in the order they must happen:
+// identification, limits, indicator, then the remote state once per setting
+// list. Connected is only asked when the receiver is not remote.
+inline QStringList statusReads(int16_t rx, const QString& romId, int32_t frqMax, int32_t frqMin,
+                               int32_t remote, int32_t connected) {
+    const QString x = QString::number(rx);
+    const QString isRemote = QStringLiteral("RxIsRemote(%1) -> %2").arg(x).arg(remote);
+    QStringList reads{QStringLiteral("RxRomId(%1) -> \"%2\"").arg(x, romId),
+                      QStringLiteral("RxFrqMax(%1) -> %2").arg(x).arg(frqMax),
+                      QStringLiteral("RxFrqMin(%1) -> %2").arg(x).arg(frqMin), isRemote};
+    if (remote == 0) {
+        reads.append(QStringLiteral("RxConnected(%1) -> %2").arg(x).arg(connected));
+    }
+    return reads + QStringList(5, isRemote);
 }
 
 // Counts a list loader may be given at its first and second count call:
