@@ -97,7 +97,7 @@ void BM_SetToEventViaRigctld(benchmark::State& state) {
         const bool seen = waitUntil(
             [&] {
                 const auto frq = rig.sink.of(Kind::Frq, from);
-                return !frq.empty() && frq.back().a == f;
+                return !frq.empty() && frq.back().freq() == f;
             },
             5000);
         if (!seen) {
@@ -143,7 +143,7 @@ void BM_StallWhileDaemonHangsAndDies(benchmark::State& state) {
                 [&] {
                     const auto states = rig.sink.of(Kind::ConnState, from);
                     return std::any_of(states.begin(), states.end(),
-                                       [](const ReceiverEvent& e) { return e.a != 1000; });
+                                       [](const ReceiverEvent& e) { return e.err() != 1000; });
                 },
                 4 * timeoutMs + 1000);
         };

@@ -87,7 +87,7 @@ void BM_SetToEvent(benchmark::State& state) {
         const bool seen = waitUntil(
             [&] {
                 const auto frq = sink.of(Kind::Frq, from);
-                return !frq.empty() && frq.back().a == f;
+                return !frq.empty() && frq.back().freq() == f;
             },
             5000);
         state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);

@@ -15,7 +15,7 @@ inline void connectAndWait(HamlibBackend& rx, Recorder& sink, int ms = 5000, boo
     ASSERT_EQ(rx.connect(true), 0);
     const auto up = sink.await(Kind::ConnState, from, ms);
     ASSERT_TRUE(up.has_value()) << "no RxConnState after connecting";
-    ASSERT_EQ(up->a, 1000);
+    ASSERT_EQ(up->err(), 1000);
     ASSERT_TRUE(rx.connected());
     if (first) {
         ASSERT_TRUE(sink.await(Kind::Att, from, ms).has_value());

@@ -83,12 +83,12 @@ TEST_F(HamlibDummy, ConnectingReadsTheRigsTablesAndState) {
     for (const Kind k : {Kind::Frq, Kind::Mod, Kind::Flt, Kind::Agc, Kind::NBl, Kind::Att}) {
         EXPECT_EQ(m_sink.of(k).size(), 1u) << static_cast<int>(k);
     }
-    EXPECT_EQ(m_sink.of(Kind::Frq).front().a, 145000000);
-    EXPECT_EQ(m_sink.of(Kind::Flt).front().a, 15000);
+    EXPECT_EQ(m_sink.of(Kind::Frq).front().freq(), 145000000);
+    EXPECT_EQ(m_sink.of(Kind::Flt).front().width(), 15000);
     const auto smeter = m_sink.await(Kind::SMt, 0, 2000);
     ASSERT_TRUE(smeter.has_value());
-    EXPECT_EQ(smeter->a, 145000000);
-    EXPECT_TRUE(smeter->text.startsWith('S')) << smeter->text.toStdString();
+    EXPECT_EQ(smeter->freq(), 145000000);
+    EXPECT_TRUE(smeter->text().startsWith('S')) << smeter->text().toStdString();
 
     // A filter list past 16 bits is left out: WFM's single 230 kHz filter.
     takeRemote();
@@ -105,12 +105,12 @@ TEST_F(HamlibDummy, UnderRemoteEverySettingIsWrittenAndReported) {
     m_rx->set(Setting::Mode, usb, Origin::Forwarded);
     const auto mod = m_sink.await(Kind::Mod, from, 2000);
     ASSERT_TRUE(mod.has_value());
-    EXPECT_EQ(mod->a, usb);
+    EXPECT_EQ(mod->code(), usb);
     EXPECT_EQ(mod->origin, Origin::Forwarded);
     // 15 kHz does not exist in USB: the mode's normal passband came with it.
     const auto flt = m_sink.await(Kind::Flt, from, 2000);
     ASSERT_TRUE(flt.has_value());
-    EXPECT_EQ(flt->a, 2400);
+    EXPECT_EQ(flt->width(), 2400);
     EXPECT_EQ(flt->origin, Origin::Forwarded);
     EXPECT_EQ(m_rx->filterCount(), 3);
     EXPECT_EQ(m_rx->filterName(1800), QStringLiteral("Narrow"));
@@ -133,10 +133,11 @@ TEST_F(HamlibDummy, UnderRemoteEverySettingIsWrittenAndReported) {
         const size_t at = m_sink.events.size();
         step.set();
         const auto e = m_sink.await(step.kind, at, 2000);
-        if (!e || e->a != step.a || e->origin != Origin::Program) {
+        if (!e || e->value() != step.a || e->origin != Origin::Program) {
             return ::testing::AssertionFailure()
                    << "kind " << static_cast<int>(step.kind) << " to " << step.a << ": "
-                   << (e ? QStringLiteral("reported %1").arg(e->a).toStdString() : "no event");
+                   << (e ? QStringLiteral("reported %1").arg(e->value()).toStdString()
+                         : "no event");
         }
         return ::testing::AssertionSuccess();
     };
@@ -153,8 +154,8 @@ TEST_F(HamlibDummy, UnderRemoteEverySettingIsWrittenAndReported) {
     m_rx->setDeltaF(-700, Origin::Program);
     const auto frq = m_sink.await(Kind::Frq, from, 2000);
     ASSERT_TRUE(frq.has_value());
-    EXPECT_EQ(frq->a, 7100000);
-    EXPECT_EQ(frq->b, 7100000 - 700);
+    EXPECT_EQ(frq->freq(), 7100000);
+    EXPECT_EQ(frq->carrier(), 7100000 - 700);
     EXPECT_EQ(m_rx->deltaF(), -700);
 
     // Setting what is in force already sends nothing and reports nothing.
@@ -173,8 +174,8 @@ TEST_F(HamlibDummy, ALaterSetReplacesOneNotYetSent) {
     for (int32_t khz = 7000; khz < 7040; ++khz) {
         m_rx->setFrequency(khz * 1000, Origin::Program);
     }
-    ASSERT_TRUE(
-        m_sink.await(Kind::Frq, from, 2000, [](const ReceiverEvent& e) { return e.a == 7039000; }));
+    ASSERT_TRUE(m_sink.await(Kind::Frq, from, 2000,
+                             [](const ReceiverEvent& e) { return e.freq() == 7039000; }));
     // All forty sets were queued before the worker could send one.
     EXPECT_LE(m_sink.of(Kind::Frq, from).size(), 2u);
 }
@@ -233,7 +234,7 @@ TEST_F(HamlibDummy, DisconnectingReportsAndStopsTheRig) {
     EXPECT_FALSE(m_rx->connected());
     EXPECT_FALSE(m_rx->remote());
     ASSERT_EQ(m_sink.of(Kind::ConnState, from).size(), 1u);
-    EXPECT_EQ(m_sink.events.back().a, 1000);
+    EXPECT_EQ(m_sink.events.back().err(), 1000);
     EXPECT_EQ(m_rx->setRemote(true), 1);
     idle(700);
     EXPECT_EQ(m_sink.events.size(), from + 1) << "events after the link was closed";

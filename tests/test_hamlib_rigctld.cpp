@@ -78,7 +78,7 @@ protected:
         QElapsedTimer t;
         t.start();
         const auto lost = m_sink.await(Kind::ConnState, from, ms,
-                                       [](const ReceiverEvent& e) { return e.a != 1000; });
+                                       [](const ReceiverEvent& e) { return e.err() != 1000; });
         return lost ? t.elapsed() : -1;
     }
 
@@ -103,7 +103,7 @@ TEST_F(HamlibRigctld, TablesAndSetsGoThroughTheDaemon) {
     // unless the new mode's passband is asked for explicitly.
     const auto flt = m_sink.await(Kind::Flt, from, 3000);
     ASSERT_TRUE(flt.has_value());
-    EXPECT_EQ(flt->a, 2400);
+    EXPECT_EQ(flt->width(), 2400);
     EXPECT_EQ(m_rx->current(Setting::Mode), modeCode(*m_rx, "USB"));
 
     from = m_sink.events.size();
@@ -114,9 +114,9 @@ TEST_F(HamlibRigctld, TablesAndSetsGoThroughTheDaemon) {
     const auto att = m_sink.await(Kind::Att, from, 3000);
     const auto agc = m_sink.await(Kind::Agc, from, 3000);
     ASSERT_TRUE(frq && att && agc);
-    EXPECT_EQ(frq->a, 14074000);
-    EXPECT_EQ(att->a, 30);
-    EXPECT_EQ(agc->a, RIG_AGC_SLOW);
+    EXPECT_EQ(frq->freq(), 14074000);
+    EXPECT_EQ(att->code(), 30);
+    EXPECT_EQ(agc->code(), RIG_AGC_SLOW);
     EXPECT_EQ(shell({"f"}), QStringLiteral("14074000"));
 
     from = m_sink.events.size();
@@ -143,7 +143,7 @@ TEST_F(HamlibRigctld, AMonitoredRigIsReadButNeverWritten) {
     shell({"F", "3600000"});
     const auto frq = m_sink.await(Kind::Frq, from, 2000);
     ASSERT_TRUE(frq.has_value());
-    EXPECT_EQ(frq->a, 3600000);
+    EXPECT_EQ(frq->freq(), 3600000);
     EXPECT_EQ(frq->origin, Origin::Receiver);
 }
 
@@ -156,14 +156,14 @@ TEST_F(HamlibRigctld, AHungDaemonLosesTheLinkAndItComesBackUnderRemote) {
     ASSERT_GE(tookMs, 0) << "no RxConnState with an error";
     std::cout << "hung daemon noticed after " << tookMs << " ms\n";
     EXPECT_LE(tookMs, 2 * timeoutMs + 300 + 500);
-    EXPECT_EQ(m_sink.of(Kind::ConnState, from).front().a, -RIG_ETIMEOUT);
+    EXPECT_EQ(m_sink.of(Kind::ConnState, from).front().err(), -RIG_ETIMEOUT);
     EXPECT_FALSE(m_rx->connected());
     EXPECT_FALSE(m_rx->remote());
 
     from = m_sink.events.size();
     m_daemon->signal(SIGCONT);
     const auto back = m_sink.await(Kind::ConnState, from, 6000,
-                                   [](const ReceiverEvent& e) { return e.a == 1000; });
+                                   [](const ReceiverEvent& e) { return e.err() == 1000; });
     ASSERT_TRUE(back.has_value()) << "the link did not come back";
     EXPECT_TRUE(m_rx->remote()) << "remote control not taken back";
     from = m_sink.events.size();
@@ -178,7 +178,7 @@ TEST_F(HamlibRigctld, ADeadDaemonLosesTheLinkAndARestartedOneBringsItBack) {
     const qint64 tookMs = awaitLoss(from, 2000);
     ASSERT_GE(tookMs, 0) << "no RxConnState with an error";
     EXPECT_LE(tookMs, timeoutMs + 300);
-    EXPECT_LT(m_sink.of(Kind::ConnState, from).front().a, 0);
+    EXPECT_LT(m_sink.of(Kind::ConnState, from).front().err(), 0);
     m_daemon->stop();
 
     from = m_sink.events.size();
@@ -187,7 +187,7 @@ TEST_F(HamlibRigctld, ADeadDaemonLosesTheLinkAndARestartedOneBringsItBack) {
     ASSERT_TRUE(m_daemon->start());
     m_watchdog->resume();
     const auto back = m_sink.await(Kind::ConnState, from, 6000,
-                                   [](const ReceiverEvent& e) { return e.a == 1000; });
+                                   [](const ReceiverEvent& e) { return e.err() == 1000; });
     ASSERT_TRUE(back.has_value()) << "the link did not come back";
     EXPECT_TRUE(m_rx->connected());
     EXPECT_TRUE(m_rx->remote());
@@ -232,12 +232,12 @@ TEST_F(HamlibRigctld, ARadioThatGivesNoValueIsNeverConnected) {
         idle(1500); // the first attempt to reconnect fails as well
         ASSERT_FALSE(m_sink.events.empty());
         EXPECT_EQ(m_sink.events.front().kind, c.first);
-        EXPECT_EQ(m_sink.events.front().a, c.err);
+        EXPECT_EQ(m_sink.events.front().err(), c.err);
         for (const ReceiverEvent& e : m_sink.events) {
-            EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.a < 0))
-                << "event " << static_cast<int>(e.kind) << " with " << e.a;
+            EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.err() < 0))
+                << "event " << static_cast<int>(e.kind) << " with " << e.value();
         }
-        EXPECT_EQ(m_sink.of(Kind::ConnState).front().a, c.err);
+        EXPECT_EQ(m_sink.of(Kind::ConnState).front().err(), c.err);
         EXPECT_FALSE(m_rx->connected());
         m_rx.reset();
     }

@@ -123,8 +123,9 @@ protected:
     qint64 awaitState(size_t from, int ms, bool up) {
         QElapsedTimer t;
         t.start();
-        const auto e = m_sink.await(Kind::ConnState, from, ms,
-                                    [up](const ReceiverEvent& ev) { return (ev.a == 1000) == up; });
+        const auto e = m_sink.await(Kind::ConnState, from, ms, [up](const ReceiverEvent& ev) {
+            return (ev.err() == 1000) == up;
+        });
         return e ? t.elapsed() : -1;
     }
 
@@ -180,7 +181,7 @@ TEST_P(VirtualRadio, EveryChoiceOfferedReachesTheRadio) {
     connectRemote();
     size_t from = m_sink.events.size();
     m_rx->setFrequency(14074000, Origin::Program);
-    ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.a == 14074000; }));
+    ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.freq() == 14074000; }));
     EXPECT_EQ(m_radio->freq(), 14074000);
     ASSERT_TRUE(choose(Setting::Mode, QStringLiteral("USB"), Kind::Mod));
     EXPECT_EQ(m_radio->mode(), Mode::Usb);
@@ -214,7 +215,8 @@ TEST_P(VirtualRadio, EveryChoiceOfferedReachesTheRadio) {
     if (GetParam().vfoAndRit) {
         from = m_sink.events.size();
         m_rx->setDeltaF(120, Origin::Program);
-        ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.b == 14074120; }));
+        ASSERT_TRUE(
+            m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.carrier() == 14074120; }));
         EXPECT_EQ(m_radio->rit(), 120);
         EXPECT_TRUE(m_radio->ritOn());
     }
@@ -231,8 +233,8 @@ TEST_P(VirtualRadio, ARefusedWriteIsReportedWithWhatTheRadioHolds) {
     ASSERT_TRUE(m_sink.await(Kind::DataError, from, 3000));
     const auto mod = m_sink.await(Kind::Mod, from, 3000);
     ASSERT_TRUE(mod);
-    EXPECT_EQ(m_rx->name(Setting::Mode, mod->a), QStringLiteral("LSB"));
-    EXPECT_EQ(m_rx->current(Setting::Mode), mod->a);
+    EXPECT_EQ(m_rx->name(Setting::Mode, mod->code()), QStringLiteral("LSB"));
+    EXPECT_EQ(m_rx->current(Setting::Mode), mod->code());
     EXPECT_EQ(m_radio->mode(), Mode::Lsb);
 }
 
@@ -240,39 +242,43 @@ TEST_P(VirtualRadio, AKnobTurnedAtTheRadioIsReported) {
     connect();
     size_t from = m_sink.events.size();
     panel("freq 7123000");
-    const auto frq = m_sink.await(Kind::Frq, from, 1500, [](auto& e) { return e.a == 7123000; });
+    const auto frq =
+        m_sink.await(Kind::Frq, from, 1500, [](auto& e) { return e.freq() == 7123000; });
     ASSERT_TRUE(frq);
     EXPECT_EQ(frq->origin, Origin::Receiver);
     // A station of the profile (-50 dBm at 9.41 MHz) on the radio's own meter
     // scale, read back through the backend's calibration.
     from = m_sink.events.size();
     panel("freq 9410000");
-    const auto smt = m_sink.await(Kind::SMt, from, 3000, [](auto& e) { return e.a == 9410000; });
+    const auto smt =
+        m_sink.await(Kind::SMt, from, 3000, [](auto& e) { return e.freq() == 9410000; });
     ASSERT_TRUE(smt);
-    EXPECT_NEAR(smt->b, -50, 6) << smt->text.toStdString();
+    EXPECT_NEAR(smt->dBm(), -50, 6) << smt->text().toStdString();
     panel("freq 7123000");
     from = m_sink.events.size();
     panel("mode usb");
     const auto mod = m_sink.await(Kind::Mod, from, 3000);
     ASSERT_TRUE(mod);
-    EXPECT_EQ(m_rx->name(Setting::Mode, mod->a), QStringLiteral("USB"));
+    EXPECT_EQ(m_rx->name(Setting::Mode, mod->code()), QStringLiteral("USB"));
     if (*GetParam().agcKnob != '\0') {
         from = m_sink.events.size();
         panel(GetParam().agcKnob);
         const auto agc = m_sink.await(Kind::Agc, from, 3000);
         ASSERT_TRUE(agc);
-        EXPECT_EQ(agc->a, GetParam().agcCode);
+        EXPECT_EQ(agc->code(), GetParam().agcCode);
     }
     if (GetParam().vfoAndRit) {
         // The operator switches to VFO B: the program follows it, and a
         // frequency typed then goes to B, never to A.
         from = m_sink.events.size();
         panel("vfo b");
-        ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.a == 7200000; }));
+        ASSERT_TRUE(
+            m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.freq() == 7200000; }));
         ASSERT_EQ(m_rx->setRemote(true), 0);
         from = m_sink.events.size();
         m_rx->setFrequency(7210000, Origin::Program);
-        ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.a == 7210000; }));
+        ASSERT_TRUE(
+            m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.freq() == 7210000; }));
         EXPECT_EQ(m_radio->freqOf(1), 7210000);
         EXPECT_EQ(m_radio->freqOf(0), 7123000);
         EXPECT_EQ(m_radio->vfo(), 1);
@@ -301,8 +307,9 @@ TEST_P(VirtualRadioLine, GarbageIsReportedAndTheLinkRecovers) {
     size_t from = m_sink.events.size();
     m_line->setGarbage(true);
     m_rx->setFrequency(7100000, Origin::Program);
-    ASSERT_TRUE(m_sink.await(Kind::ConnState, from, 4000, [](auto& e) { return e.a != 1000; }) ||
-                dataErrors(from) > 0)
+    ASSERT_TRUE(
+        m_sink.await(Kind::ConnState, from, 4000, [](auto& e) { return e.err() != 1000; }) ||
+        dataErrors(from) > 0)
         << "garbage went unnoticed";
     m_line->setGarbage(false);
     from = m_sink.events.size();
@@ -311,7 +318,7 @@ TEST_P(VirtualRadioLine, GarbageIsReportedAndTheLinkRecovers) {
     }
     from = m_sink.events.size();
     m_rx->setFrequency(7150000, Origin::Program);
-    ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.a == 7150000; }));
+    ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.freq() == 7150000; }));
     EXPECT_EQ(m_radio->freq(), 7150000);
 }
 
@@ -327,7 +334,7 @@ TEST_P(VirtualRadioLine, UnpluggedAndPluggedBackItRecovers) {
     EXPECT_TRUE(m_rx->remote());
     from = m_sink.events.size();
     m_rx->setFrequency(7060000, Origin::Program);
-    ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.a == 7060000; }));
+    ASSERT_TRUE(m_sink.await(Kind::Frq, from, 3000, [](auto& e) { return e.freq() == 7060000; }));
 }
 
 // The driver dialog's Test: what it found, or exactly why not.

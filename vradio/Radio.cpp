@@ -72,7 +72,7 @@ Radio::~Radio() = default;
 
 void Radio::report(component::ReceiverBackend&, component::ReceiverEvent event) {
     if (event.kind == component::ReceiverEvent::Kind::SMt) {
-        m_smeterDbm = event.b;
+        m_smeterDbm = event.dBm();
     }
 }
 

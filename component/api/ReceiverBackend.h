@@ -25,7 +25,8 @@ enum class Origin { Program, Receiver, Forwarded };
 // One event as a backend reports it; the component adds the receiver index when
 // it delivers it. Made with the constructor of its kind, which names what each
 // value means, and read with the accessors of the same names.
-struct ReceiverEvent {
+class ReceiverEvent {
+public:
     enum class Kind { DrvUpdated, ConnState, DataError, Frq, Mod, Flt, Agc, NBl, Att, HFF, SMt };
 
     // The driver table changed; `count` receivers are in it now.
@@ -66,26 +67,33 @@ struct ReceiverEvent {
         return {Kind::SMt, freq, dBm, overS9, std::move(text), Origin::Receiver};
     }
 
-    int32_t count() const { return a; }   // DrvUpdated
-    int32_t err() const { return a; }     // ConnState, DataError
-    int32_t freq() const { return a; }    // Frq, SMt
-    int32_t carrier() const { return b; } // Frq
-    int32_t code() const { return a; }    // Mod, Agc, NBl, Att
-    int32_t bfo() const { return b; }     // Mod
-    int32_t level() const { return b; }   // Agc, NBl, Att
-    int32_t width() const { return a; }   // Flt
-    int32_t sts() const { return a; }     // HFF
-    int32_t dBm() const { return b; }     // SMt
-    int32_t overS9() const { return c; }  // SMt
+    int32_t count() const { return m_a; }          // DrvUpdated
+    int32_t err() const { return m_a; }            // ConnState, DataError
+    int32_t freq() const { return m_a; }           // Frq, SMt
+    int32_t carrier() const { return m_b; }        // Frq
+    int32_t code() const { return m_a; }           // Mod, Agc, NBl, Att
+    int32_t bfo() const { return m_b; }            // Mod
+    int32_t level() const { return m_b; }          // Agc, NBl, Att
+    int32_t width() const { return m_a; }          // Flt
+    int32_t sts() const { return m_a; }            // HFF
+    int32_t dBm() const { return m_b; }            // SMt
+    int32_t overS9() const { return m_c; }         // SMt
+    const QString& text() const { return m_text; } // SMt
+    // The first value of any kind, under whichever name it has above: for a
+    // table of events of several kinds, or a message.
+    int32_t value() const { return m_a; }
 
     Kind kind = Kind::ConnState;
-    // The values, in the order of the kind's constructor; read them through
-    // the accessors above.
-    int32_t a = 0;
-    int32_t b = 0;
-    int32_t c = 0;
-    QString text;
     Origin origin = Origin::Receiver;
+
+private:
+    ReceiverEvent(Kind k, int32_t a, int32_t b, int32_t c, QString text, Origin from)
+        : kind(k), origin(from), m_a(a), m_b(b), m_c(c), m_text(std::move(text)) {}
+
+    int32_t m_a = 0;
+    int32_t m_b = 0;
+    int32_t m_c = 0;
+    QString m_text;
 };
 
 // Where a backend sends its events. The component queues them and delivers

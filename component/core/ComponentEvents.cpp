@@ -168,9 +168,9 @@ void CorvaneComponent::emitEvent(int16_t i, const ReceiverEvent& e) {
         const int16_t val = saturate<int16_t>(e.dBm());
         const int16_t dB = saturate<int16_t>(e.overS9());
         if (trace) {
-            m_trace.event("RxSMtUpdated", {i, e.freq(), val, dB, e.text});
+            m_trace.event("RxSMtUpdated", {i, e.freq(), val, dB, e.text()});
         }
-        emit RxSMtUpdated(i, e.freq(), val, dB, e.text);
+        emit RxSMtUpdated(i, e.freq(), val, dB, e.text());
         break;
     }
     }
