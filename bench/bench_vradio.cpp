@@ -48,15 +48,22 @@ struct Bench {
           engine(makeEngine(radio, *model)), line(*engine, baud, dir.filePath("radio")) {}
     QString port() const { return dir.filePath("radio"); }
     double byteMs() const { return 10000.0 / line.baud(); }
+    // Opens the radio's line, or marks the benchmark skipped with the reason.
+    bool open(benchmark::State& state) {
+        QString error;
+        if (!line.open(&error)) {
+            state.SkipWithError(error.toStdString().c_str());
+            return false;
+        }
+        return true;
+    }
 };
 
 void BM_SetToEvent(benchmark::State& state) {
     const char* name = radios[state.range(0)];
     const int baud = static_cast<int>(state.range(1));
     Bench b(name, baud);
-    QString error;
-    if (!b.line.open(&error)) {
-        state.SkipWithError(error.toStdString().c_str());
+    if (!b.open(state)) {
         return;
     }
     Recorder sink;
@@ -127,9 +134,7 @@ void BM_Rigctl(benchmark::State& state) {
     const char* name = radios[state.range(0)];
     const int baud = static_cast<int>(state.range(1));
     Bench b(name, baud);
-    QString error;
-    if (!b.line.open(&error)) {
-        state.SkipWithError(error.toStdString().c_str());
+    if (!b.open(state)) {
         return;
     }
     const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
