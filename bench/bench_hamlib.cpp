@@ -2,7 +2,7 @@
 // a typed frequency to the event that shows it (through rigctld, against
 // rigctl doing the same set and get from the shell), and the longest stall
 // while the daemon hangs and dies.
-#include "hamlib_support.h"
+#include "tests/support/HamlibPeers.h"
 
 #include "component/core/CorvaneComponent.h"
 
@@ -13,7 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 namespace {
 
 constexpr int timeoutMs = 1000; // the rigctld default of the driver entry
@@ -176,4 +176,4 @@ void BM_StallIdleBaseline(benchmark::State& state) {
 BENCHMARK(BM_StallIdleBaseline)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

@@ -4,7 +4,7 @@
 // doing the same set and read from the shell on the same virtual radio.
 //
 //   bench_vradio --benchmark_counters_tabular=true
-#include "hamlib_support.h"
+#include "tests/support/HamlibPeers.h"
 
 #include "vradio/FrontPanel.h"
 
@@ -20,7 +20,7 @@ static void initProfiles() {
     Q_INIT_RESOURCE(profiles);
 }
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 namespace {
 
 using namespace corvane::vradio;
@@ -268,4 +268,4 @@ BENCHMARK(BM_StallWhileTheRadioMisbehaves)
     ->Iterations(1);
 
 } // namespace
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

@@ -1,8 +1,8 @@
 // Driver tables and receiver profiles that cannot be used: each is reported
 // with its path and what is wrong, the component goes on with what it can, and
 // the file itself is never changed by reading it.
-#include "file_faults.h"
-#include "test_component_fixture.h"
+#include "tests/support/ComponentFixture.h"
+#include "tests/support/FileFaults.h"
 
 #include "component/core/BackendRegistry.h"
 #include "component/store/JsonText.h"
@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 using namespace corvane::component;
-using namespace corvane::component::testing;
+using namespace corvane::testsupport;
 using corvane::receiver::RuntimeError;
 
 namespace {

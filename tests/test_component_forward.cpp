@@ -1,5 +1,5 @@
 // Forwarding of changes between receivers, and the trace of a session.
-#include "test_component_fixture.h"
+#include "tests/support/ComponentFixture.h"
 
 #include "receiver/Component.h"
 #include "receiver/RuntimeError.h"
@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane::component;
-using namespace corvane::component::testing;
+using namespace corvane::testsupport;
 using corvane::receiver::RuntimeError;
 
 namespace {

@@ -1,5 +1,5 @@
 // Simulated receivers through the component's operations, on a driven clock.
-#include "test_component_fixture.h"
+#include "tests/support/ComponentFixture.h"
 
 #include "receiver/RuntimeError.h"
 
@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane::component;
-using namespace corvane::component::testing;
+using namespace corvane::testsupport;
 using corvane::receiver::RuntimeError;
 
 namespace {

@@ -1,5 +1,5 @@
 // The driver store on disk and the two dialogs that edit it, driven by code.
-#include "test_component_fixture.h"
+#include "tests/support/ComponentFixture.h"
 
 #include "component/store/JsonText.h"
 #include "receiver/RuntimeError.h"
@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane::component;
-using namespace corvane::component::testing;
+using namespace corvane::testsupport;
 using corvane::receiver::RuntimeError;
 
 namespace {

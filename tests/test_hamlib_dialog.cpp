@@ -1,6 +1,6 @@
 // The Hamlib part of the driver dialog: models, ports, and a Test that never
 // holds up the window.
-#include "hamlib_harness.h"
+#include "tests/support/HamlibHarness.h"
 
 #include "component/store/DriverDialog.h"
 
@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 namespace {
 
 template <typename W> W* child(QWidget& parent, const char* name) {
@@ -88,4 +88,4 @@ TEST(HamlibDialog, TestRunsOffTheWindowsThread) {
 }
 
 } // namespace
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

@@ -1,7 +1,7 @@
 // The Hamlib backend against Hamlib's own dummy rig, in this process.
-#include "hamlib_harness.h"
+#include "tests/support/HamlibHarness.h"
 
-#include "test_component_fixture.h"
+#include "tests/support/ComponentFixture.h"
 
 #include "component/core/CorvaneComponent.h"
 #include "component/hamlib/HamlibEntryReader.h"
@@ -12,7 +12,7 @@
 
 #include <iostream>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 namespace {
 
 const char* const dummyEntry =
@@ -395,4 +395,4 @@ TEST(HamlibHardware, ARealRadioIsReadWithoutBeingWritten) {
 }
 
 } // namespace
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

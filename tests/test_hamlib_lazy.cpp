@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 namespace {
+
+using namespace corvane::component;
 
 // The Hamlib files mapped into this process, from /proc/self/maps.
 QStringList hamlibMapped() {
@@ -102,4 +104,4 @@ TEST(HamlibLazy, TheDefaultTableLoadsHamlibOnlyWhenItsDummyIsUsed) {
 }
 
 } // namespace
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

@@ -3,7 +3,7 @@
 // and simulated receivers are unaffected. This executable does not link the
 // plugin, and its one test points the component at a folder without it
 // before anything loads it.
-#include "test_component_fixture.h"
+#include "tests/support/ComponentFixture.h"
 
 #include "component/api/HamlibSupport.h"
 #include "component/core/CorvaneComponent.h"
@@ -26,7 +26,7 @@
 
 #include <functional>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 namespace {
 
 bool hamlibMapped() {
@@ -115,4 +115,4 @@ TEST(HamlibMissing, OnlyProgramsOfThisBuildLookInTheBuildTree) {
 }
 
 } // namespace
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

@@ -1,9 +1,9 @@
 // The Hamlib backend against a real rigctld daemon (driving Hamlib's dummy
 // rig) on 127.0.0.1: the same checks as in-process, lost links, and daemons
 // that refuse everything or hang (through a relay in front of the real one).
-#include "hamlib_harness.h"
-#include "hamlib_relay.h"
-#include "test_component_fixture.h"
+#include "tests/support/ComponentFixture.h"
+#include "tests/support/HamlibHarness.h"
+#include "tests/support/HamlibRelay.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -15,7 +15,7 @@
 
 #include <pty.h>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 namespace {
 
 constexpr int timeoutMs = 500; // the entry's Hamlib timeout for these tests
@@ -338,4 +338,4 @@ TEST_F(HamlibRigctld, TearingDownAReceiverWhoseDaemonHangsNeverWaitsOnIt) {
 }
 
 } // namespace
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

@@ -1,7 +1,7 @@
 // The Hamlib receiver through Hamlib's real backends (IC-R75, IC-7300, TS-2000,
 // TS-590SG) against the virtual radio on a pseudo-terminal, which runs here on
 // the test's (the window's) thread while the receiver's worker talks to it.
-#include "hamlib_harness.h"
+#include "tests/support/HamlibHarness.h"
 
 #include "vradio/FrontPanel.h"
 
@@ -19,7 +19,7 @@ static void initProfiles() {
     Q_INIT_RESOURCE(profiles);
 }
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 namespace {
 
 using namespace corvane::vradio;
@@ -388,4 +388,4 @@ INSTANTIATE_TEST_SUITE_P(Hamlib, VirtualRadio, ::testing::ValuesIn(rigs), nameOf
 INSTANTIATE_TEST_SUITE_P(Hamlib, VirtualRadioLine, ::testing::Values(rigs[0], rigs[2]), nameOf);
 
 } // namespace
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

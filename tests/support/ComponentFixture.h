@@ -19,7 +19,10 @@
 
 #include <memory>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
+
+// The component tests are written in the component's own terms.
+using namespace corvane::component;
 
 // A small receiver with the odd corners the tests need: mode-dependent filters
 // and AGC, an unavailable mode and AGC entry, an attenuator with a dB value.
@@ -97,7 +100,7 @@ public:
     QString storeFile() const { return dir.filePath("corvane/Test.json"); }
 
     void writeFile(const QString& path, const QByteArray& bytes) const {
-        testing::writeFile(path, bytes);
+        testsupport::writeFile(path, bytes);
     }
 
     // Broken tables kept beside the store by a save.
@@ -151,4 +154,4 @@ public:
     std::unique_ptr<CorvaneComponent> component;
 };
 
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

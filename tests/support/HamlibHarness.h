@@ -2,11 +2,11 @@
 
 // GoogleTest helpers of the Hamlib tests.
 
-#include "hamlib_support.h"
+#include "tests/support/HamlibPeers.h"
 
 #include <gtest/gtest.h>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 
 // Connects and waits for the link to come up and, the first time, for the
 // first reading of the rig (later links report only what changed meanwhile).
@@ -22,4 +22,4 @@ inline void connectAndWait(HamlibBackend& rx, Recorder& sink, int ms = 5000, boo
     }
 }
 
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

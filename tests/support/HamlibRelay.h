@@ -7,7 +7,7 @@
 // without a word, as the test switches it; answers already on their way back
 // are still passed on.
 
-#include "hamlib_support.h"
+#include "tests/support/HamlibPeers.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 
 class Relay {
 public:
@@ -145,4 +145,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

@@ -29,7 +29,10 @@
 #include <optional>
 #include <vector>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
+
+// The component tests are written in the component's own terms.
+using namespace corvane::component;
 
 using hamlib::HamlibBackend;
 using Kind = ReceiverEvent::Kind;
@@ -280,4 +283,4 @@ inline QString rigctl(quint16 port, const QStringList& command) {
     return QString::fromLatin1(out).trimmed();
 }
 
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport

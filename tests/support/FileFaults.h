@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace corvane::component::testing {
+namespace corvane::testsupport {
 
 // Everything written on stderr (fd 2) while it lives.
 class StderrCapture {
@@ -99,4 +99,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace corvane::component::testing
+} // namespace corvane::testsupport
