@@ -1,6 +1,6 @@
 // The Mode, AGC, NB and ATT lists: how a load finds the setting in force, how
 // the selection writes it back, and what a failure leaves behind.
-#include "tests/support/LoadedWindow.h"
+#include "tests/support/ShownWindow.h"
 #include "tests/support/SmallReceiverCalls.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 // Selecting a receiver, the status panel, and the change events that reload
 // one list for the receiver the Driver list shows as selected.
-#include "tests/support/LoadedWindow.h"
 #include "tests/support/ShownWindow.h"
 #include "tests/support/SmallReceiverCalls.h"
 
