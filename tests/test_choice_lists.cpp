@@ -67,26 +67,6 @@ class ClickedCode : public ::testing::TestWithParam<std::tuple<Family, int32_t>>
 
 } // namespace
 
-TEST(ModeList, MatchAtPositionKClicksBetweenItsCodeCallAndTheNext) {
-    LoadedWindow t;
-    t.rx().modes = {{"LSB", 0}, {"USB", 1}, {"CW", 3}, {"AM", 4}};
-    t.window.LoadModeList(1);
-
-    QStringList expected{
-        "RxModCount(0) -> 4", "RxModAvail(0, 0) -> -1", R"(RxModName(0, 0) -> "LSB")",
-        "RxModAvail(0, 1) -> -1", R"(RxModName(0, 1) -> "USB")", "RxModAvail(0, 2) -> -1",
-        R"(RxModName(0, 2) -> "CW")", "RxModAvail(0, 3) -> -1", R"(RxModName(0, 3) -> "AM")",
-        "RxModCount(0) -> 4", R"(RxModCode(0, "LSB") -> 0)", R"(RxModCode(0, "USB") -> 1)",
-        // Mode_Click, inside the pass
-        R"(RxModCode(0, "USB") -> 1)", "RxMod(0) <- 1"};
-    expected += dependentsRebuild();
-    expected += QStringList{R"(RxModCode(0, "CW") -> 3)", R"(RxModCode(0, "AM") -> 4)"};
-    expected += dependentsRebuild(); // the loader's own step after the pass
-    EXPECT_EQ(t.fake->calls, expected);
-    EXPECT_EQ(t.ui.Mode->listIndex(), 1);
-    EXPECT_TRUE(t.reporter.reports.isEmpty());
-}
-
 TEST_P(ChoiceLists, OnlyAgcNamesLoseTheirSpacesAndOnlySpaces) {
     const Family& f = GetParam();
     LoadedWindow t;
@@ -200,7 +180,7 @@ TEST_P(Counts, ThatFillNothingOrOverflow) {
 
 // A code the click must hold in 16 bits fails after the selection was made
 // and before anything is set; the loader goes no further.
-TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAtt) {
+TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAttAndOnlyItsListsAreRebuilt) {
     const auto& [f, code] = GetParam();
     LoadedWindow t;
     t.rx().*f.table = {{"X", code}, {"Y", code}};
@@ -229,6 +209,14 @@ TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAtt) {
     }
     EXPECT_EQ(t.fake->calls, expected);
     EXPECT_EQ(f.in(t.window).listIndex(), f.mode() ? 1 : 0);
+    // The event rebuilt its own list enabled (Mode: Filter and AGC too) and no
+    // other; RxModUpdated shows its offset in BFO.
+    for (const QString name : {"Mode", "Filter", "Agc", "NB", "Att"}) {
+        const bool own = name == f.list || (f.mode() && (name == "Filter" || name == "Agc"));
+        EXPECT_EQ(control<controls::ListBox>(t.window, qPrintable(name))->isEnabled(), own)
+            << qPrintable(name);
+    }
+    EXPECT_EQ(t.ui.BFO->text(), f.mode() ? "0" : "-300");
 }
 
 TEST_P(ChoiceLists, OperatorPickSendsOneCodeAndOneSet) {

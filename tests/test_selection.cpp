@@ -10,7 +10,6 @@
 using namespace corvane;
 using testsupport::agcRebuild;
 using testsupport::choiceLoad;
-using testsupport::dependentsRebuild;
 using testsupport::filterRebuild;
 using testsupport::listTexts;
 using testsupport::LoadedWindow;
@@ -193,20 +192,3 @@ TEST_P(NotSelected, AnEventForAReceiverThatIsNotSelectedChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Window, NotSelected, ::testing::ValuesIn(kIndexedEvents),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Each change event for the selected receiver rebuilds its own list and no
-// other (the call sequences of test_choice_lists and test_filter_list) and
-// leaves it enabled; RxModUpdated rebuilds Filter and AGC too and shows its
-// offset in BFO.
-TEST(ChangeEvents, ModUpdatedRebuildsModeFilterAndAgcEnabledAndShowsTheOffset) {
-    for (const int32_t offset : {-300, 250}) {
-        LoadedWindow t; // not remote: the lists start disabled
-        emit t.fake->RxModUpdated(0, 1, offset);
-        EXPECT_EQ(t.fake->calls, modeLoad().mid(1) + dependentsRebuild() + dependentsRebuild());
-        EXPECT_EQ(t.ui.BFO->text(), QString::number(offset));
-        const QList<bool> enabled{t.ui.Mode->isEnabled(), t.ui.Filter->isEnabled(),
-                                  t.ui.Agc->isEnabled(), t.ui.NB->isEnabled(),
-                                  t.ui.Att->isEnabled()};
-        EXPECT_EQ(enabled, (QList<bool>{true, true, true, false, false}));
-    }
-}
