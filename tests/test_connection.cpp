@@ -101,19 +101,32 @@ TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
-TEST(DataErrorEvent, RedrawsTheWholePanelWhateverErrHolds) {
+// RxDataError redraws the whole panel whatever err holds: remote control (any
+// value but 0) before the connection decides colour and lists, and every
+// value is shown as read.
+TEST(DataErrorEvent, RedrawsThePanelRemoteBeforeConnectedWhateverErrHolds) {
     ShownWindow<> t(1, 0, -1);
     auto* fake = t.fake;
-    ASSERT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
-    for (int32_t err : {0, -1, 1000, 123456}) {
+    auto& rx = fake->receivers[1];
+    const struct {
+        int32_t err, remote, connected;
+        QColor colour;
+    } cases[] = {{0, -1, 0, window::kGreen},
+                 {-1, 1, 0, window::kGreen},
+                 {1000, 0, -1, window::kYellow},
+                 {123456, 0, 1, window::kYellow},
+                 {7, 0, 0, window::kRed}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
         fake->clearCalls();
-        fake->receivers[1].romId = QStringLiteral("rom %1").arg(err);
-        fake->receivers[1].connected = fake->receivers[1].connected != 0 ? 0 : -1;
-        emit fake->RxDataError(1, err);
-        EXPECT_EQ(fake->calls, statusReads(*fake, 1)) << err;
-        EXPECT_EQ(t.ui.RomID->text(), QStringLiteral("rom %1").arg(err));
-        EXPECT_EQ(window::backColor(*t.ui.ConnState),
-                  fake->receivers[1].connected != 0 ? window::kYellow : window::kRed);
+        std::tie(rx.remote, rx.connected, rx.frqMax) = std::tuple(c.remote, c.connected, c.err);
+        rx.romId = QStringLiteral(" rom %1 ").arg(c.err);
+        emit fake->RxDataError(1, c.err);
+        EXPECT_EQ(fake->calls, statusReads(*fake, 1));
+        EXPECT_EQ(t.ui.RomID->text(), rx.romId);
+        EXPECT_EQ(t.ui.FrqMax->text(), QString::number(c.err));
+        EXPECT_EQ(window::backColor(*t.ui.ConnState), c.colour);
+        EXPECT_EQ(listsEnabled(t.window), c.remote != 0 ? kAllEnabled : kAllDisabled);
     }
 }
 

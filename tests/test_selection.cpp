@@ -59,48 +59,10 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
     EXPECT_EQ(t.window.curRx(), 1);
     EXPECT_EQ(t.ui.Read->text(), "145500000");
     EXPECT_EQ(t.ui.RomID->text(), "Rx1 v1");
+    EXPECT_EQ(listTexts(*t.ui.Mode), QStringList{"USB"}); // filled though not remote
+    EXPECT_FALSE(t.ui.Mode->isEnabled());
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
-}
-
-TEST(Selection, StatusPanelFollowsRemoteThenConnectedAndShowsPlainNumbers) {
-    struct Case {
-        int32_t remote, connected;
-        QColor colour;
-        bool enabled;
-    };
-    const Case cases[] = {{-1, 0, window::kGreen, true},
-                          {1, 0, window::kGreen, true},
-                          {0, -1, window::kYellow, false},
-                          {0, 1, window::kYellow, false},
-                          {0, 0, window::kRed, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(QStringLiteral("%1 %2").arg(c.remote).arg(c.connected).toStdString());
-        LoadedWindow t(2, -1);
-        t.rx(1) = {};
-        t.rx(1).romId = QStringLiteral(" id ");
-        t.rx(1).frqMax = -1;
-        t.rx(1).bfo = -300;
-        t.rx(1).remote = c.remote;
-        t.rx(1).connected = c.connected;
-        t.rx(1).modes = {{"AM", 0}};
-        t.ui.Driver->setListIndex(1);
-
-        EXPECT_EQ(window::backColor(*t.ui.ConnState), c.colour);
-        for (controls::ListBox* list : settingLists(t.window)) {
-            EXPECT_EQ(list->isEnabled(), c.enabled) << list->objectName().toStdString();
-        }
-        EXPECT_EQ(listTexts(*t.ui.Mode), QStringList{"AM"}); // filled in any state
-        EXPECT_EQ(t.ui.RomID->text(), " id ");
-        EXPECT_EQ(t.ui.FrqMax->text(), "-1");
-        EXPECT_EQ(t.ui.FrqMin->text(), "0");
-        EXPECT_EQ(t.ui.Read->text(), "0");
-        EXPECT_EQ(t.ui.BFO->text(), "-300");
-
-        const QStringList expected = statusReads(1, " id ", -1, 0, c.remote, c.connected);
-        EXPECT_EQ(t.fake->calls.mid(t.fake->calls.size() - expected.size()), expected);
-        EXPECT_EQ(t.fake->calls.filter("RxConnected").size(), c.remote == 0 ? 1 : 0);
-    }
 }
 
 // Agc_Click, run by the AGC load inside Mode_Click inside the operator's
