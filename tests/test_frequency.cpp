@@ -189,20 +189,11 @@ TEST(FrqUpdated, ShowsTheSelectedConnectedReceiversFrequencyOnly) {
     auto* fake = t.fake;
     t.ui.Freq->setText(QStringLiteral("123"));
 
-    struct Case {
-        int32_t freq;
-        const char* shown;
-    };
-    const Case cases[] = {{7000000, "7000000"},
-                          {-1500, "-1500"},
-                          {0, "0"},
-                          {std::numeric_limits<int32_t>::min(), "-2147483648"},
-                          {std::numeric_limits<int32_t>::max(), "2147483647"}};
-    for (const Case& c : cases) {
+    for (const int32_t freq : {7000000, -1500, 0, kMin, std::numeric_limits<int32_t>::max()}) {
         fake->clearCalls();
-        emit fake->RxFrqUpdated(1, c.freq, 12345);
+        emit fake->RxFrqUpdated(1, freq, 12345);
         EXPECT_EQ(fake->calls, QStringList{"RxConnected(1) -> -1"});
-        EXPECT_EQ(t.ui.Read->text(), c.shown);
+        EXPECT_EQ(t.ui.Read->text(), QString::number(freq)); // in plain decimal
     }
 
     // The selected receiver, no longer connected: asked, and not shown.

@@ -6,6 +6,9 @@ namespace corvane::testsupport {
 
 using receiver::RuntimeError;
 
+namespace {
+
+// Numbers in decimal, texts quoted.
 QString formatValue(const QVariant& value) {
     if (value.typeId() == QMetaType::QString) {
         QString text = value.toString();
@@ -15,8 +18,6 @@ QString formatValue(const QVariant& value) {
     }
     return QString::number(value.toLongLong());
 }
-
-namespace {
 
 QString callText(const char* op, const QVariantList& args) {
     QStringList parts;

@@ -129,9 +129,6 @@ private:
     qint16 m_forward = 0;
 };
 
-// Formats a value as the call lines show it: numbers in decimal, texts quoted.
-QString formatValue(const QVariant& value);
-
 // Hands a window its fake and keeps a pointer to it for the test.
 template <typename Fake = RecordingComponent> struct FakeFactory {
     std::unique_ptr<Fake> owned = std::make_unique<Fake>();
