@@ -81,13 +81,7 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
 
     QStringList expected = modeLoad(1);
     expected += filterRebuild(1);
-    expected += QStringList{"RxAgc(1) -> 70000",
-                            "RxAgcCount(1) -> 1",
-                            "RxAgcAvail(1, 0) -> -1",
-                            R"(RxAgcName(1, 0) -> "Fast")",
-                            "RxAgcCount(1) -> 1",
-                            R"(RxAgcCode(1, "Fast") -> 70000)",
-                            R"(RxAgcCode(1, "Fast") -> 70000)"};
+    expected += choiceLoad(1, "Agc", 70000, "Fast").mid(0, 7); // up to the write-back
     EXPECT_EQ(t.fake->calls, expected);
     EXPECT_EQ(t.reporter.reports,
               QStringList{"Driver_Click: Run-time error 6: Overflow (70000 does not fit 16 bits)"});
