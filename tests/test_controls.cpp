@@ -70,26 +70,6 @@ TEST(ListBox, SelectionFromCodeRunsClickBeforeReturningAndPassesItsErrorUp) {
     EXPECT_TRUE(f.reporter.reports.isEmpty());
 }
 
-TEST(ListBox, ClearingReadingPastTheEndAndRefusingEmptyPositions) {
-    Form f;
-    f.list->setListIndex(0);
-    f.list->clearList();
-    EXPECT_EQ(f.clicks, QList<int>{0}); // clearing ran nothing
-    EXPECT_EQ(f.list->listIndex(), -1);
-    EXPECT_EQ(f.list->listText(0), QString());
-    EXPECT_EQ(f.list->listText(-1), QString());
-    f.list->addListItem(QStringLiteral("X"));
-    EXPECT_EQ(f.list->listText(0), QStringLiteral("X"));
-    EXPECT_EQ(f.list->listText(1), QString());
-    try {
-        f.list->setListIndex(1);
-        FAIL() << "a position without an item must be refused";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), RuntimeError::InvalidPropertyValue);
-    }
-    EXPECT_EQ(f.list->listIndex(), -1);
-}
-
 TEST(ListBox, OperatorSelectionRunsClickAtTheBoundaryButFocusAloneDoesNot) {
     Form f;
     // Tabbing into a list without a selection moves Qt's current item only.
@@ -107,14 +87,6 @@ TEST(ListBox, OperatorSelectionRunsClickAtTheBoundaryButFocusAloneDoesNot) {
     testsupport::clickAt(*f.list, testsupport::entryPoint(*f.list, 1), Qt::ControlModifier);
     EXPECT_EQ(f.list->listIndex(), 1);
     EXPECT_EQ(f.clicks, (QList<int>{2, 1}));
-
-    // An operator's Click that fails is reported and the list goes on working.
-    f.list->setClick(Binding{QStringLiteral("L_Click"),
-                             [] { throw RuntimeError::componentFailure(QStringLiteral("gone")); },
-                             &f.reporter});
-    testsupport::pick(*f.list, 0);
-    EXPECT_EQ(f.reporter.reports, QStringList{QStringLiteral("L_Click: Run-time error 440: gone")});
-    EXPECT_EQ(f.list->listIndex(), 0);
 }
 
 // A screen reader picks an entry through the accessibility interface; only
