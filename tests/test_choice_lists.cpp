@@ -41,10 +41,6 @@ const Family kAll[] = {CORVANE_FAMILY(Mod, Mode, modes), CORVANE_FAMILY(Agc, Agc
                        CORVANE_FAMILY(NBl, NB, nb), CORVANE_FAMILY(Att, Att, att)};
 #undef CORVANE_FAMILY
 
-void PrintTo(const Family& f, std::ostream* out) {
-    *out << f.list;
-}
-
 // A call line with the family's operation name put in for '@'.
 QString L(const Family& f, const char* pattern) {
     return QString::fromUtf8(pattern).replace(QLatin1Char('@'), QString::fromLatin1(f.op));

@@ -8,16 +8,11 @@
 
 using namespace corvane;
 using testsupport::clickAt;
-using testsupport::FakeComponent;
 using testsupport::ShownWindow;
+using testsupport::statusReads;
 using testsupport::windowState;
 
 namespace {
-
-QStringList statusReads(const FakeComponent& fake, int16_t rx) {
-    const auto& r = fake.receivers.at(rx);
-    return testsupport::statusReads(rx, r.romId, r.frqMax, r.frqMin, r.remote, r.connected);
-}
 
 QList<bool> listsEnabled(const window::Test& window) {
     const testsupport::Controls w(window);
@@ -47,7 +42,7 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
     // The component reports the change: the panel shows connected, not remote.
     fake->clearCalls();
     emit fake->RxConnState(1, 1000);
-    EXPECT_EQ(fake->calls, statusReads(*fake, 1));
+    EXPECT_EQ(fake->calls, statusReads(1, fake->receivers[1]));
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
     EXPECT_EQ(t.ui.RomID->text(), "VHF v2");
     EXPECT_EQ(listsEnabled(t.window), kAllDisabled);
@@ -70,7 +65,7 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
         fake->receivers[1].frqMax += 1; // each redraw must read afresh
         clickAt(*s.button);
         const QStringList expected =
-            QStringList{QString::fromLatin1(s.command)} + statusReads(*fake, 1);
+            QStringList{QString::fromLatin1(s.command)} + statusReads(1, fake->receivers[1]);
         EXPECT_EQ(fake->calls, expected) << s.command;
         EXPECT_EQ(window::backColor(*t.ui.ConnState), s.colour) << s.command;
         EXPECT_EQ(t.ui.ConnState->accessibleName(), s.words);
@@ -122,7 +117,7 @@ TEST(DataErrorEvent, RedrawsThePanelRemoteBeforeConnectedWhateverErrHolds) {
         std::tie(rx.remote, rx.connected, rx.frqMax) = std::tuple(c.remote, c.connected, c.err);
         rx.romId = QStringLiteral(" rom %1 ").arg(c.err);
         emit fake->RxDataError(1, c.err);
-        EXPECT_EQ(fake->calls, statusReads(*fake, 1));
+        EXPECT_EQ(fake->calls, statusReads(1, fake->receivers[1]));
         EXPECT_EQ(t.ui.RomID->text(), rx.romId);
         EXPECT_EQ(t.ui.FrqMax->text(), QString::number(c.err));
         EXPECT_EQ(window::backColor(*t.ui.ConnState), c.colour);
@@ -143,6 +138,7 @@ TEST(ConnectionButtons, AfterDrvUpdatedClearsTheSelectionStillActOnCurRx) {
     EXPECT_EQ(fake->calls, QStringList{"RxConnect(2, -1) -> 0"});
     fake->clearCalls();
     clickAt(*t.ui.Remote);
-    EXPECT_EQ(fake->calls, QStringList{"RxRemote(2, -1) -> 0"} + statusReads(*fake, 2));
+    EXPECT_EQ(fake->calls,
+              QStringList{"RxRemote(2, -1) -> 0"} + statusReads(2, fake->receivers[2]));
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
 }

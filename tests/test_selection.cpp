@@ -50,7 +50,7 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
     const QStringList nbAttAndValues = choiceLoad(1, "NBl", 0, "Off") +
                                        choiceLoad(1, "Att", 0, "0dB") +
                                        QStringList{"RxFrq(1, 0) -> 145500000", "RxBfo(1) -> -300"};
-    const QStringList status = statusReads(1, "Rx1 v1", 30000000, 100000, 0, -1);
+    const QStringList status = statusReads(1, t.rx(1));
     // Filter and AGC: built by Mode_Click, by the Mode load's own step, then
     // by RefreshReceiver: three times each.
     const QStringList dependents = filterRebuild(1) + agcRebuild(1);
