@@ -1,6 +1,6 @@
 // The Mode, AGC, NB and ATT lists: how a load finds the setting in force, how
 // the selection writes it back, and what a failure leaves behind.
-#include "tests/support/LoadedWindow.h"
+#include "tests/support/ShownWindow.h"
 #include "tests/support/SmallReceiverCalls.h"
 
 #include <gtest/gtest.h>
@@ -24,43 +24,22 @@ struct Family {
     QVector<Entry> FakeReceiver::*table;
     void (window::Test::*load)(const int32_t&);
     void (*raise)(FakeComponent&, int32_t code); // the change event for receiver 0
-    bool mode;
 
+    bool mode() const { return table == &FakeReceiver::modes; }
     controls::ListBox& in(const window::Test& w) const {
         return *control<controls::ListBox>(w, list);
     }
 };
 
-const Family kMode{"Mod",
-                   "Mode",
-                   &FakeReceiver::modes,
-                   &window::Test::LoadModeList,
-                   [](FakeComponent& c, int32_t v) { emit c.RxModUpdated(0, v, 0); },
-                   true};
-const Family kAgc{"Agc",
-                  "Agc",
-                  &FakeReceiver::agc,
-                  &window::Test::LoadAgcList,
-                  [](FakeComponent& c, int32_t v) { emit c.RxAgcUpdated(0, v, 0); },
-                  false};
-const Family kNB{"NBl",
-                 "NB",
-                 &FakeReceiver::nb,
-                 &window::Test::LoadNBList,
-                 [](FakeComponent& c, int32_t v) { emit c.RxNBlUpdated(0, v, 0); },
-                 false};
-const Family kAtt{"Att",
-                  "Att",
-                  &FakeReceiver::att,
-                  &window::Test::LoadAttList,
-                  [](FakeComponent& c, int32_t v) { emit c.RxAttUpdated(0, v, 0); },
-                  false};
-const Family kAll[] = {kMode, kAgc, kNB, kAtt};
-const Family kCoded16[] = {kAgc, kNB, kAtt};
-
-void PrintTo(const Family& f, std::ostream* out) {
-    *out << f.list;
-}
+#define CORVANE_FAMILY(Op, Name, entries)                                                          \
+    Family {                                                                                       \
+        .op = #Op, .list = #Name, .table = &FakeReceiver::entries,                                 \
+        .load = &window::Test::Load##Name##List,                                                   \
+        .raise = [](FakeComponent& c, int32_t v) { emit c.Rx##Op##Updated(0, v, 0); }              \
+    }
+const Family kAll[] = {CORVANE_FAMILY(Mod, Mode, modes), CORVANE_FAMILY(Agc, Agc, agc),
+                       CORVANE_FAMILY(NBl, NB, nb), CORVANE_FAMILY(Att, Att, att)};
+#undef CORVANE_FAMILY
 
 // A call line with the family's operation name put in for '@'.
 QString L(const Family& f, const char* pattern) {
@@ -75,48 +54,14 @@ QStringList L(const Family& f, std::initializer_list<const char*> patterns) {
 }
 // What follows every Mode load and Mode click.
 QStringList tail(const Family& f) {
-    return f.mode ? dependentsRebuild() : QStringList{};
+    return f.mode() ? dependentsRebuild() : QStringList{};
 }
 
 class ChoiceLists : public ::testing::TestWithParam<Family> {};
-class CodedLists : public ::testing::TestWithParam<Family> {};
 class Counts : public ::testing::TestWithParam<std::tuple<Family, CountCase>> {};
 class ClickedCode : public ::testing::TestWithParam<std::tuple<Family, int32_t>> {};
 
 } // namespace
-
-TEST(ModeList, MatchAtPositionKClicksBetweenItsCodeCallAndTheNext) {
-    LoadedWindow t;
-    t.rx().modes = {{"LSB", 0}, {"USB", 1}, {"CW", 3}, {"AM", 4}};
-    t.window.LoadModeList(1);
-
-    QStringList expected{
-        "RxModCount(0) -> 4", "RxModAvail(0, 0) -> -1", R"(RxModName(0, 0) -> "LSB")",
-        "RxModAvail(0, 1) -> -1", R"(RxModName(0, 1) -> "USB")", "RxModAvail(0, 2) -> -1",
-        R"(RxModName(0, 2) -> "CW")", "RxModAvail(0, 3) -> -1", R"(RxModName(0, 3) -> "AM")",
-        "RxModCount(0) -> 4", R"(RxModCode(0, "LSB") -> 0)", R"(RxModCode(0, "USB") -> 1)",
-        // Mode_Click, inside the pass
-        R"(RxModCode(0, "USB") -> 1)", "RxMod(0) <- 1"};
-    expected += dependentsRebuild();
-    expected += QStringList{R"(RxModCode(0, "CW") -> 3)", R"(RxModCode(0, "AM") -> 4)"};
-    expected += dependentsRebuild(); // the loader's own step after the pass
-    EXPECT_EQ(t.fake->calls, expected);
-    EXPECT_EQ(t.ui.Mode->listIndex(), 1);
-    EXPECT_TRUE(t.reporter.reports.isEmpty());
-}
-
-TEST_P(CodedLists, StopAtTheFirstMatchAndWriteItBackOnce) {
-    const Family& f = GetParam();
-    LoadedWindow t;
-    t.rx().*f.table = {{"S", 3}, {"F", 1}, {"G", 1}};
-    (t.window.*f.load)(1);
-    EXPECT_EQ(t.fake->calls,
-              L(f, {"Rx@Count(0) -> 3", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "S")",
-                    "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "F")", "Rx@Avail(0, 2) -> -1",
-                    R"(Rx@Name(0, 2) -> "G")", "Rx@Count(0) -> 3", R"(Rx@Code(0, "S") -> 3)",
-                    R"(Rx@Code(0, "F") -> 1)", R"(Rx@Code(0, "F") -> 1)", "Rx@(0) <- 1"}));
-    EXPECT_EQ(f.in(t.window).listIndex(), 1);
-}
 
 TEST_P(ChoiceLists, OnlyAgcNamesLoseTheirSpacesAndOnlySpaces) {
     const Family& f = GetParam();
@@ -172,7 +117,7 @@ TEST_P(ChoiceLists, CurrentMinusOneIsSearchedOnlyForMode) {
     controls::ListBox& list = f.in(t.window);
     EXPECT_EQ(listTexts(list), (QStringList{"A", "X"}));
     EXPECT_TRUE(list.isEnabled());
-    if (f.mode) {
+    if (f.mode()) {
         const QStringList search{"RxModCount(0) -> 2", R"(RxModCode(0, "A") -> 0)",
                                  R"(RxModCode(0, "X") -> -1)", R"(RxModCode(0, "X") -> -1)",
                                  "RxMod(0) <- -1"};
@@ -231,13 +176,13 @@ TEST_P(Counts, ThatFillNothingOrOverflow) {
 
 // A code the click must hold in 16 bits fails after the selection was made
 // and before anything is set; the loader goes no further.
-TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAtt) {
+TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAttAndOnlyItsListsAreRebuilt) {
     const auto& [f, code] = GetParam();
     LoadedWindow t;
     t.rx().*f.table = {{"X", code}, {"Y", code}};
     f.raise(*t.fake, code);
 
-    const bool fails = !f.mode && (code > 32767 || code < -32768);
+    const bool fails = !f.mode() && (code > 32767 || code < -32768);
     QStringList expected =
         L(f, {"Rx@Count(0) -> 2", "Rx@Avail(0, 0) -> -1", R"(Rx@Name(0, 0) -> "X")",
               "Rx@Avail(0, 1) -> -1", R"(Rx@Name(0, 1) -> "Y")", "Rx@Count(0) -> 2"});
@@ -251,7 +196,7 @@ TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAtt) {
     } else {
         expected += L(f, "Rx@(0) <- %1").arg(code);
         expected += tail(f);
-        if (f.mode) { // the last match wins: Y clicks too
+        if (f.mode()) { // the last match wins: Y clicks too
             const QString codeY = L(f, R"(Rx@Code(0, "Y") -> %1)").arg(code);
             expected += QStringList{codeY, codeY, L(f, "Rx@(0) <- %1").arg(code)};
             expected += tail(f) + tail(f);
@@ -259,7 +204,15 @@ TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAtt) {
         EXPECT_TRUE(t.reporter.reports.isEmpty());
     }
     EXPECT_EQ(t.fake->calls, expected);
-    EXPECT_EQ(f.in(t.window).listIndex(), f.mode ? 1 : 0);
+    EXPECT_EQ(f.in(t.window).listIndex(), f.mode() ? 1 : 0);
+    // The event rebuilt its own list enabled (Mode: Filter and AGC too) and no
+    // other; RxModUpdated shows its offset in BFO.
+    for (const QString name : {"Mode", "Filter", "Agc", "NB", "Att"}) {
+        const bool own = name == f.list || (f.mode() && (name == "Filter" || name == "Agc"));
+        EXPECT_EQ(control<controls::ListBox>(t.window, qPrintable(name))->isEnabled(), own)
+            << qPrintable(name);
+    }
+    EXPECT_EQ(t.ui.BFO->text(), f.mode() ? "0" : "-300");
 }
 
 TEST_P(ChoiceLists, OperatorPickSendsOneCodeAndOneSet) {
@@ -298,7 +251,6 @@ std::string codeName(const ::testing::TestParamInfo<std::tuple<Family, int32_t>>
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(Window, ChoiceLists, ::testing::ValuesIn(kAll), familyName);
-INSTANTIATE_TEST_SUITE_P(Window, CodedLists, ::testing::ValuesIn(kCoded16), familyName);
 INSTANTIATE_TEST_SUITE_P(Window, Counts,
                          ::testing::Combine(::testing::ValuesIn(kAll),
                                             ::testing::ValuesIn(testsupport::kCountCases)),

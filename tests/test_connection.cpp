@@ -8,16 +8,11 @@
 
 using namespace corvane;
 using testsupport::clickAt;
-using testsupport::FakeComponent;
 using testsupport::ShownWindow;
+using testsupport::statusReads;
 using testsupport::windowState;
 
 namespace {
-
-QStringList statusReads(const FakeComponent& fake, int16_t rx) {
-    const auto& r = fake.receivers.at(rx);
-    return testsupport::statusReads(rx, r.romId, r.frqMax, r.frqMin, r.remote, r.connected);
-}
 
 QList<bool> listsEnabled(const window::Test& window) {
     const testsupport::Controls w(window);
@@ -47,7 +42,7 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
     // The component reports the change: the panel shows connected, not remote.
     fake->clearCalls();
     emit fake->RxConnState(1, 1000);
-    EXPECT_EQ(fake->calls, statusReads(*fake, 1));
+    EXPECT_EQ(fake->calls, statusReads(1, fake->receivers[1]));
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
     EXPECT_EQ(t.ui.RomID->text(), "VHF v2");
     EXPECT_EQ(listsEnabled(t.window), kAllDisabled);
@@ -70,7 +65,7 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
         fake->receivers[1].frqMax += 1; // each redraw must read afresh
         clickAt(*s.button);
         const QStringList expected =
-            QStringList{QString::fromLatin1(s.command)} + statusReads(*fake, 1);
+            QStringList{QString::fromLatin1(s.command)} + statusReads(1, fake->receivers[1]);
         EXPECT_EQ(fake->calls, expected) << s.command;
         EXPECT_EQ(window::backColor(*t.ui.ConnState), s.colour) << s.command;
         EXPECT_EQ(t.ui.ConnState->accessibleName(), s.words);
@@ -84,7 +79,6 @@ TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
     ShownWindow<> t(1, /*remote*/ -1, /*connected*/ -1);
     auto* fake = t.fake;
     ASSERT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
-    ASSERT_EQ(listsEnabled(t.window), kAllEnabled);
     fake->receivers[1].romId = QStringLiteral("changed");
 
     for (int32_t err : {0, -1, 1, 999, 1001, -1000}) {
@@ -95,25 +89,37 @@ TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
                          window::kRed.name() + " not connected");
         emit fake->RxConnState(1, err);
         EXPECT_TRUE(fake->calls.isEmpty()) << err << ": " << fake->calls.join(", ").toStdString();
-        EXPECT_EQ(windowState(t.window), expected) << err;
-        EXPECT_EQ(listsEnabled(t.window), kAllEnabled) << err;
+        EXPECT_EQ(windowState(t.window), expected) << err; // the lists' state included
     }
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
-TEST(DataErrorEvent, RedrawsTheWholePanelWhateverErrHolds) {
+// RxDataError redraws the whole panel whatever err holds: remote control (any
+// value but 0) before the connection decides colour and lists, and every
+// value is shown as read.
+TEST(DataErrorEvent, RedrawsThePanelRemoteBeforeConnectedWhateverErrHolds) {
     ShownWindow<> t(1, 0, -1);
     auto* fake = t.fake;
-    ASSERT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
-    for (int32_t err : {0, -1, 1000, 123456}) {
+    auto& rx = fake->receivers[1];
+    const struct {
+        int32_t err, remote, connected;
+        QColor colour;
+    } cases[] = {{0, -1, 0, window::kGreen},
+                 {-1, 1, 0, window::kGreen},
+                 {1000, 0, -1, window::kYellow},
+                 {123456, 0, 1, window::kYellow},
+                 {7, 0, 0, window::kRed}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
         fake->clearCalls();
-        fake->receivers[1].romId = QStringLiteral("rom %1").arg(err);
-        fake->receivers[1].connected = fake->receivers[1].connected != 0 ? 0 : -1;
-        emit fake->RxDataError(1, err);
-        EXPECT_EQ(fake->calls, statusReads(*fake, 1)) << err;
-        EXPECT_EQ(t.ui.RomID->text(), QStringLiteral("rom %1").arg(err));
-        EXPECT_EQ(window::backColor(*t.ui.ConnState),
-                  fake->receivers[1].connected != 0 ? window::kYellow : window::kRed);
+        std::tie(rx.remote, rx.connected, rx.frqMax) = std::tuple(c.remote, c.connected, c.err);
+        rx.romId = QStringLiteral(" rom %1 ").arg(c.err);
+        emit fake->RxDataError(1, c.err);
+        EXPECT_EQ(fake->calls, statusReads(1, fake->receivers[1]));
+        EXPECT_EQ(t.ui.RomID->text(), rx.romId);
+        EXPECT_EQ(t.ui.FrqMax->text(), QString::number(c.err));
+        EXPECT_EQ(window::backColor(*t.ui.ConnState), c.colour);
+        EXPECT_EQ(listsEnabled(t.window), c.remote != 0 ? kAllEnabled : kAllDisabled);
     }
 }
 
@@ -130,6 +136,7 @@ TEST(ConnectionButtons, AfterDrvUpdatedClearsTheSelectionStillActOnCurRx) {
     EXPECT_EQ(fake->calls, QStringList{"RxConnect(2, -1) -> 0"});
     fake->clearCalls();
     clickAt(*t.ui.Remote);
-    EXPECT_EQ(fake->calls, QStringList{"RxRemote(2, -1) -> 0"} + statusReads(*fake, 2));
+    EXPECT_EQ(fake->calls,
+              QStringList{"RxRemote(2, -1) -> 0"} + statusReads(2, fake->receivers[2]));
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
 }

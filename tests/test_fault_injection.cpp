@@ -2,18 +2,14 @@
 // component call it makes with that call failing. The clean run decides how
 // many calls there are, so a call added to a handler is covered without
 // touching this test.
-#include "tests/support/LoadedWindow.h"
+#include "tests/support/ShownWindow.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvane;
 using testsupport::clickAt;
-using testsupport::Controls;
-using testsupport::FakeFactory;
 using testsupport::listTexts;
 using testsupport::pick;
-using testsupport::RecordingComponent;
-using testsupport::RecordingReporter;
 
 namespace {
 
@@ -29,19 +25,12 @@ testsupport::FakeReceiver richReceiver(const QString& name, int32_t frq) {
     return r;
 }
 
-struct Rig {
-    FakeFactory<> factory;
-    RecordingReporter reporter;
-    window::Test window{factory.factory(), &reporter};
-    Controls ui{window};
-    RecordingComponent* fake = factory.fake;
-
-    explicit Rig(bool load) {
-        fake->receivers = {richReceiver("HF", 7050000), richReceiver("VHF", 145500000),
-                           richReceiver("BC", 6070000)};
-        window.show();
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+struct Rig : testsupport::WindowRig<> {
+    explicit Rig(bool load)
+        : WindowRig<>({richReceiver("HF", 7050000), richReceiver("VHF", 145500000),
+                       richReceiver("BC", 6070000)}) {
+        showActive();
+        EXPECT_TRUE(activated);
         if (load) {
             window.load();
             EXPECT_TRUE(reporter.reports.isEmpty());

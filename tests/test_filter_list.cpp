@@ -1,7 +1,7 @@
 // The Filter list: entries as bandwidth and name, the filter in use found by
 // the number its entry starts with, and the bandwidth read back from the text.
 #include "settings/NumberText.h"
-#include "tests/support/LoadedWindow.h"
+#include "tests/support/ShownWindow.h"
 #include "tests/support/SmallReceiverCalls.h"
 
 #include <gtest/gtest.h>

@@ -1,49 +1,25 @@
 // Start-up, the Config Driver button and the driver list's rebuild.
-#include "tests/support/LoadedWindow.h"
+#include "tests/support/ShownWindow.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvane;
 using testsupport::clickAt;
-using testsupport::FakeFactory;
 using testsupport::listTexts;
-using testsupport::RecordingReporter;
 using testsupport::smallReceiver;
+using testsupport::WindowRig;
 
 namespace {
 
-struct ThreeReceivers {
-    FakeFactory<> factory;
-    RecordingReporter reporter;
-    window::Test window{factory.factory(), &reporter};
-    testsupport::Controls ui{window};
-
-    ThreeReceivers() {
-        factory.fake->receivers = {smallReceiver(QStringLiteral("HF")),
-                                   smallReceiver(QStringLiteral("VHF"), 145500000),
-                                   smallReceiver(QStringLiteral("BC"), 6070000)};
+// Loaded over threeReceivers(), shown and active, the calls of the load kept.
+struct ThreeReceivers : WindowRig<> {
+    ThreeReceivers() : WindowRig<>(testsupport::threeReceivers()) {
         window.load();
-        window.show();
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        showActive();
     }
 };
 
 } // namespace
-
-TEST(StartUp, NoDriverEndsWithoutShowingAndWithoutAskingNames) {
-    FakeFactory<> factory;
-    RecordingReporter reporter;
-    window::Test window(factory.factory(), &reporter);
-    bool ended = false;
-    QObject::connect(&window, &window::Test::unloaded, [&] { ended = true; });
-    window.load();
-    EXPECT_TRUE(window.isUnloaded());
-    EXPECT_TRUE(ended);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(factory.fake->calls, (QStringList{R"(DrvSetup("Test", 0) -> 0)", "DrvCount() -> 0"}));
-    EXPECT_TRUE(reporter.reports.isEmpty());
-}
 
 TEST(StartUp, ThreeDriversFillTheListInOrderAndShowReceiverZero) {
     ThreeReceivers t;
@@ -52,43 +28,47 @@ TEST(StartUp, ThreeDriversFillTheListInOrderAndShowReceiverZero) {
     EXPECT_EQ(t.ui.Driver->listIndex(), 0);
     EXPECT_EQ(t.window.curRx(), 0);
     EXPECT_EQ(
-        t.factory.fake->calls.mid(0, 6),
+        t.fake->calls.mid(0, 6),
         (QStringList{R"(DrvSetup("Test", 0) -> 0)", "DrvCount() -> 3", "DrvCount() -> 3",
                      R"(DrvName(0) -> "HF")", R"(DrvName(1) -> "VHF")", R"(DrvName(2) -> "BC")"}));
     // The selection of entry 0 did the first display.
-    EXPECT_EQ(t.factory.fake->calls.at(6), "RxMod(0) -> 1");
+    EXPECT_EQ(t.fake->calls.at(6), "RxMod(0) -> 1");
     EXPECT_EQ(t.ui.Read->text(), "7050000");
     EXPECT_EQ(t.ui.RomID->text(), "HF v1");
     EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
 }
 
-TEST(StartUp, CountsThatCannotBeFilledAreReportedAndTheWindowGoesOn) {
-    struct Case {
+// Counts that fill no Driver list ask no name: 0 ends the program before its
+// window is shown; -32768 and negative counts are reported and it goes on.
+TEST(StartUp, NoDriverEndsTheProgramCountsThatCannotBeFilledAreReported) {
+    const struct {
         int16_t count;
-        const char* report;
-    };
-    const Case cases[] = {
-        {-32768, "Form_Load: Run-time error 6: Overflow (count -32768)"},
-        {-5, "Form_Load: Run-time error 380: Invalid property value (Driver has no item at "
-             "position 0)"},
-    };
-    for (const Case& c : cases) {
-        FakeFactory<> factory;
-        factory.fake->receivers = {smallReceiver(QStringLiteral("HF"))};
-        factory.fake->drvCount = c.count;
-        RecordingReporter reporter;
-        window::Test window(factory.factory(), &reporter);
-        window.load();
-        EXPECT_FALSE(window.isUnloaded());
-        EXPECT_EQ(testsupport::Controls(window).Driver->count(), 0);
-        EXPECT_EQ(reporter.reports, QStringList{QString::fromLatin1(c.report)});
-        EXPECT_FALSE(factory.fake->calls.join(' ').contains("DrvName"));
+        const char* report; // none: the program ends
+    } cases[] = {{0, nullptr},
+                 {-32768, "Form_Load: Run-time error 6: Overflow (count -32768)"},
+                 {-5, "Form_Load: Run-time error 380: Invalid property value (Driver has no "
+                      "item at position 0)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        WindowRig<> t({smallReceiver(QStringLiteral("HF"))});
+        t.fake->drvCount = c.count;
+        bool ended = false;
+        QObject::connect(&t.window, &window::Test::unloaded, [&] { ended = true; });
+        t.window.load();
+        EXPECT_EQ(t.window.isUnloaded(), c.report == nullptr);
+        EXPECT_EQ(ended, c.report == nullptr);
+        EXPECT_EQ(t.ui.Driver->count(), 0);
+        EXPECT_EQ(t.reporter.reports, c.report ? QStringList{c.report} : QStringList{});
+        const QStringList start{R"(DrvSetup("Test", 0) -> 0)",
+                                QStringLiteral("DrvCount() -> %1").arg(c.count)};
+        EXPECT_EQ(c.report ? t.fake->calls.mid(0, 2) : t.fake->calls, start);
+        EXPECT_FALSE(t.fake->calls.join(' ').contains("DrvName"));
     }
 }
 
 TEST(ConfigDriver, ShiftAloneConfiguresTheCurrentReceiverEverythingElseOpensTheDialog) {
     ThreeReceivers t;
-    auto* fake = t.factory.fake;
+    auto* fake = t.fake;
     auto lastCalls = [&](int n) { return fake->calls.mid(fake->calls.size() - n); };
 
     // Keyboard activation before any press: the driver dialog. The space is a
@@ -127,7 +107,7 @@ TEST(ConfigDriver, ShiftAloneConfiguresTheCurrentReceiverEverythingElseOpensTheD
 
 TEST(DrvUpdated, RebuildsFromDrvCountWithNoSelectionAndKeepsTheReceiverShown) {
     ThreeReceivers t;
-    auto* fake = t.factory.fake;
+    auto* fake = t.fake;
     t.ui.Driver->setListIndex(2);
     ASSERT_EQ(t.window.curRx(), 2);
     ASSERT_EQ(t.ui.Read->text(), "6070000");

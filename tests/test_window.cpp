@@ -2,7 +2,7 @@
 // it, reached by a click at any point of it through the window, named for a
 // screen reader, and the error report beside the window, never over it.
 #include "controls/MessageReporter.h"
-#include "tests/support/LoadedWindow.h"
+#include "tests/support/ShownWindow.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -15,7 +15,6 @@ using namespace corvane;
 using testsupport::caption;
 using testsupport::clickAt;
 using testsupport::control;
-using testsupport::Controls;
 using testsupport::LoadedWindow;
 
 namespace {
@@ -76,38 +75,9 @@ QString rowName(const Row& r) {
     return r.index < 0 ? QString::fromLatin1(r.name) : QStringLiteral("Label%1").arg(r.index);
 }
 
-void PrintTo(const Row& r, std::ostream* out) {
-    *out << rowName(r).toStdString();
-}
-
-QString textOf(const QWidget* w) {
-    if (const auto* label = qobject_cast<const QLabel*>(w)) {
-        return label->text();
-    }
-    if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
-        return button->text();
-    }
-    if (const auto* box = qobject_cast<const QLineEdit*>(w)) {
-        return box->text();
-    }
-    return {};
-}
-
 QString accessible(QWidget* w, QAccessible::Text which) {
     return QAccessible::queryAccessibleInterface(w)->text(which);
 }
-
-// A window shown but not loaded: every control in the state it is created in.
-struct Fresh {
-    testsupport::FakeFactory<> factory;
-    testsupport::RecordingReporter reporter;
-    window::Test window{factory.factory(), &reporter};
-    Fresh() {
-        window.show();
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-    }
-};
 
 class Layout : public ::testing::TestWithParam<Row> {};
 
@@ -115,14 +85,16 @@ class Layout : public ::testing::TestWithParam<Row> {};
 
 TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
     const Row& r = GetParam();
-    Fresh f;
+    testsupport::WindowRig<> f; // shown but not loaded: every control as it is created
+    f.showActive();
+    ASSERT_TRUE(f.activated);
     QWidget& w = f.window;
     QWidget* c = r.index < 0 ? control(w, r.name) : caption(w, r.index);
     const double scale = f.window.layoutScale();
     const auto px = [&](int twips) { return static_cast<int>(std::lround(twips * scale / 15.0)); };
     EXPECT_EQ(w.size(), QSize(px(5385), px(1665)));
     EXPECT_EQ(c->geometry(), QRect(px(r.left), px(r.top), px(r.width), px(r.height)));
-    EXPECT_EQ(textOf(c), QString::fromLatin1(r.text));
+    EXPECT_EQ(c->property("text").toString(), QString::fromLatin1(r.text));
     EXPECT_EQ(c->toolTip(), QString::fromLatin1(r.tooltip));
     EXPECT_TRUE(c->isVisible());
     EXPECT_TRUE(c->isEnabled());
@@ -263,18 +235,12 @@ QMessageBox* report() {
 }
 
 // A window with its own report, moved to `at`, and an entry it refuses.
-struct Reporting {
-    testsupport::FakeFactory<> factory;
-    window::Test window{factory.factory()};
-    Controls ui{window};
-
-    explicit Reporting(QPoint at) {
-        factory.fake->receivers = {testsupport::smallReceiver(QStringLiteral("HF"))};
+struct Reporting : testsupport::WindowRig<> {
+    explicit Reporting(QPoint at) : WindowRig<>({testsupport::smallReceiver("HF")}, false) {
         window.load();
         window.move(at);
-        window.show();
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        showActive();
+        EXPECT_TRUE(activated);
     }
     void refuse(const char* text) {
         ui.Freq->setFocus();

@@ -6,6 +6,9 @@ namespace corvane::testsupport {
 
 using receiver::RuntimeError;
 
+namespace {
+
+// Numbers in decimal, texts quoted.
 QString formatValue(const QVariant& value) {
     if (value.typeId() == QMetaType::QString) {
         QString text = value.toString();
@@ -15,8 +18,6 @@ QString formatValue(const QVariant& value) {
     }
     return QString::number(value.toLongLong());
 }
-
-namespace {
 
 QString callText(const char* op, const QVariantList& args) {
     QStringList parts;
@@ -109,9 +110,20 @@ int16_t FakeComponent::DrvCount() {
         return drvCount ? *drvCount : static_cast<int16_t>(receivers.size());
     });
 }
-QString FakeComponent::DrvName(int16_t i) {
-    return get<QString>("DrvName", V{i}, [=, this] { return rx(i).name; });
-}
+// Reads of one receiver's plain data.
+#define CORVANE_FAKE_READ(T, Op, value)                                                            \
+    T FakeComponent::Op(int16_t x) {                                                               \
+        return get<T>(#Op, V{x}, [=, this] { return rx(x).value; });                               \
+    }
+CORVANE_FAKE_READ(QString, DrvName, name)
+CORVANE_FAKE_READ(int32_t, RxConnected, connected)
+CORVANE_FAKE_READ(int32_t, RxIsRemote, remote)
+CORVANE_FAKE_READ(QString, RxRomId, romId)
+CORVANE_FAKE_READ(int32_t, RxFrqMax, frqMax)
+CORVANE_FAKE_READ(int32_t, RxFrqMin, frqMin)
+CORVANE_FAKE_READ(int32_t, RxBfo, bfo)
+CORVANE_FAKE_READ(int32_t, RxFlt, flt)
+#undef CORVANE_FAKE_READ
 int32_t FakeComponent::RxConfigure(int16_t x) {
     return get<int32_t>("RxConfigure", V{x}, [] { return 0; });
 }
@@ -132,24 +144,6 @@ int32_t FakeComponent::RxRemote(int16_t x, int16_t s) {
 }
 int32_t FakeComponent::RxKeyPress(int16_t x, int16_t k) {
     return get<int32_t>("RxKeyPress", V{x, k}, [] { return 0; });
-}
-int32_t FakeComponent::RxConnected(int16_t x) {
-    return get<int32_t>("RxConnected", V{x}, [=, this] { return rx(x).connected; });
-}
-int32_t FakeComponent::RxIsRemote(int16_t x) {
-    return get<int32_t>("RxIsRemote", V{x}, [=, this] { return rx(x).remote; });
-}
-QString FakeComponent::RxRomId(int16_t x) {
-    return get<QString>("RxRomId", V{x}, [=, this] { return rx(x).romId; });
-}
-int32_t FakeComponent::RxFrqMax(int16_t x) {
-    return get<int32_t>("RxFrqMax", V{x}, [=, this] { return rx(x).frqMax; });
-}
-int32_t FakeComponent::RxFrqMin(int16_t x) {
-    return get<int32_t>("RxFrqMin", V{x}, [=, this] { return rx(x).frqMin; });
-}
-int32_t FakeComponent::RxBfo(int16_t x) {
-    return get<int32_t>("RxBfo", V{x}, [=, this] { return rx(x).bfo; });
 }
 int32_t FakeComponent::RxFrq(int16_t x, int16_t vfo) {
     return get<int32_t>("RxFrq", V{x, vfo}, [=, this] { return rx(x).frq; });
@@ -211,9 +205,6 @@ QString FakeComponent::RxFltName(int16_t x, int16_t bw) {
         }
         return QString();
     });
-}
-int32_t FakeComponent::RxFlt(int16_t x) {
-    return get<int32_t>("RxFlt", V{x}, [=, this] { return rx(x).flt; });
 }
 void FakeComponent::setRxFlt(int16_t x, int32_t bw) {
     set("RxFlt", V{x}, bw, [=, this] { rx(x).flt = bw; });

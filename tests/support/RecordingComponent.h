@@ -80,30 +80,19 @@ public:
     int32_t RxFrq(int16_t index, int16_t vfo) override;
     void setRxFrq(int16_t index, int16_t vfo, int32_t frequency) override;
     void setRxDeltaF(int16_t index, int32_t deltaF) override;
-    int16_t RxModCount(int16_t index) override;
-    int32_t RxModAvail(int16_t index, int32_t i) override;
-    QString RxModName(int16_t index, int32_t i) override;
-    int32_t RxModCode(int16_t index, const QString& name) override;
-    int32_t RxMod(int16_t index) override;
-    void setRxMod(int16_t index, int32_t code) override;
-    int16_t RxAgcCount(int16_t index) override;
-    int32_t RxAgcAvail(int16_t index, int32_t i) override;
-    QString RxAgcName(int16_t index, int32_t i) override;
-    int32_t RxAgcCode(int16_t index, const QString& name) override;
-    int32_t RxAgc(int16_t index) override;
-    void setRxAgc(int16_t index, int32_t code) override;
-    int16_t RxNBlCount(int16_t index) override;
-    int32_t RxNBlAvail(int16_t index, int32_t i) override;
-    QString RxNBlName(int16_t index, int32_t i) override;
-    int32_t RxNBlCode(int16_t index, const QString& name) override;
-    int32_t RxNBl(int16_t index) override;
-    void setRxNBl(int16_t index, int32_t code) override;
-    int16_t RxAttCount(int16_t index) override;
-    int32_t RxAttAvail(int16_t index, int32_t i) override;
-    QString RxAttName(int16_t index, int32_t i) override;
-    int32_t RxAttCode(int16_t index, const QString& name) override;
-    int32_t RxAtt(int16_t index) override;
-    void setRxAtt(int16_t index, int32_t code) override;
+// The four choice tables share one shape.
+#define CORVANE_FAKE_CHOICE(Op)                                                                    \
+    int16_t Rx##Op##Count(int16_t index) override;                                                 \
+    int32_t Rx##Op##Avail(int16_t index, int32_t i) override;                                      \
+    QString Rx##Op##Name(int16_t index, int32_t i) override;                                       \
+    int32_t Rx##Op##Code(int16_t index, const QString& name) override;                             \
+    int32_t Rx##Op(int16_t index) override;                                                        \
+    void setRx##Op(int16_t index, int32_t code) override;
+    CORVANE_FAKE_CHOICE(Mod)
+    CORVANE_FAKE_CHOICE(Agc)
+    CORVANE_FAKE_CHOICE(NBl)
+    CORVANE_FAKE_CHOICE(Att)
+#undef CORVANE_FAKE_CHOICE
     int16_t RxFltCount(int16_t index) override;
     int32_t RxFltWidth(int16_t index, int16_t i) override;
     QString RxFltName(int16_t index, int16_t bandwidth) override;
@@ -139,9 +128,6 @@ public:
 private:
     qint16 m_forward = 0;
 };
-
-// Formats a value as the call lines show it: numbers in decimal, texts quoted.
-QString formatValue(const QVariant& value);
 
 // Hands a window its fake and keeps a pointer to it for the test.
 template <typename Fake = RecordingComponent> struct FakeFactory {

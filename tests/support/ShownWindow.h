@@ -11,6 +11,14 @@
 
 namespace corvane::testsupport {
 
+inline QStringList listTexts(const controls::ListBox& list) {
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i) {
+        texts.append(list.listText(i));
+    }
+    return texts;
+}
+
 // Everything of the window an event or a click could change, as one comparable
 // text: value labels, indicator colour, boxes, and each list's selection,
 // Enabled state and items.
@@ -27,44 +35,71 @@ inline QString windowState(const QWidget& window) {
     parts.append(QStringLiteral("DeltaF=") + w.DeltaF->text());
     parts.append(QStringLiteral("Coupling=%1").arg(w.Coupling->isChecked()));
     for (const controls::ListBox* list : {w.Driver, w.Mode, w.Filter, w.Agc, w.NB, w.Att}) {
-        QStringList items;
-        for (int i = 0; i < list->count(); ++i) {
-            items.append(list->listText(i));
-        }
         parts.append(QStringLiteral("%1[%2,%3]=%4")
                          .arg(list->objectName())
                          .arg(list->listIndex())
                          .arg(list->isEnabled() ? QStringLiteral("on") : QStringLiteral("off"))
-                         .arg(items.join(QLatin1Char('|'))));
+                         .arg(listTexts(*list).join(QLatin1Char('|'))));
     }
     return parts.join(QLatin1Char('\n'));
 }
 
-// A loaded, shown and active window over three small receivers, with receiver
-// `selected` picked in the Driver list and the call record cleared. Under
-// remote control the setting lists are enabled and take part in the tab order.
-template <typename Fake = RecordingComponent> struct ShownWindow {
+// A window over the fake holding `receivers`, neither loaded nor shown; its
+// error reports are recorded, or shown as the program shows them.
+template <typename Fake = RecordingComponent> struct WindowRig {
     FakeFactory<Fake> factory;
     Fake* fake = factory.fake;
     RecordingReporter reporter;
-    window::Test window{factory.factory(), &reporter};
+    window::Test window;
     Controls ui{window};
     bool activated = false; // the window system made the window active
 
-    explicit ShownWindow(int16_t selected = 1, int32_t remote = 0, int32_t connected = 0) {
-        fake->receivers = {smallReceiver(QStringLiteral("HF")),
-                           smallReceiver(QStringLiteral("VHF"), 145500000),
-                           smallReceiver(QStringLiteral("BC"), 6070000)};
-        for (FakeReceiver& r : fake->receivers) {
-            r.remote = remote;
-            r.connected = connected;
-        }
-        window.load();
+    explicit WindowRig(QVector<FakeReceiver> receivers = {}, bool recordReports = true)
+        : window(factory.factory(), recordReports ? &reporter : nullptr) {
+        fake->receivers = std::move(receivers);
+    }
+    void showActive() {
         window.show();
         window.activateWindow();
         activated = QTest::qWaitForWindowActive(&window);
-        ui.Driver->setListIndex(selected);
+    }
+    FakeReceiver& rx(int i = 0) { return fake->receivers[i]; }
+};
+
+inline QVector<FakeReceiver> threeReceivers() {
+    return {smallReceiver(QStringLiteral("HF")), smallReceiver(QStringLiteral("VHF"), 145500000),
+            smallReceiver(QStringLiteral("BC"), 6070000)};
+}
+
+// A window loaded and shown over `count` small receivers named Rx0, Rx1...,
+// receiver 0 selected by start-up and the call record cleared. Tests change
+// the fake's tables afterwards and drive the window from there.
+struct LoadedWindow : WindowRig<> {
+    explicit LoadedWindow(int count = 1, int32_t remote = 0) {
+        for (int i = 0; i < count; ++i) {
+            fake->receivers.append(smallReceiver(QStringLiteral("Rx%1").arg(i)));
+            fake->receivers.last().remote = remote;
+        }
+        window.load();
+        window.show();
         fake->clearCalls();
+    }
+};
+
+// A loaded, shown and active window over threeReceivers(), with receiver
+// `selected` picked in the Driver list and the call record cleared. Under
+// remote control the setting lists are enabled and take part in the tab order.
+template <typename Fake = RecordingComponent> struct ShownWindow : WindowRig<Fake> {
+    explicit ShownWindow(int16_t selected = 1, int32_t remote = 0, int32_t connected = 0)
+        : WindowRig<Fake>(threeReceivers()) {
+        for (FakeReceiver& r : this->fake->receivers) {
+            r.remote = remote;
+            r.connected = connected;
+        }
+        this->window.load();
+        this->showActive();
+        this->ui.Driver->setListIndex(selected);
+        this->fake->clearCalls();
     }
 };
 

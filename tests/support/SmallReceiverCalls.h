@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/RecordingComponent.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -56,18 +58,17 @@ inline QStringList dependentsRebuild(int16_t rx = 0) {
     return filterRebuild(rx) + agcRebuild(rx);
 }
 
-// The reads of one status redraw of a receiver, in the order they must happen:
-// identification, limits, indicator, then the remote state once per setting
-// list. Connected is only asked when the receiver is not remote.
-inline QStringList statusReads(int16_t rx, const QString& romId, int32_t frqMax, int32_t frqMin,
-                               int32_t remote, int32_t connected) {
+// The reads of one status redraw of receiver `rx`, holding `r`, in the order
+// they must happen: identification, limits, indicator, then the remote state
+// once per setting list. Connected is only asked when it is not remote.
+inline QStringList statusReads(int16_t rx, const FakeReceiver& r) {
     const QString x = QString::number(rx);
-    const QString isRemote = QStringLiteral("RxIsRemote(%1) -> %2").arg(x).arg(remote);
-    QStringList reads{QStringLiteral("RxRomId(%1) -> \"%2\"").arg(x, romId),
-                      QStringLiteral("RxFrqMax(%1) -> %2").arg(x).arg(frqMax),
-                      QStringLiteral("RxFrqMin(%1) -> %2").arg(x).arg(frqMin), isRemote};
-    if (remote == 0) {
-        reads.append(QStringLiteral("RxConnected(%1) -> %2").arg(x).arg(connected));
+    const QString isRemote = QStringLiteral("RxIsRemote(%1) -> %2").arg(x).arg(r.remote);
+    QStringList reads{QStringLiteral("RxRomId(%1) -> \"%2\"").arg(x, r.romId),
+                      QStringLiteral("RxFrqMax(%1) -> %2").arg(x).arg(r.frqMax),
+                      QStringLiteral("RxFrqMin(%1) -> %2").arg(x).arg(r.frqMin), isRemote};
+    if (r.remote == 0) {
+        reads.append(QStringLiteral("RxConnected(%1) -> %2").arg(x).arg(r.connected));
     }
     return reads + QStringList(5, isRemote);
 }
