@@ -60,7 +60,7 @@ TEST(ComponentStore, ValidFileIsReadAndUnknownKeysSurviveASave) {
                                                              {"profile", "builtin:bc"},
                                                              {"colour", "red"}},
                                                  Rig::sim("B", "builtin:hf")}}};
-    rig.writeFile(rig.storeFile(), QJsonDocument(top).toJson());
+    writeFile(rig.storeFile(), QJsonDocument(top).toJson());
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
     ASSERT_EQ(c.DrvCount(), 2);
@@ -106,7 +106,7 @@ class BrokenDriverTable : public ::testing::TestWithParam<BrokenTable> {};
 TEST_P(BrokenDriverTable, DefaultsAreUsedAndTheFileIsKeptBesideOnSave) {
     const auto& [name, bytes, fault] = GetParam();
     Rig rig;
-    rig.writeFile(rig.storeFile(), bytes);
+    writeFile(rig.storeFile(), bytes);
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
     EXPECT_EQ(c.DrvCount(), 4);

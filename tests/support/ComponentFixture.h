@@ -99,10 +99,6 @@ public:
 
     QString storeFile() const { return dir.filePath("corvane/Test.json"); }
 
-    void writeFile(const QString& path, const QByteArray& bytes) const {
-        testsupport::writeFile(path, bytes);
-    }
-
     // Broken tables kept beside the store by a save.
     QStringList brokenCopies() const {
         return QDir(dir.filePath("corvane")).entryList({"Test.json.broken-*"}, QDir::Files);
