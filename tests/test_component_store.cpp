@@ -20,6 +20,14 @@ using corvane::receiver::RuntimeError;
 
 namespace {
 
+QStringList names(CorvaneComponent& c) {
+    QStringList out;
+    for (int16_t i = 0; i < c.DrvCount(); ++i) {
+        out.append(c.DrvName(i));
+    }
+    return out;
+}
+
 QJsonObject readJson(const QString& path) {
     return QJsonDocument::fromJson(readAll(path)).object();
 }
@@ -40,11 +48,7 @@ TEST(ComponentStore, MissingFileGivesDefaultsAndWritesNothing) {
     Rig rig;
     auto& c = *rig.component;
     EXPECT_EQ(c.DrvSetup("Test", 0), 0);
-    ASSERT_EQ(c.DrvCount(), 4);
-    EXPECT_EQ(c.DrvName(0), "HF");
-    EXPECT_EQ(c.DrvName(1), "VHF");
-    EXPECT_EQ(c.DrvName(2), "BC");
-    EXPECT_EQ(c.DrvName(3), "Dummy");
+    EXPECT_EQ(names(c), (QStringList{"HF", "VHF", "BC", "Dummy"}));
     EXPECT_FALSE(c.RxRomId(1).isEmpty());
     EXPECT_EQ(c.storePath(), rig.storeFile());
     EXPECT_FALSE(QFileInfo::exists(rig.storeFile()));
@@ -63,8 +67,7 @@ TEST(ComponentStore, ValidFileIsReadAndUnknownKeysSurviveASave) {
     writeFile(rig.storeFile(), QJsonDocument(top).toJson());
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
-    ASSERT_EQ(c.DrvCount(), 2);
-    EXPECT_EQ(c.DrvName(0), "A");
+    ASSERT_EQ(names(c), (QStringList{"A", "B"}));
 
     // Rename B in the dialog and accept.
     rig.onDialog = [](DriverDialog& d) {
@@ -109,10 +112,9 @@ TEST_P(BrokenDriverTable, DefaultsAreUsedAndTheFileIsKeptBesideOnSave) {
     writeFile(rig.storeFile(), bytes);
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
-    EXPECT_EQ(c.DrvCount(), 4);
-    EXPECT_EQ(c.DrvName(0), "HF");
-    EXPECT_TRUE(c.storeProblem().contains(fault)) << c.storeProblem().toStdString();
-    EXPECT_TRUE(c.storeProblem().contains(rig.storeFile()));
+    EXPECT_EQ(names(c), (QStringList{"HF", "VHF", "BC", "Dummy"}));
+    EXPECT_TRUE(c.storeProblem().contains(fault) && c.storeProblem().contains(rig.storeFile()))
+        << c.storeProblem().toStdString();
 
     QString shown;
     rig.onDialog = [&](DriverDialog& d) {
@@ -147,9 +149,6 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenTable{"OnlyWhiteSpace", "   \n\t\n", "the file is empty"},
         BrokenTable{"CutOff", "{\"drivers\": [\n  {\"name\": \"A\",", "not valid JSON at line 2"},
         BrokenTable{"NotJson", "hello", "not valid JSON at line 1, column"},
-        BrokenTable{"NulInAText", QByteArray("{\"drivers\": [{\"name\": \"A\0B\"", 24),
-                    "not valid JSON"},
-        BrokenTable{"NotUtf8", "\xff\xfe{\x00}", "not valid JSON"},
         BrokenTable{"TopLevelArray", "[{\"name\": \"A\", \"kind\": \"sim\"}]",
                     "the top level is not an object"},
         BrokenTable{"NoDrivers", "{\"receivers\": []}", "\"drivers\" is missing"},
@@ -187,11 +186,7 @@ TEST(ComponentStore, DialogEditsTheTable) {
     };
     c.DrvSetup("Test", 1);
     rig.deliver();
-    ASSERT_EQ(c.DrvCount(), 4);
-    EXPECT_EQ(c.DrvName(0), "Air");
-    EXPECT_EQ(c.DrvName(1), "HF");
-    EXPECT_EQ(c.DrvName(2), "BC");
-    EXPECT_EQ(c.DrvName(3), "Dummy");
+    ASSERT_EQ(names(c), (QStringList{"Air", "HF", "BC", "Dummy"}));
     EXPECT_EQ(c.RxFrqMax(0), 2000000000);
     EXPECT_EQ(updated.count(), 1);
 
