@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace corvane::component;
 using namespace corvane::testsupport;
 using corvane::receiver::RuntimeError;
@@ -77,38 +79,35 @@ TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
     Rig rig;
     rig.setUp({smallProfile()});
     auto& c = *rig.component;
-    QSignalSpy state(&c, &CorvaneComponent::RxConnState);
+    EventLog log(c);
+    const QStringList connState{"RxConnState(0, 1000)"};
 
     EXPECT_EQ(c.RxConnect(0, -1), 0);
     rig.advance(299);
     EXPECT_EQ(c.RxConnected(0), 0);
     rig.advance(1);
     EXPECT_EQ(c.RxConnected(0), -1);
-    EXPECT_EQ(state.count(), 0); // queued, not emitted by the clock
+    EXPECT_EQ(log.take(), QStringList{}); // queued, not emitted by the clock
     rig.deliver();
-    ASSERT_EQ(state.count(), 1);
-    EXPECT_EQ(state.at(0).at(0).value<int16_t>(), 0);
-    EXPECT_EQ(state.at(0).at(1).value<int32_t>(), 1000);
+    EXPECT_EQ(log.take(), connState);
 
     // Remote control only while connected; a second take changes nothing.
     EXPECT_EQ(c.RxRemote(0, -1), 0);
     EXPECT_EQ(c.RxIsRemote(0), -1);
-    EXPECT_EQ(state.count(), 1);
     rig.deliver();
-    EXPECT_EQ(state.count(), 2);
+    EXPECT_EQ(log.take(), connState);
     c.RxRemote(0, -1);
     c.RxConnect(0, -1);
     rig.advance(1000);
     rig.deliver();
-    EXPECT_EQ(state.count(), 2);
+    EXPECT_EQ(log.take(), QStringList{});
 
     // Disconnecting is immediate and drops remote control with it.
     c.RxConnect(0, 0);
     EXPECT_EQ(c.RxConnected(0), 0);
     EXPECT_EQ(c.RxIsRemote(0), 0);
-    EXPECT_EQ(state.count(), 2);
     rig.deliver();
-    EXPECT_EQ(state.count(), 3);
+    EXPECT_EQ(log.take(), connState);
     EXPECT_NE(c.RxRemote(0, -1), 0);
     EXPECT_EQ(c.RxIsRemote(0), 0);
 
@@ -117,89 +116,81 @@ TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
     c.RxConnect(0, 0);
     rig.advance(1000);
     rig.deliver();
-    EXPECT_EQ(state.count(), 3);
+    EXPECT_EQ(log.take(), QStringList{});
     EXPECT_EQ(c.RxConnected(0), 0);
 }
 
-TEST(ComponentReceiver, SetsApplyOnlyUnderRemoteControlAndReportRealChanges) {
+TEST(ComponentReceiver, SetsApplyAtOnceOnlyUnderRemoteControl) {
     Rig rig;
     rig.setUp({smallProfile()});
     auto& c = *rig.component;
-    QSignalSpy frq(&c, &CorvaneComponent::RxFrqUpdated);
-    QSignalSpy mod(&c, &CorvaneComponent::RxModUpdated);
-    QSignalSpy flt(&c, &CorvaneComponent::RxFltUpdated);
-    QSignalSpy agc(&c, &CorvaneComponent::RxAgcUpdated);
-    QSignalSpy att(&c, &CorvaneComponent::RxAttUpdated);
-
-    // Not connected: accepted and ignored. Connected but local: the same.
-    c.setRxFrq(0, 0, 7100000);
+    EventLog log(c);
+    c.setRxFrq(0, 0, 7100000); // not connected
     c.RxConnect(0, -1);
     rig.advance(300);
-    c.setRxMod(0, 3);
+    c.setRxMod(0, 3); // connected, but local
     rig.deliver();
     EXPECT_EQ(c.RxFrq(0, 0), 7000000);
     EXPECT_EQ(c.RxMod(0), 1);
-    EXPECT_EQ(frq.count() + mod.count(), 0);
-
+    EXPECT_EQ(log.take(), QStringList{"RxConnState(0, 1000)"});
     c.RxRemote(0, -1);
     c.setRxFrq(0, 0, 7100000);
     EXPECT_EQ(c.RxFrq(0, 0), 7100000);
-    EXPECT_EQ(frq.count(), 0);
-    rig.deliver();
-    ASSERT_EQ(frq.count(), 1);
-    EXPECT_EQ(frq.at(0).at(1).value<int32_t>(), 7100000);
-    EXPECT_EQ(frq.at(0).at(2).value<int32_t>(), 7100000);
-
-    // Same value again, out of limits, unknown or unavailable codes: nothing.
-    c.setRxFrq(0, 0, 7100000);
-    c.setRxFrq(0, 0, 99999);
-    c.setRxMod(0, 1);
-    c.setRxMod(0, 9);
-    c.setRxMod(0, 42);
-    c.setRxAgc(0, 0); // Off is not allowed in AM
-    c.setRxFlt(0, 500);
-    rig.deliver();
-    EXPECT_EQ(frq.count() + mod.count() + flt.count() + agc.count(), 1);
-
-    // Delta-F moves the carrier.
-    c.setRxDeltaF(0, 250);
-    rig.deliver();
-    ASSERT_EQ(frq.count(), 2);
-    EXPECT_EQ(frq.at(1).at(2).value<int32_t>(), 7100250);
-
-    // AM -> USB keeps 2400 Hz (USB has it) and Fast AGC (allowed everywhere but CW).
-    c.setRxFlt(0, 2400);
-    rig.deliver();
-    ASSERT_EQ(flt.count(), 1);
-    c.setRxMod(0, 3);
-    rig.deliver();
-    ASSERT_EQ(mod.count(), 1);
-    EXPECT_EQ(mod.at(0).at(1).value<int32_t>(), 3);
-    EXPECT_EQ(mod.at(0).at(2).value<int32_t>(), -1500);
-    EXPECT_EQ(c.RxBfo(0), -1500);
-    EXPECT_EQ(flt.count(), 1);
-    EXPECT_EQ(agc.count(), 0);
-
-    // USB -> CW: neither the filter nor the AGC exists there, the first ones are taken.
-    c.setRxMod(0, 4);
-    rig.deliver();
-    EXPECT_EQ(mod.count(), 2);
-    ASSERT_EQ(flt.count(), 2);
-    EXPECT_EQ(flt.at(1).at(1).value<int32_t>(), 500);
-    ASSERT_EQ(agc.count(), 1);
-    EXPECT_EQ(agc.at(0).at(1).value<int32_t>(), 0);
-    EXPECT_EQ(agc.at(0).at(2).value<int16_t>(), 0);
-
-    c.setRxAtt(0, 20);
-    rig.deliver();
-    ASSERT_EQ(att.count(), 1);
-    EXPECT_EQ(att.at(0).at(1).value<int32_t>(), 20);
-    EXPECT_EQ(att.at(0).at(2).value<int16_t>(), 1); // its place in the table
-
-    // The limits themselves can be tuned.
-    c.setRxFrq(0, 0, 30000000);
-    EXPECT_EQ(c.RxFrq(0, 0), 30000000);
 }
+
+// Sets on receiver 0 under remote control, in AM at 7 MHz with the 6 kHz
+// filter and Fast AGC, and the events they raise from the event loop: none for
+// a set that changes nothing.
+using Setter = std::function<void(CorvaneComponent&, int16_t, int32_t)>;
+struct Set {
+    const char* name;
+    QList<QPair<Setter, int32_t>> sets;
+    QStringList events;
+};
+
+class SetUnderControl : public ::testing::TestWithParam<Set> {};
+
+TEST_P(SetUnderControl, ReportsRealChangesFromTheLoopOnly) {
+    Rig rig;
+    rig.setUp({smallProfile()});
+    rig.takeControl(0);
+    EventLog log(*rig.component);
+    for (const auto& [set, value] : GetParam().sets) {
+        set(*rig.component, 0, value);
+    }
+    EXPECT_EQ(log.take(), QStringList{});
+    rig.deliver();
+    EXPECT_EQ(log.take(), GetParam().events);
+}
+
+using C = CorvaneComponent;
+const Setter frq = [](C& c, int16_t i, int32_t hz) { c.setRxFrq(i, 0, hz); };
+INSTANTIATE_TEST_SUITE_P(
+    ComponentReceiver, SetUnderControl,
+    ::testing::Values(
+        Set{"Frequency", {{frq, 7100000}}, {"RxFrqUpdated(0, 7100000, 7100000)"}},
+        Set{"TheHighestFrequency", {{frq, 30000000}}, {"RxFrqUpdated(0, 30000000, 30000000)"}},
+        Set{"DeltaFMovesTheCarrier",
+            {{&C::setRxDeltaF, 250}},
+            {"RxFrqUpdated(0, 7000000, 7000250)"}},
+        Set{"TheSameFrequency", {{frq, 7000000}}, {}},
+        Set{"BelowTheLowestFrequency", {{frq, 99999}}, {}},
+        Set{"TheSameMode", {{&C::setRxMod, 1}}, {}},
+        Set{"AnUnavailableMode", {{&C::setRxMod, 9}}, {}},
+        Set{"AnUnknownMode", {{&C::setRxMod, 42}}, {}},
+        Set{"AnAgcTheModeLacks", {{&C::setRxAgc, 0}}, {}},
+        Set{"AFilterTheModeLacks", {{&C::setRxFlt, 500}}, {}},
+        Set{"AModeThatHasTheFilterKeepsIt",
+            {{&C::setRxFlt, 2400}, {&C::setRxMod, 3}},
+            {"RxFltUpdated(0, 2400)", "RxModUpdated(0, 3, -1500)"}},
+        Set{"AModeWithoutTheFilterTakesItsFirst",
+            {{&C::setRxMod, 3}},
+            {"RxModUpdated(0, 3, -1500)", "RxFltUpdated(0, 2400)"}},
+        Set{"AModeWithoutTheAgcTakesItsFirst",
+            {{&C::setRxMod, 4}},
+            {"RxModUpdated(0, 4, -700)", "RxFltUpdated(0, 500)", "RxAgcUpdated(0, 0, 0)"}},
+        Set{"TheAttenuatorByItsPlace", {{&C::setRxAtt, 20}}, {"RxAttUpdated(0, 20, 1)"}}),
+    [](const ::testing::TestParamInfo<Set>& info) { return std::string(info.param.name); });
 
 TEST(ComponentReceiver, SMeterReadsStationsMinusAttenuatorWhileConnected) {
     QJsonObject p = smallProfile();
@@ -268,8 +259,7 @@ TEST(ComponentReceiver, FaultsDropTheLinkRaiseDataErrorsAndFailOperations) {
     Rig rig;
     rig.setUp({p, smallProfile()});
     auto& c = *rig.component;
-    QSignalSpy state(&c, &CorvaneComponent::RxConnState);
-    QSignalSpy data(&c, &CorvaneComponent::RxDataError);
+    EventLog log(c);
 
     try {
         c.RxRomId(0);
@@ -285,15 +275,14 @@ TEST(ComponentReceiver, FaultsDropTheLinkRaiseDataErrorsAndFailOperations) {
     rig.advance(10 + 999);
     rig.deliver();
     EXPECT_EQ(c.RxConnected(0), -1);
-    EXPECT_EQ(data.count(), 3);
+    EXPECT_EQ(log.take(), QStringList({"RxConnState(0, 1000)", "RxDataError(0, 1)",
+                                       "RxDataError(0, 1)", "RxDataError(0, 1)"}));
     rig.advance(1);
     EXPECT_EQ(c.RxConnected(0), 0);
-    rig.deliver();
-    ASSERT_EQ(state.count(), 2);
-    EXPECT_EQ(state.at(1).at(1).value<int32_t>(), 7);
     rig.advance(5000);
     rig.deliver();
-    EXPECT_EQ(data.count(), 3); // no data errors once the link is down
+    // The link's error, and no data errors once it is down.
+    EXPECT_EQ(log.take(), QStringList{"RxConnState(0, 7)"});
 }
 
 // A profile that cannot be used names its file and the field at fault.
@@ -401,9 +390,8 @@ TEST(ComponentReceiver, DocumentedExampleProfileLoadsAndBehavesAsDescribed) {
     ASSERT_EQ(c.DrvCount(), 1);
     EXPECT_EQ(c.RxRomId(0), "AIR-1 v1");
 
-    QSignalSpy state(&c, &CorvaneComponent::RxConnState);
+    EventLog log(c);
     QSignalSpy meter(&c, &CorvaneComponent::RxSMtUpdated);
-    QSignalSpy data(&c, &CorvaneComponent::RxDataError);
     c.RxConnect(0, -1);
     rig.advance(499);
     EXPECT_EQ(c.RxConnected(0), 0);
@@ -412,15 +400,14 @@ TEST(ComponentReceiver, DocumentedExampleProfileLoadsAndBehavesAsDescribed) {
     c.RxRemote(0, -1);
     rig.advance(1000);
     rig.deliver();
-    EXPECT_EQ(state.count(), 2);
+    EXPECT_EQ(log.take(), QStringList({"RxConnState(0, 1000)", "RxConnState(0, 1000)"}));
     ASSERT_EQ(meter.count(), 4); // every 250 ms
     EXPECT_NEAR(meter.at(0).at(2).value<int16_t>(), -70, 2);
 
     rig.advance(60000 - 1000 - 1);
     rig.deliver();
-    EXPECT_EQ(data.count(), 0);
+    EXPECT_EQ(log.take(), QStringList{});
     rig.advance(1);
     rig.deliver();
-    ASSERT_EQ(data.count(), 1); // one minute after connecting
-    EXPECT_EQ(data.at(0).at(1).value<int32_t>(), 3);
+    EXPECT_EQ(log.take(), QStringList{"RxDataError(0, 3)"}); // one minute after connecting
 }

@@ -7,6 +7,7 @@
 #include "component/sim/Profile.h"
 #include "component/sim/SimReceiver.h"
 #include "component/store/DriverDialog.h"
+#include "tests/support/Printers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <utility>
 
 namespace corvane::testsupport {
 
@@ -64,6 +66,41 @@ inline QByteArray readAll(const QString& path) {
 inline void writeDriverTable(const QString& configHome, const QByteArray& json) {
     writeFile(QDir(configHome).filePath(QStringLiteral("corvane/Test.json")), json);
 }
+
+// Every event the component emits but the S-meter's, in order, written as the
+// trace writes them: "RxModUpdated(0, 3, -1500)".
+class EventLog {
+public:
+    explicit EventLog(corvane::receiver::Component& c) {
+        using C = corvane::receiver::Component;
+        on(c, &C::DrvUpdated, "DrvUpdated");
+        on(c, &C::RxConnState, "RxConnState");
+        on(c, &C::RxDataError, "RxDataError");
+        on(c, &C::RxFrqUpdated, "RxFrqUpdated");
+        on(c, &C::RxModUpdated, "RxModUpdated");
+        on(c, &C::RxFltUpdated, "RxFltUpdated");
+        on(c, &C::RxAgcUpdated, "RxAgcUpdated");
+        on(c, &C::RxNBlUpdated, "RxNBlUpdated");
+        on(c, &C::RxAttUpdated, "RxAttUpdated");
+        on(c, &C::RxHFFUpdated, "RxHFFUpdated");
+    }
+
+    // What was emitted since the last take().
+    QStringList take() { return std::exchange(m_lines, {}); }
+
+private:
+    template <typename... A>
+    void on(corvane::receiver::Component& c, void (corvane::receiver::Component::*signal)(A...),
+            const char* name) {
+        QObject::connect(&c, signal, &m_context, [this, name](A... args) {
+            m_lines.append(QStringLiteral("%1(%2)").arg(
+                QLatin1String(name), QStringList{QString::number(args)...}.join(u", ")));
+        });
+    }
+
+    QObject m_context;
+    QStringList m_lines;
+};
 
 class Rig {
 public:
