@@ -27,12 +27,7 @@ namespace {
 
 // What a refused receiver says when it is used.
 QString refusal(CorvaneComponent& c, int16_t index) {
-    try {
-        c.RxRomId(index);
-    } catch (const RuntimeError& e) {
-        return e.description();
-    }
-    return QStringLiteral("(answered)");
+    return failure([&] { c.RxRomId(index); });
 }
 
 enum class In { Table, Profile, Trace };

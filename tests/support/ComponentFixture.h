@@ -7,6 +7,7 @@
 #include "component/sim/Profile.h"
 #include "component/sim/SimReceiver.h"
 #include "component/store/DriverDialog.h"
+#include "receiver/RuntimeError.h"
 #include "tests/support/Printers.h"
 
 #include <QCoreApplication>
@@ -65,6 +66,16 @@ inline QByteArray readAll(const QString& path) {
 // The driver table "Test" in a configuration folder.
 inline void writeDriverTable(const QString& configHome, const QByteArray& json) {
     writeFile(QDir(configHome).filePath(QStringLiteral("corvane/Test.json")), json);
+}
+
+// What a call that should fail says; "(answered)" when it did not fail.
+template <typename Call> QString failure(Call&& call) {
+    try {
+        call();
+    } catch (const corvane::receiver::RuntimeError& e) {
+        return e.description();
+    }
+    return QStringLiteral("(answered)");
 }
 
 // Every event the component emits but the S-meter's, in order, written as the
