@@ -1,4 +1,5 @@
-// The driver store on disk and the two dialogs that edit it, driven by code.
+// The driver store on disk and the two dialogs that edit it, driven by code;
+// the driver dialog shows, for the chosen driver, only the fields its kind uses.
 #include "tests/support/ComponentFixture.h"
 
 #include "component/store/JsonText.h"
@@ -10,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -39,6 +41,19 @@ template <typename W> W* child(QDialog& d, const char* name) {
 
 void click(QDialog& d, const char* name) {
     child<QPushButton>(d, name)->click();
+}
+
+// The fields shown, by object name, among those that belong to one kind.
+QStringList kindFields(const QDialog& d) {
+    QStringList shown;
+    for (const char* name : {"profile", "browse", "hamlibModels", "hamlibPort", "hamlibSpeed",
+                             "rigctldHost", "rigctldPort", "hamlibTest"}) {
+        const auto* w = d.findChild<QWidget*>(QString::fromLatin1(name));
+        if (w != nullptr && w->isVisibleTo(&d)) {
+            shown.append(QString::fromLatin1(name));
+        }
+    }
+    return shown;
 }
 
 } // namespace
@@ -248,4 +263,37 @@ TEST(ComponentStore, ConfigureEditsOneDriverAndKeepsUntouchedReceiversRunning) {
     EXPECT_EQ(rig.dialogsShown, 3);
     rig.deliver();
     EXPECT_EQ(log.take(), QStringList{"DrvUpdated(4)"}); // the rename
+}
+
+// The driver dialog takes the height of what it shows.
+TEST(DriverDialog, ShowsOnlyTheFieldsOfTheChosenKind) {
+    DriverTable table;
+    table.drivers = {QJsonObject{{"name", "HF"}, {"kind", "sim"}, {"profile", "builtin:hf"}},
+                     QJsonObject{{"name", "Dummy"}, {"kind", "hamlib"}, {"model", 1}},
+                     QJsonObject{{"name", "Net"}, {"kind", "rigctld"}, {"host", "localhost"}},
+                     QJsonObject{{"name", "Old"}, {"kind", "retired"}}};
+    DriverDialog d(table, {"sim", "hamlib", "rigctld"}, {"hf", "vhf"}, QString(), false);
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    auto* list = d.findChild<QListWidget*>(QStringLiteral("drivers"));
+    const int simHeight = d.height();
+
+    const QStringList expected[] = {
+        {"profile", "browse"},
+        {"hamlibModels", "hamlibPort", "hamlibSpeed", "hamlibTest"},
+        {"rigctldHost", "rigctldPort", "hamlibTest"},
+        {}, // a kind this build lacks: nothing of another kind
+    };
+    for (int row = 0; row < 4; ++row) {
+        list->setCurrentRow(row);
+        EXPECT_EQ(kindFields(d), expected[row]) << row;
+    }
+    // Back to the simulated receiver: no band is left where the Hamlib fields were.
+    list->setCurrentRow(0);
+    EXPECT_EQ(d.height(), simHeight);
+
+    // Changing the kind in place changes the fields with it.
+    d.findChild<QComboBox*>(QStringLiteral("kind"))->setCurrentText(QStringLiteral("rigctld"));
+    EXPECT_EQ(kindFields(d), expected[2]);
+    EXPECT_EQ(d.table().drivers.at(0).value("kind").toString(), "rigctld");
 }
