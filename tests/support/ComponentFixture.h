@@ -7,6 +7,8 @@
 #include "component/sim/Profile.h"
 #include "component/sim/SimReceiver.h"
 #include "component/store/DriverDialog.h"
+#include "receiver/RuntimeError.h"
+#include "tests/support/Printers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <utility>
 
 namespace corvane::testsupport {
 
@@ -27,41 +30,23 @@ using namespace corvane::component;
 // A small receiver with the odd corners the tests need: mode-dependent filters
 // and AGC, an unavailable mode and AGC entry, an attenuator with a dB value.
 inline QJsonObject smallProfile() {
-    return QJsonObject{
-        {"romId", "Test RX 1"},
-        {"frqMin", 100000},
-        {"frqMax", 30000000},
-        {"modes",
-         QJsonArray{
-             QJsonObject{{"name", "AM"},
-                         {"code", 1},
-                         {"bfo", 0},
-                         {"filters", QJsonArray{QJsonObject{{"width", 6000}, {"name", "Wide"}},
-                                                QJsonObject{{"width", 2400}, {"name", "Mid"}}}},
-                         {"agc", QJsonArray{1, 2}}},
-             QJsonObject{{"name", "USB"},
-                         {"code", 3},
-                         {"bfo", -1500},
-                         {"filters", QJsonArray{QJsonObject{{"width", 2400}, {"name", "SSB"}},
-                                                QJsonObject{{"width", 1800}, {"name", "Nar"}}}}},
-             QJsonObject{{"name", "CW"},
-                         {"code", 4},
-                         {"bfo", -700},
-                         {"filters", QJsonArray{QJsonObject{{"width", 500}, {"name", "CW"}}}},
-                         {"agc", QJsonArray{0}}},
-             QJsonObject{{"name", "DRM"}, {"code", 9}, {"available", false}},
-         }},
-        {"agc", QJsonArray{QJsonObject{{"name", "Off"}, {"code", 0}},
-                           QJsonObject{{"name", "Fast"}, {"code", 1}},
-                           QJsonObject{{"name", "Slow"}, {"code", 2}},
-                           QJsonObject{{"name", "Auto"}, {"code", 3}, {"available", false}}}},
-        {"nb", QJsonArray{QJsonObject{{"name", "Off"}, {"code", 0}},
-                          QJsonObject{{"name", "NB1"}, {"code", 1}}}},
-        {"att", QJsonArray{QJsonObject{{"name", "0 dB"}, {"code", 0}},
-                           QJsonObject{{"name", "20 dB"}, {"code", 20}, {"dB", 20}}}},
-        {"initial", QJsonObject{{"freq", 7000000}, {"mode", 1}, {"agc", 1}, {"nb", 0}, {"att", 0}}},
-        {"behaviour", QJsonObject{{"connectDelayMs", 300}, {"smeterIntervalMs", 0}}},
-    };
+    return QJsonDocument::fromJson(R"({
+      "romId": "Test RX 1", "frqMin": 100000, "frqMax": 30000000,
+      "modes": [
+        {"name": "AM", "code": 1, "bfo": 0, "agc": [1, 2],
+         "filters": [{"width": 6000, "name": "Wide"}, {"width": 2400, "name": "Mid"}]},
+        {"name": "USB", "code": 3, "bfo": -1500,
+         "filters": [{"width": 2400, "name": "SSB"}, {"width": 1800, "name": "Nar"}]},
+        {"name": "CW", "code": 4, "bfo": -700, "agc": [0],
+         "filters": [{"width": 500, "name": "CW"}]},
+        {"name": "DRM", "code": 9, "available": false}],
+      "agc": [{"name": "Off", "code": 0}, {"name": "Fast", "code": 1},
+              {"name": "Slow", "code": 2}, {"name": "Auto", "code": 3, "available": false}],
+      "nb": [{"name": "Off", "code": 0}, {"name": "NB1", "code": 1}],
+      "att": [{"name": "0 dB", "code": 0}, {"name": "20 dB", "code": 20, "dB": 20}],
+      "initial": {"freq": 7000000, "mode": 1, "agc": 1, "nb": 0, "att": 0},
+      "behaviour": {"connectDelayMs": 300, "smeterIntervalMs": 0}})")
+        .object();
 }
 
 // Writes a whole file, making its folder first.
@@ -83,6 +68,51 @@ inline void writeDriverTable(const QString& configHome, const QByteArray& json) 
     writeFile(QDir(configHome).filePath(QStringLiteral("corvane/Test.json")), json);
 }
 
+// What a call that should fail says; "(answered)" when it did not fail.
+template <typename Call> QString failure(Call&& call) {
+    try {
+        call();
+    } catch (const corvane::receiver::RuntimeError& e) {
+        return e.description();
+    }
+    return QStringLiteral("(answered)");
+}
+
+// Every event the component emits but the S-meter's, in order, written as the
+// trace writes them: "RxModUpdated(0, 3, -1500)".
+class EventLog {
+public:
+    explicit EventLog(corvane::receiver::Component& c) {
+        using C = corvane::receiver::Component;
+        on(c, &C::DrvUpdated, "DrvUpdated");
+        on(c, &C::RxConnState, "RxConnState");
+        on(c, &C::RxDataError, "RxDataError");
+        on(c, &C::RxFrqUpdated, "RxFrqUpdated");
+        on(c, &C::RxModUpdated, "RxModUpdated");
+        on(c, &C::RxFltUpdated, "RxFltUpdated");
+        on(c, &C::RxAgcUpdated, "RxAgcUpdated");
+        on(c, &C::RxNBlUpdated, "RxNBlUpdated");
+        on(c, &C::RxAttUpdated, "RxAttUpdated");
+        on(c, &C::RxHFFUpdated, "RxHFFUpdated");
+    }
+
+    // What was emitted since the last take().
+    QStringList take() { return std::exchange(m_lines, {}); }
+
+private:
+    template <typename... A>
+    void on(corvane::receiver::Component& c, void (corvane::receiver::Component::*signal)(A...),
+            const char* name) {
+        QObject::connect(&c, signal, &m_context, [this, name](A... args) {
+            m_lines.append(QStringLiteral("%1(%2)").arg(
+                QLatin1String(name), QStringList{QString::number(args)...}.join(u", ")));
+        });
+    }
+
+    QObject m_context;
+    QStringList m_lines;
+};
+
 class Rig {
 public:
     explicit Rig(std::optional<QString> trace = QString()) {
@@ -98,10 +128,6 @@ public:
     }
 
     QString storeFile() const { return dir.filePath("corvane/Test.json"); }
-
-    void writeFile(const QString& path, const QByteArray& bytes) const {
-        testsupport::writeFile(path, bytes);
-    }
 
     // Broken tables kept beside the store by a save.
     QStringList brokenCopies() const {
