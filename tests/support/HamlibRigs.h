@@ -6,12 +6,14 @@
 // thread while the receiver's worker talks to it through Hamlib's real
 // backend of the radio. OnPeer is a receiver on one of them.
 
-#include "tests/support/HamlibHarness.h"
+#include "tests/support/HamlibPeers.h"
 
 #include "vradio/FrontPanel.h"
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <csignal>
 #include <iostream>
@@ -24,6 +26,20 @@ inline void initVradioProfiles() {
 namespace corvane::testsupport {
 
 using namespace corvane::vradio;
+
+// Connects and waits for the link to come up and, the first time, for the
+// first reading of the rig (later links report only what changed meanwhile).
+inline void connectAndWait(HamlibBackend& rx, Recorder& sink, int ms = 5000, bool first = true) {
+    const size_t from = sink.events.size();
+    ASSERT_EQ(rx.connect(true), 0);
+    const auto up = sink.await(Kind::ConnState, from, ms);
+    ASSERT_TRUE(up.has_value()) << "no RxConnState after connecting";
+    ASSERT_EQ(up->err(), 1000);
+    ASSERT_TRUE(rx.connected());
+    if (first) {
+        ASSERT_TRUE(sink.await(Kind::Frq, from, ms).has_value());
+    }
+}
 
 // How a link breaks: a daemon stopped or killed, a radio that falls silent or
 // whose cable is pulled.
@@ -250,8 +266,7 @@ protected:
     // Connects and waits for the first reading of the rig; then takes remote
     // control if asked.
     void connect(bool remote) {
-        connectAndWait(*m_rx, m_sink, 5000, false);
-        ASSERT_TRUE(m_sink.await(Kind::Frq, 0, 3000));
+        connectAndWait(*m_rx, m_sink);
         ASSERT_EQ(m_rx->setRemote(remote), 0);
     }
     // Does `what` and waits for an event of `kind` that `match` accepts.
