@@ -205,6 +205,27 @@ FAULTS = [
     ("map-link-timeout", "hamlib/HamlibMapping.cpp",
      " || e == RIG_ETIMEOUT;", ";",
      "dropped check: a timeout is not a link error"),
+    # hamlib/ worker and backend
+    ("hw-monitored-set", "hamlib/HamlibBackend.cpp",
+     "if (!remote()) {\n        return; // a monitored radio is never written",
+     "if (false) {\n        return; // a monitored radio is never written",
+     "dropped check: a setting of a monitored rig is checked and passed on"),
+    ("hw-refused-unchecked", "hamlib/HamlibWorker.cpp",
+     "if (m_writeError != 0 || (m_wrote && !holds(kind, write))) {", "if (m_writeError != 0) {",
+     "dropped check: a write the rig silently refused is reported as done"),
+    ("hw-refused-asked", "hamlib/HamlibBackend.cpp",
+     "if (!note.reread || !m_connected) {", "if (true) {",
+     "missing step: a refused write leaves the value asked for shown"),
+    ("hw-later-kept", "hamlib/HamlibWorker.cpp",
+     "m_pending[kind] = write;", "m_pending.emplace(kind, write);",
+     "wrong order: a later set does not replace one not yet sent"),
+    ("hw-loss-unsaid", "hamlib/HamlibWorker.cpp",
+     "    say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, err});\n",
+     "    static_cast<void>(err);\n",
+     "missing call: a lost link is not reported"),
+    ("hw-remote-regained", "hamlib/HamlibBackend.cpp",
+     "m_worker->setWritable(m_wantRemote);", "m_worker->setWritable(false);",
+     "wrong value: remote control is not taken back when a lost link returns"),
 ]
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))

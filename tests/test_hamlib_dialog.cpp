@@ -1,6 +1,6 @@
 // The Hamlib part of the driver dialog: models, ports, and a Test that never
 // holds up the window.
-#include "tests/support/HamlibHarness.h"
+#include "tests/support/HamlibPeers.h"
 
 #include "component/store/DriverDialog.h"
 
@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+
+#include <gtest/gtest.h>
 
 namespace corvane::testsupport {
 namespace {
