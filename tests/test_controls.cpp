@@ -172,6 +172,16 @@ TEST(KeyPreview, WindowSeesEachCharacterBeforeTheControlAndTheControlStillGetsIt
     QTest::keyClick(f.list, Qt::Key_Return);
     QTest::keyClick(f.list, Qt::Key_A);
     EXPECT_EQ(codes, (QList<int>{13, 'a'}));
+
+    // A character outside the 16-bit plane comes as one key of two UTF-16
+    // units: each goes on by itself, as the control gets them.
+    codes.clear();
+    f.box->setFocus();
+    f.box->clear();
+    QTest::sendKeyEvent(QTest::Press, f.box, Qt::Key_unknown, QStringLiteral("\U0001F4FB"),
+                        Qt::NoModifier);
+    EXPECT_EQ(codes, (QList<int>{int16_t(0xD83D), int16_t(0xDCFB)}));
+    EXPECT_EQ(f.box->text(), QStringLiteral("\U0001F4FB"));
     // Which keys are characters, and a failing KeyPress, are tried through
     // the main window (test_keys_coupling).
 }
