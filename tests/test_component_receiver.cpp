@@ -41,6 +41,23 @@ QJsonObject otherMaker() {
 
 } // namespace
 
+// The simulation's events come in the order its timers were started when
+// they fall due together, and a timer started by a callback for the moment
+// already reached still fires within the same advance.
+TEST(DrivenClock, TimersDueTogetherFireInStartOrder) {
+    DrivenClock clock;
+    QStringList fired;
+    clock.start(10, [&] {
+        fired << "a";
+        clock.start(0, [&] { fired << "c"; });
+    });
+    clock.start(10, [&] { fired << "b"; });
+    clock.start(11, [&] { fired << "late"; });
+    clock.advance(10);
+    EXPECT_EQ(fired, (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(clock.nowMs(), 10);
+}
+
 TEST(ComponentReceiver, TablesAnswerFromTheProfile) {
     Rig rig;
     rig.setUp({smallProfile()});
