@@ -23,6 +23,7 @@ cleanly; the suite must pass unchanged before any fault is planted.
 
 import argparse
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -258,6 +259,15 @@ def tests(args):
     return run(env_cmd, args.suite_timeout)
 
 
+def failed_tests(out):
+    """The tests CTest lists as failed, so a run shows which test caught a
+    fault (and a catch by an unrelated timing test stands out)."""
+    names = re.findall(r"^\s*\d+ - (\S+) \((?:Failed|Timeout|SEGFAULT|Subprocess aborted|"
+                       r"Exception|Child aborted|ILLEGAL|BUS|NUMERICAL|OTHER_FAULT)",
+                       out, re.MULTILINE)
+    return ",".join(names) if names else "(build or suite ended)"
+
+
 def plant(fault):
     """Returns the file's original bytes after writing the fault, or None when
     the snippet is not there exactly once."""
@@ -284,7 +294,7 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("--build", default="build")
     p.add_argument("--only", default="", help="comma-separated fault ids")
-    p.add_argument("--out", default="", help="write id<TAB>result lines here")
+    p.add_argument("--out", default="", help="write id<TAB>result<TAB>failed tests lines here")
     p.add_argument("--compare", default="", help="results of an earlier run")
     p.add_argument("--build-timeout", type=int, default=900)
     p.add_argument("--test-timeout", type=int, default=60)
@@ -322,6 +332,7 @@ def main():
     for fault in faults:
         fid, path = fault[0], fault[1]
         start = time.monotonic()
+        by = ""
         before = plant(fault)
         if before is None:
             result = "gone"
@@ -333,37 +344,39 @@ def main():
                 else:
                     rc, out = tests(args)
                     result = "caught" if rc != 0 else "MISSED"
+                    if rc != 0:
+                        by = failed_tests(out)
             finally:
                 restore(path, before)
         secs = time.monotonic() - start
-        results.append((fault, result))
-        print(f"{fid:24} {result:8} {secs:5.0f}s  {path}", flush=True)
+        results.append((fault, result, by))
+        print(f"{fid:24} {result:8} {secs:5.0f}s  {path}  {by}", flush=True)
 
     # Leave the build matching the sources again.
     build(args)
 
     print()
     print(f"{'fault':24} {'result':8} {'file':40} what it breaks")
-    for (fid, path, _, _, what), result in results:
+    for (fid, path, _, _, what), result, _ in results:
         print(f"{fid:24} {result:8} {path:40} {what}")
-    caught = sum(1 for _, r in results if r == "caught")
-    missed = sum(1 for _, r in results if r == "MISSED")
+    caught = sum(1 for _, r, _ in results if r == "caught")
+    missed = sum(1 for _, r, _ in results if r == "MISSED")
     other = len(results) - caught - missed
     tail = f", {other} not run (gone or not building)" if other else ""
     print(f"\n{caught} caught, {missed} missed{tail}")
 
     if args.out:
         with open(args.out, "w") as f:
-            for fault, result in results:
-                f.write(f"{fault[0]}\t{result}\n")
+            for fault, result, by in results:
+                f.write(f"{fault[0]}\t{result}\t{by}\n")
 
     if args.compare:
         earlier = {}
         with open(args.compare) as f:
             for line in f:
-                fid, result = line.rstrip("\n").split("\t")
+                fid, result = line.rstrip("\n").split("\t")[:2]
                 earlier[fid] = result
-        lost = [fault[0] for fault, r in results
+        lost = [fault[0] for fault, r, _ in results
                 if earlier.get(fault[0]) == "caught" and r != "caught"]
         if lost:
             print("caught before, not now: " + ", ".join(lost))
