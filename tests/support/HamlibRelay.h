@@ -1,11 +1,10 @@
 #pragma once
 
-// A faulty rigctld for the Hamlib tests: it listens on 127.0.0.1 and passes
-// each connection on to a real daemon, but only as long as it is told to.
-// After the first `opening` commands of a connection (Hamlib's opening of the
-// rig) it relays, refuses every command with "RPRT -9", or swallows them
-// without a word, as the test switches it; answers already on their way back
-// are still passed on.
+// A rigctld that refuses everything once the rig is open: it listens on
+// 127.0.0.1 and passes each connection on to a real daemon, but after the
+// first `opening` commands of a connection (Hamlib's opening of the rig) it
+// refuses every command with "RPRT -9"; answers already on their way back are
+// still passed on.
 
 #include "tests/support/HamlibPeers.h"
 
@@ -20,10 +19,7 @@ namespace corvane::testsupport {
 
 class Relay {
 public:
-    enum class Mode { Relay, Refuse, Hang };
-
-    Relay(quint16 upstream, int opening, Mode mode)
-        : m_upstream(upstream), m_opening(opening), m_mode(mode) {}
+    Relay(quint16 upstream, int opening) : m_upstream(upstream), m_opening(opening) {}
     ~Relay() {
         m_stop.store(true);
         if (m_thread.joinable()) {
@@ -50,8 +46,7 @@ public:
         return true;
     }
     quint16 port() const { return m_port; }
-    void set(Mode mode) { m_mode.store(mode); }
-    // Commands refused or swallowed so far.
+    // Commands refused so far.
     int withheld() const { return m_withheld.load(); }
 
 private:
@@ -68,13 +63,10 @@ private:
 
     // One command from the client, with its newline.
     void command(Link& link) {
-        const Mode mode = link.commands++ < m_opening ? Mode::Relay : m_mode.load();
-        if (mode == Mode::Relay) {
+        if (link.commands++ < m_opening) {
             send(link.server, link.line.data(), link.line.size());
-            return;
-        }
-        ++m_withheld;
-        if (mode == Mode::Refuse) {
+        } else {
+            ++m_withheld;
             send(link.client, "RPRT -9\n", 8);
         }
     }
@@ -137,7 +129,6 @@ private:
 
     quint16 m_upstream;
     int m_opening;
-    std::atomic<Mode> m_mode;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_withheld{0};
     int m_listener = -1;
