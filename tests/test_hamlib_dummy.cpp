@@ -2,10 +2,6 @@
 #include "tests/support/ComponentFixture.h"
 #include "tests/support/HamlibRigs.h"
 
-#include "component/core/CorvaneComponent.h"
-#include "component/hamlib/HamlibEntryReader.h"
-#include "receiver/RuntimeError.h"
-
 #include <QSignalSpy>
 
 #include <iostream>
@@ -78,13 +74,13 @@ TEST_F(HamlibDummy, ConnectingReadsTheRigsTablesAndState) {
     // single 230 kHz filter.
     takeRemote();
     size_t from = m_sink.events.size();
-    m_rx->set(Setting::Mode, modeCode(*m_rx, "USB"), Origin::Program);
+    m_rx->set(Setting::Mode, m_rx->code(Setting::Mode, "USB"), Origin::Program);
     ASSERT_TRUE(m_sink.await(Kind::Mod, from, 2000).has_value());
     EXPECT_EQ(m_rx->filterCount(), 3);
     EXPECT_EQ(m_rx->filterName(1800), QStringLiteral("Narrow"));
     EXPECT_EQ(m_rx->filterName(3000), QStringLiteral("Wide"));
     from = m_sink.events.size();
-    m_rx->set(Setting::Mode, modeCode(*m_rx, "WFM"), Origin::Program);
+    m_rx->set(Setting::Mode, m_rx->code(Setting::Mode, "WFM"), Origin::Program);
     ASSERT_TRUE(m_sink.await(Kind::Mod, from, 2000).has_value());
     EXPECT_EQ(m_rx->filterCount(), 0);
 }
@@ -191,14 +187,9 @@ TEST_P(HamlibEntryCheck, RefusedWithTheReasonWhileTheOthersGoOn) {
     ASSERT_EQ(c.DrvCount(), 2);
     EXPECT_EQ(c.DrvName(0), QStringLiteral("a"));
     const QString expected = QString::fromUtf8(GetParam().refusal);
-    QString why;
-    try {
-        c.RxFrqMax(0);
-    } catch (const receiver::RuntimeError& e) {
-        why = e.description();
-    }
+    const QString why = failure([&] { c.RxFrqMax(0); });
     if (expected.isEmpty()) {
-        EXPECT_EQ(why, QString());
+        EXPECT_EQ(why, QStringLiteral("(answered)"));
     } else {
         EXPECT_EQ(why, R"(receiver 0 is not available: driver "a": )" + expected);
         EXPECT_THROW(c.RxConnect(0, -1), receiver::RuntimeError);

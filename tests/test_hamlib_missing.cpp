@@ -5,26 +5,14 @@
 // before anything loads it.
 #include "tests/support/ComponentFixture.h"
 
-#include "component/api/HamlibSupport.h"
-#include "component/core/CorvaneComponent.h"
 #include "component/hamlib/HamlibPlugin.h"
-#include "component/store/DriverDialog.h"
-#include "receiver/RuntimeError.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace corvane::testsupport {
 namespace {
@@ -37,41 +25,29 @@ bool hamlibMapped() {
 
 TEST(HamlibMissing, HamlibReceiversRefuseWithTheReasonAndTheRestGoesOn) {
     QTemporaryDir empty;
-    QTemporaryDir home;
-    ASSERT_TRUE(empty.isValid() && home.isValid());
+    ASSERT_TRUE(empty.isValid());
     qputenv("CORVANE_PLUGIN_DIR", QFile::encodeName(empty.path()));
     const QString plugin = QDir(empty.path()).filePath(QStringLiteral("libcorvane_hamlib.so"));
     ASSERT_EQ(hamlibPluginCandidates(), QStringList{plugin});
 
-    writeDriverTable(home.path(), R"({"drivers": [
-        {"name": "HF", "kind": "sim", "profile": "builtin:hf"},
-        {"name": "Dummy", "kind": "hamlib", "model": 1},
-        {"name": "Net", "kind": "rigctld"}]})");
-    CorvaneComponent::Options options;
-    options.configHome = home.path();
-    options.tracePath = QString();
-    CorvaneComponent c(options);
+    Rig rig;
+    rig.writeTable(QJsonArray{Rig::sim("HF", "builtin:hf"),
+                              QJsonObject{{"name", "Dummy"}, {"kind", "hamlib"}, {"model", 1}},
+                              QJsonObject{{"name", "Net"}, {"kind", "rigctld"}}});
+    auto& c = *rig.component;
     ASSERT_EQ(c.DrvSetup(QStringLiteral("Test"), 0), 0);
     ASSERT_EQ(c.DrvCount(), 3);
     EXPECT_EQ(c.DrvName(1), QStringLiteral("Dummy"));
 
-    auto refusal = [&](const std::function<void()>& call) {
-        try {
-            call();
-        } catch (const receiver::RuntimeError& e) {
-            return e.description();
-        }
-        return QString();
-    };
     const QString why = QStringLiteral("receiver 1 is not available: Hamlib support is not "
                                        "available: %1: cannot open shared object file: No such "
                                        "file or directory")
                             .arg(plugin);
-    EXPECT_EQ(refusal([&] { c.RxRomId(1); }), why);
-    EXPECT_EQ(refusal([&] { c.RxConnect(1, -1); }), why);
-    EXPECT_EQ(refusal([&] { c.setRxFrq(1, 0, 7000000); }), why);
+    EXPECT_EQ(failure([&] { c.RxRomId(1); }), why);
+    EXPECT_EQ(failure([&] { c.RxConnect(1, -1); }), why);
+    EXPECT_EQ(failure([&] { c.setRxFrq(1, 0, 7000000); }), why);
     EXPECT_TRUE(
-        refusal([&] { c.RxFrqMax(2); }).startsWith("receiver 2 is not available: Hamlib support"));
+        failure([&] { c.RxFrqMax(2); }).startsWith("receiver 2 is not available: Hamlib support"));
 
     EXPECT_EQ(c.RxRomId(0), QStringLiteral("HF150 v2"));
     EXPECT_EQ(c.RxConnect(0, -1), 0);
@@ -79,8 +55,7 @@ TEST(HamlibMissing, HamlibReceiversRefuseWithTheReasonAndTheRestGoesOn) {
 
     // The dialog's Hamlib part says why it has no models and cannot test.
     DriverTable table;
-    table.drivers = {
-        QJsonDocument::fromJson(R"({"name": "Dummy", "kind": "hamlib", "model": 1})").object()};
+    table.drivers = {QJsonObject{{"name", "Dummy"}, {"kind", "hamlib"}, {"model", 1}}};
     DriverDialog d(table, {"sim", "hamlib", "rigctld"}, {}, {}, false);
     auto* models = d.findChild<QListWidget*>(QStringLiteral("hamlibModels"));
     ASSERT_NE(models, nullptr);

@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <future>
-#include <iostream>
 
 namespace corvane::testsupport {
 namespace {
@@ -26,10 +25,6 @@ struct PeerCase {
     int32_t usbWidth; // the passband a change to USB brings (0: the one in use stays)
     bool rit;
 };
-
-void PrintTo(const PeerCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class PeerRules : public OnPeer, public ::testing::WithParamInterface<PeerCase> {
 protected:
@@ -77,7 +72,7 @@ TEST_P(PeerRules, AMonitoredRigIsReadAndNeverWritten) {
     const size_t from = m_sink.events.size();
     const size_t opened = m_peer->writes().size();
     m_rx->setFrequency(7000000, Origin::Program);
-    m_rx->set(Setting::Mode, modeCode(*m_rx, "USB"), Origin::Program);
+    m_rx->set(Setting::Mode, m_rx->code(Setting::Mode, "USB"), Origin::Program);
     m_rx->set(Setting::Att, 15, Origin::Program); // not even refused: nothing is sent at all
     m_rx->setDeltaF(100, Origin::Program);
     idle(2000); // past a slow poll of every setting
@@ -103,7 +98,7 @@ TEST_P(PeerRules, EverySettingOfferedIsWrittenAndReported) {
         after([&] { m_rx->setFrequency(14074000, Origin::Program); }, Kind::Frq, at(14074000)));
     EXPECT_EQ(m_peer->frequency(*m_rx), 14074000);
 
-    const int32_t usb = modeCode(*m_rx, "USB");
+    const int32_t usb = m_rx->code(Setting::Mode, "USB");
     const size_t from = m_sink.events.size();
     const auto mod = after([&] { m_rx->set(Setting::Mode, usb, Origin::Forwarded); }, Kind::Mod);
     ASSERT_TRUE(mod);
@@ -177,10 +172,6 @@ struct LossCase {
     int err; // 0: any error
 };
 
-void PrintTo(const LossCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class LinkLoss : public OnPeer, public ::testing::WithParamInterface<LossCase> {
 protected:
     void SetUp() override { begin(GetParam().make()); }
@@ -193,7 +184,6 @@ TEST_P(LinkLoss, IsReportedInTimeAndRemoteControlComesBack) {
     m_peer->fault(c.fault, true);
     const qint64 tookMs = awaitLink(false, c.withinMs + 2000);
     ASSERT_GE(tookMs, 0) << "no lost link";
-    std::cout << c.name << ": noticed after " << tookMs << " ms\n";
     EXPECT_LE(tookMs, c.withinMs);
     const int err = m_sink.of(Kind::ConnState, from).front().err();
     EXPECT_TRUE(c.err != 0 ? err == c.err : err < 0) << err;
@@ -332,7 +322,6 @@ TEST_P(VirtualRadioLine, TheDialogsTestSaysWhatItFoundOrWhyNot) {
         }
         vr().panel(f.fault);
         const QString answer = test();
-        std::cout << f.fault << ": " << answer.toStdString() << '\n';
         EXPECT_TRUE(answer.startsWith(QLatin1String(f.answer)))
             << f.fault << ": " << answer.toStdString();
         vr().panel(f.undo);

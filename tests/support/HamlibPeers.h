@@ -138,10 +138,6 @@ inline std::unique_ptr<HamlibBackend> makeBackend(const QJsonObject& entry, Reco
     return std::make_unique<HamlibBackend>(HamlibBackend::settingsOf(readHamlibEntry(entry)), sink);
 }
 
-inline int32_t modeCode(const HamlibBackend& rx, const char* name) {
-    return rx.code(Setting::Mode, QString::fromLatin1(name));
-}
-
 inline sockaddr_in loopback(quint16 port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -162,14 +158,6 @@ inline quint16 freePort() {
     }
     ::close(fd);
     return port;
-}
-
-inline bool accepts(quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in a = loopback(port);
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
 }
 
 // Starts `program` with `args`, its output into `out` and its input from `in`
@@ -228,8 +216,12 @@ public:
         m_pid = spawn(QStringLiteral("rigctld"), {"-m", "1", "-T", "127.0.0.1", "-t",
                                                   QString::number(m_port), "-C", "static_data=1"});
         // Ready once it accepts a connection; bounded in tries and time.
+        const sockaddr_in a = loopback(m_port);
         for (int i = 0; m_pid > 0 && i < 100; ++i) {
-            if (accepts(m_port)) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            const bool up = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+            ::close(fd);
+            if (up) {
                 return true;
             }
             idle(30);
