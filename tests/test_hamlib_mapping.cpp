@@ -1,5 +1,4 @@
 // How Hamlib's lists become the receiver's tables, without a rig.
-#include "component/api/SMeter.h"
 #include "hamlib/HamlibMapping.h"
 #include "hamlib/HamlibWorker.h"
 #include "hamlib/InitHamlib.h"
@@ -9,8 +8,6 @@
 #include <limits>
 
 namespace corvane::hamlib {
-
-namespace smeter = component::smeter;
 namespace {
 
 std::vector<int32_t> widths(const std::vector<Filter>& filters) {
@@ -78,15 +75,7 @@ TEST(HamlibMapping, AgcAndAttenuatorTables) {
     EXPECT_EQ(RigTables::indexOf(att, 24), -1);
 }
 
-TEST(HamlibMapping, SMeterTextAndFrequencyLimits) {
-    EXPECT_EQ(smeter::text(0), QStringLiteral("S9"));
-    EXPECT_EQ(smeter::text(10), QStringLiteral("S9+10"));
-    EXPECT_EQ(smeter::text(-1), QStringLiteral("S8"));
-    EXPECT_EQ(smeter::text(-6), QStringLiteral("S8"));
-    EXPECT_EQ(smeter::text(-7), QStringLiteral("S7"));
-    EXPECT_EQ(smeter::text(-54), QStringLiteral("S0"));
-    EXPECT_EQ(smeter::text(-120), QStringLiteral("S0"));
-
+TEST(HamlibMapping, FrequencyLimits) {
     EXPECT_EQ(clampHz(7050000.4), 7050000);
     EXPECT_EQ(clampHz(7050000.6), 7050001);
     EXPECT_EQ(clampHz(3e9), std::numeric_limits<int32_t>::max());
@@ -128,7 +117,10 @@ TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut
     };
     for (const auto& c : cases) {
         const rig_caps* caps = rig_get_caps(c.model);
-        ASSERT_NE(caps, nullptr);
+        if (caps == nullptr) {
+            ADD_FAILURE() << "Hamlib lacks model " << c.model;
+            continue;
+        }
         EXPECT_EQ(romIdOf(caps, QString::fromLatin1(c.info)), QLatin1String(c.romId));
         const auto conf = lineDefaults(caps);
         if (c.timeout == nullptr) {

@@ -145,16 +145,5 @@ const Case cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(VirtualRadio, EngineCase, ::testing::ValuesIn(cases));
 
-TEST(VirtualRadio, SmeterScalesFollowTheRadiosCalibration) {
-    const RadioModel* r75 = findRadioModel(QStringLiteral("3039"));
-    const RadioModel* ic7300 = findRadioModel(QStringLiteral("ic-7300"));
-    ASSERT_TRUE(r75 && ic7300);
-    EXPECT_EQ(smeterRaw(r75->smeterCal, -60), 0);
-    EXPECT_EQ(smeterRaw(r75->smeterCal, -3), 137);
-    EXPECT_EQ(smeterRaw(ic7300->smeterCal, 0), 120);
-    EXPECT_EQ(smeterRaw(ic7300->smeterCal, 30), 181);
-    EXPECT_EQ(smeterRaw(ic7300->smeterCal, 99), 241);
-}
-
 } // namespace
 } // namespace corvane::vradio
