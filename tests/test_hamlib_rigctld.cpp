@@ -27,55 +27,51 @@ class HamlibRigctld : public OnPeer {
 protected:
     void SetUp() override { begin(std::make_unique<DaemonPeer>()); }
     quint16 port() const { return static_cast<DaemonPeer&>(*m_peer).port(); }
+    void neverConnected(const QJsonObject& entry, Kind first, int err);
 };
 
-// Radios that Hamlib opens but that never give a value: a daemon that lets
-// the rig be opened and then refuses every command (its refusal is reported
-// with Hamlib's code, then the link is lost after two timeouts without a valid
-// answer), and an IC-7300 on a serial line where nothing answers (lost on two
-// timeouts). Neither is ever shown connected nor reports a value, also not on
-// the attempts to reconnect that follow.
-TEST_F(HamlibRigctld, ARadioThatGivesNoValueIsNeverConnected) {
+// Radios that Hamlib opens but that never give a value are never shown
+// connected nor report a value, also not on the attempts to reconnect that
+// follow: the first event is `first` with `err`, then only data errors and
+// lost links.
+void HamlibRigctld::neverConnected(const QJsonObject& entry, Kind first, int err) {
+    m_rx = makeBackend(entry, m_sink);
+    ASSERT_EQ(m_rx->connect(true), 0);
+    ASSERT_GE(awaitLink(false, 20000), 0) << "no lost link";
+    idle(1500); // the first attempt to reconnect fails as well
+    ASSERT_FALSE(m_sink.events.empty());
+    EXPECT_EQ(m_sink.events.front().kind, first);
+    EXPECT_EQ(m_sink.events.front().err(), err);
+    for (const ReceiverEvent& e : m_sink.events) {
+        EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.err() < 0))
+            << "event " << static_cast<int>(e.kind) << " with " << e.value();
+    }
+    EXPECT_EQ(m_sink.of(Kind::ConnState).front().err(), err);
+    EXPECT_FALSE(m_rx->connected());
+}
+
+// A daemon that lets the rig be opened and then refuses every command: the
+// refusal is reported with Hamlib's code, then the link is lost after two
+// timeouts without a valid answer.
+TEST_F(HamlibRigctld, ARefusingDaemonIsNeverConnected) {
     Relay relay(port(), 2); // \chk_vfo, \dump_state
     ASSERT_TRUE(relay.start());
+    neverConnected(DaemonPeer::entryFor(relay.port()), Kind::DataError, -RIG_ERJCTED);
+    m_rx.reset(); // before the relay goes
+}
+
+// An IC-7300 on a serial line where nothing answers: lost on two timeouts.
+TEST_F(HamlibRigctld, ASilentSerialRadioIsNeverConnected) {
     int line = -1;
     int silent = -1;
     ASSERT_EQ(::openpty(&line, &silent, nullptr, nullptr, nullptr), 0);
-    const QString serial = QString::fromLocal8Bit(::ttyname(silent));
-    const struct {
-        const char* what;
-        QJsonObject entry;
-        Kind first;
-        int err;
-    } cases[] = {
-        {"refusing daemon", DaemonPeer::entryFor(relay.port()), Kind::DataError, -RIG_ERJCTED},
-        {"silent IC-7300",
-         QJsonObject{{"name", "IC"},
-                     {"kind", "hamlib"},
-                     {"model", 3073},
-                     {"port", serial},
-                     {"conf", QJsonObject{{"timeout", 200}, {"retry", 0}}}},
-         Kind::ConnState, -RIG_ETIMEOUT},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        m_sink.events.clear();
-        m_rx = makeBackend(c.entry, m_sink);
-        ASSERT_EQ(m_rx->connect(true), 0);
-        ASSERT_GE(awaitLink(false, 20000), 0) << "no lost link";
-        idle(1500); // the first attempt to reconnect fails as well
-        ASSERT_FALSE(m_sink.events.empty());
-        EXPECT_EQ(m_sink.events.front().kind, c.first);
-        EXPECT_EQ(m_sink.events.front().err(), c.err);
-        for (const ReceiverEvent& e : m_sink.events) {
-            EXPECT_TRUE(e.kind == Kind::DataError || (e.kind == Kind::ConnState && e.err() < 0))
-                << "event " << static_cast<int>(e.kind) << " with " << e.value();
-        }
-        EXPECT_EQ(m_sink.of(Kind::ConnState).front().err(), c.err);
-        EXPECT_FALSE(m_rx->connected());
-        m_rx.reset();
-    }
-    EXPECT_GT(relay.withheld(), 0);
+    neverConnected(QJsonObject{{"name", "IC"},
+                               {"kind", "hamlib"},
+                               {"model", 3073},
+                               {"port", QString::fromLocal8Bit(::ttyname(silent))},
+                               {"conf", QJsonObject{{"timeout", 200}, {"retry", 0}}}},
+                   Kind::ConnState, -RIG_ETIMEOUT);
+    m_rx.reset();
     ::close(line);
     ::close(silent);
 }

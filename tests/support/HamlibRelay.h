@@ -46,8 +46,6 @@ public:
         return true;
     }
     quint16 port() const { return m_port; }
-    // Commands refused so far.
-    int withheld() const { return m_withheld.load(); }
 
 private:
     struct Link {
@@ -66,7 +64,6 @@ private:
         if (link.commands++ < m_opening) {
             send(link.server, link.line.data(), link.line.size());
         } else {
-            ++m_withheld;
             send(link.client, "RPRT -9\n", 8);
         }
     }
@@ -130,7 +127,6 @@ private:
     quint16 m_upstream;
     int m_opening;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_withheld{0};
     int m_listener = -1;
     quint16 m_port = 0;
     std::thread m_thread;
