@@ -60,6 +60,11 @@ TEST_F(HamlibRigctld, ARefusingDaemonIsNeverConnected) {
     m_rx.reset(); // before the relay goes
 }
 
+// Nothing listens on port 1 of this machine: the link cannot be made.
+TEST_F(HamlibRigctld, ADaemonNotThereIsNeverConnected) {
+    neverConnected(DaemonPeer::entryFor(1), Kind::ConnState, -RIG_EIO);
+}
+
 // An IC-7300 on a serial line where nothing answers: lost on two timeouts.
 TEST_F(HamlibRigctld, ASilentSerialRadioIsNeverConnected) {
     int line = -1;
