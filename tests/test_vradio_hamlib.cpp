@@ -1,9 +1,7 @@
-// The Hamlib receiver against the radios it can be pointed at: Hamlib's dummy
-// rig in this process, a rigctld daemon driving that rig on 127.0.0.1, and the
-// virtual radio on a pseudo-terminal through Hamlib's real backends (IC-R75,
-// IC-7300, TS-2000, TS-590SG), which runs here on the test's (the window's)
-// thread while the receiver's worker talks to it. The rules every radio keeps
-// are one table over them; what only one kind of radio does follows.
+// The Hamlib receiver against every radio of HamlibRigs.h (the virtual one as
+// an IC-R75, IC-7300, TS-2000 and TS-590SG through Hamlib's real backends).
+// The rules every radio keeps are one table over them; what only one kind of
+// radio does follows.
 #include "tests/support/HamlibRigs.h"
 
 #include "hamlib/HamlibModels.h"

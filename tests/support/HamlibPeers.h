@@ -58,7 +58,6 @@ inline bool waitUntil(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-// Lets the event loop run for `ms`.
 inline void idle(int ms) {
     waitUntil([] { return false; }, ms);
 }
@@ -120,7 +119,6 @@ public:
         m_since.invalidate();
     }
     void resume() { m_timer.start(); }
-    // Forgets the longest gap so far.
     void reset() { m_longestMs = 0; }
     qint64 longestMs() const { return m_longestMs; }
 
@@ -249,7 +247,6 @@ private:
     pid_t m_pid = -1;
 };
 
-// rigctl from the shell, as an independent look at the daemon's rig.
 inline QString rigctl(quint16 port, const QStringList& command) {
     int fds[2];
     if (::pipe(fds) != 0) {
