@@ -80,19 +80,13 @@ public:
     // position `from`; returns it, or nothing after `ms`.
     std::optional<ReceiverEvent> await(Kind kind, size_t from, int ms,
                                        std::function<bool(const ReceiverEvent&)> also = {}) {
-        std::optional<ReceiverEvent> found;
-        waitUntil(
-            [&] {
-                for (size_t i = from; i < events.size(); ++i) {
-                    if (events[i].kind == kind && (!also || also(events[i]))) {
-                        found = events[i];
-                        return true;
-                    }
-                }
-                return false;
-            },
-            ms);
-        return found;
+        const auto match = [&](const ReceiverEvent& e) {
+            return e.kind == kind && (!also || also(e));
+        };
+        const auto first = [&] { return std::find_if(events.begin() + from, events.end(), match); };
+        waitUntil([&] { return first() != events.end(); }, ms);
+        const auto it = first();
+        return it == events.end() ? std::nullopt : std::optional(*it);
     }
 
     std::vector<ReceiverEvent> events;

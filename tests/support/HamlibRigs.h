@@ -51,8 +51,8 @@ public:
     // Brings the radio up; skips the test where this machine cannot.
     virtual void start() {}
     virtual QJsonObject entry() const = 0;
-    // The radio's settings as it shows them.
-    virtual QString holds(const HamlibBackend& rx) = 0;
+    // The radio's settings as it shows them, where anything but the receiver sees them.
+    virtual QString holds(const HamlibBackend&) { return {}; }
     virtual int32_t frequency(const HamlibBackend& rx) = 0;
     // Commands written to the radio so far, where the peer hears them.
     virtual std::vector<QByteArray> writes() const { return {}; }
@@ -79,17 +79,6 @@ public:
     static constexpr const char* json =
         R"({"name": "Dummy", "kind": "hamlib", "model": 1, "conf": {"static_data": 1}})";
     QJsonObject entry() const override { return entryFrom(json); }
-    // Only the receiver sees this rig; before its first reading, the dummy's start.
-    QString holds(const HamlibBackend& rx) override {
-        if (!rx.connected()) {
-            return QStringLiteral("145000000 FM att 0 rit 0");
-        }
-        return QStringLiteral("%1 %2 att %3 rit %4")
-            .arg(rx.frequency())
-            .arg(rx.name(Setting::Mode, rx.current(Setting::Mode)))
-            .arg(rx.current(Setting::Att))
-            .arg(rx.deltaF());
-    }
     int32_t frequency(const HamlibBackend& rx) override { return rx.frequency(); }
 };
 
