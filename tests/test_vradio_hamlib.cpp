@@ -81,6 +81,11 @@ TEST_P(PeerRules, AMonitoredRigIsReadAndNeverWritten) {
     EXPECT_EQ(std::vector<QByteArray>(wrote.begin() + static_cast<ptrdiff_t>(opened), wrote.end()),
               std::vector<QByteArray>{});
     EXPECT_EQ(m_peer->holds(*m_rx), before);
+    // Nor does the program show what it asked for.
+    EXPECT_EQ(m_rx->frequency(), GetParam().startHz);
+    EXPECT_EQ(m_rx->name(Setting::Mode, m_rx->current(Setting::Mode)),
+              QLatin1String(GetParam().startMode));
+    EXPECT_EQ(m_rx->deltaF(), 0);
 
     // A change made at the radio (its dial, another program) is reported.
     if (m_peer->tune(7123000)) {
