@@ -286,10 +286,11 @@ TEST(BadFiles, MessagesNameTheFileOrDriverOnceAndGiveAReason) {
         StderrCapture err;
         auto& c = *rig.component;
         c.DrvSetup("Test", 0);
+        // Used, a refused receiver gives the same reason.
         if (c.DrvCount() > 0) {
             const QString why = refusal(c, 0);
             EXPECT_TRUE(why.startsWith("receiver 0 is not available: ") &&
-                        why.size() > int(strlen("receiver 0 is not available: ")) + 10)
+                        why.contains(said.last()))
                 << why.toStdString();
         }
         const QString text = err.text();
