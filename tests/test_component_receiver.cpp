@@ -52,7 +52,7 @@ TEST(DrivenClock, TimersDueTogetherFireInStartOrder) {
     EXPECT_EQ(clock.nowMs(), 10);
 }
 
-TEST(ComponentReceiver, TablesAnswerFromTheProfile) {
+TEST(ComponentReceiver, TablesAnswerFromTheProfileAndRefuseWhatIsOutOfRange) {
     Rig rig;
     rig.setUp({smallProfile()});
     auto& c = *rig.component;
@@ -79,12 +79,8 @@ TEST(ComponentReceiver, TablesAnswerFromTheProfile) {
     EXPECT_EQ(c.RxAgc(0), 1);
     EXPECT_EQ(c.RxNBlName(0, 1), "NB1");
     EXPECT_EQ(c.RxAttCode(0, "20 dB"), 20);
-}
 
-TEST(ComponentReceiver, OutOfRangeIsAFailureNamingTheReceiver) {
-    Rig rig;
-    rig.setUp({smallProfile()});
-    auto& c = *rig.component;
+    // Out of range is a failure naming the receiver, table or entry.
     EXPECT_TRUE(failure([&] { c.RxRomId(1); }).startsWith("receiver 1 does not exist"));
     EXPECT_TRUE(failure([&] { c.RxMod(-1); }).startsWith("receiver -1 does not exist"));
     EXPECT_TRUE(failure([&] { c.DrvName(3); }).contains("no driver 3"));
