@@ -121,7 +121,6 @@ TEST_P(BrokenDriverTable, DefaultsAreUsedAndTheFileIsKeptBesideOnSave) {
 INSTANTIATE_TEST_SUITE_P(
     ComponentStore, BrokenDriverTable,
     ::testing::Values(
-        BrokenTable{"Empty", "", "the file is empty"},
         BrokenTable{"OnlyWhiteSpace", "   \n\t\n", "the file is empty"},
         BrokenTable{"CutOff", "{\"drivers\": [\n  {\"name\": \"A\",",
                     "not valid JSON at line 2, column"},
