@@ -6,9 +6,6 @@
 
 #include "component/core/BackendRegistry.h"
 #include "component/store/JsonText.h"
-#include "receiver/RuntimeError.h"
-
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -17,9 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace corvane::component;
 using namespace corvane::testsupport;
-using corvane::receiver::RuntimeError;
 
 namespace {
 

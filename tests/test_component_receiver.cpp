@@ -4,7 +4,6 @@
 #include "tests/support/ComponentFixture.h"
 
 #include "receiver/Component.h"
-#include "receiver/RuntimeError.h"
 
 #include <QSignalSpy>
 
@@ -12,9 +11,7 @@
 
 #include <functional>
 
-using namespace corvane::component;
 using namespace corvane::testsupport;
-using corvane::receiver::RuntimeError;
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include "tests/support/ComponentFixture.h"
 
 #include "component/store/JsonText.h"
-#include "receiver/RuntimeError.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -15,9 +14,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace corvane::component;
 using namespace corvane::testsupport;
-using corvane::receiver::RuntimeError;
 
 namespace {
 

@@ -26,6 +26,7 @@ namespace corvane::testsupport {
 
 // The component tests are written in the component's own terms.
 using namespace corvane::component;
+using corvane::receiver::RuntimeError;
 
 // A small receiver with the odd corners the tests need: mode-dependent filters
 // and AGC, an unavailable mode and AGC entry, an attenuator with a dB value.
@@ -71,7 +72,6 @@ inline void writeDriverTable(const QString& configHome, const QByteArray& json) 
 // What a call that should fail says, after its number unless it is the
 // component's own failure; "(answered)" when it did not fail.
 template <typename Call> QString failure(Call&& call) {
-    using corvane::receiver::RuntimeError;
     try {
         call();
     } catch (const RuntimeError& e) {
