@@ -6,22 +6,15 @@
 
 #include "component/core/BackendRegistry.h"
 #include "component/store/JsonText.h"
-#include "receiver/RuntimeError.h"
-
-#include <QElapsedTimer>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace corvane::component;
 using namespace corvane::testsupport;
-using corvane::receiver::RuntimeError;
 
 namespace {
 
@@ -30,8 +23,15 @@ QString refusal(CorvaneComponent& c, int16_t index) {
     return failure([&] { c.RxRomId(index); });
 }
 
+// Resident memory of this process in KiB.
+long residentKiB() {
+    const QByteArray status = readAll("/proc/self/status");
+    const qsizetype at = status.indexOf("VmRSS:");
+    return at < 0 ? -1 : status.mid(at + 6).trimmed().split(' ').front().toLong();
+}
+
 enum class In { Table, Profile, Trace };
-enum class Fault { Folder, Unreadable, Fifo, Missing, CutShort, TooLarge };
+enum class Fault { Folder, Unreadable, Fifo, Missing, TooLarge };
 
 struct FileFault {
     const char* name;
@@ -60,9 +60,7 @@ TEST_P(BadFile, IsRefusedNamingItAndLeftAsItIs) {
         rig.writeTable(QJsonArray{Rig::sim("Good", "builtin:hf"), Rig::sim("Bad", at)});
     }
     QDir().mkpath(rig.dir.filePath("corvane"));
-    const QByteArray good = QJsonDocument(smallProfile()).toJson();
-    const QByteArray bytes = fault == Fault::Unreadable ? good
-                             : fault == Fault::CutShort ? good.left(good.size() / 2)
+    const QByteArray bytes = fault == Fault::Unreadable ? QJsonDocument(smallProfile()).toJson()
                              : fault == Fault::TooLarge ? QByteArray(maxJsonBytes + 1, ' ')
                                                         : QByteArray();
     std::optional<FifoTrap> trap;
@@ -88,12 +86,7 @@ TEST_P(BadFile, IsRefusedNamingItAndLeftAsItIs) {
     EXPECT_FALSE(c.RxRomId(0).isEmpty());
 
     rig.onDialog = [](DriverDialog&) { return int(QDialog::Accepted); };
-    QString saveSaid;
-    try {
-        c.DrvSetup("Test", 1);
-    } catch (const RuntimeError& e) {
-        saveSaid = e.description();
-    }
+    const QString saveSaid = failure([&] { c.DrvSetup("Test", 1); });
     const bool cannotKeep =
         in == In::Table && (fault == Fault::Folder || fault == Fault::Unreadable);
     EXPECT_EQ(saveSaid.contains(at), cannotKeep) << saveSaid.toStdString();
@@ -118,7 +111,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 "cannot be read"},
                       FileFault{"ProfileIsAFifo", In::Profile, Fault::Fifo, "not a regular file"},
                       FileFault{"ProfileMissing", In::Profile, Fault::Missing, "no such file"},
-                      FileFault{"ProfileCutShort", In::Profile, Fault::CutShort, "not valid JSON"},
                       FileFault{"ProfileTooLarge", In::Profile, Fault::TooLarge, "more than the"},
                       FileFault{"TraceIsAFifo", In::Trace, Fault::Fifo, "not a regular file"}),
     [](const ::testing::TestParamInfo<FileFault>& info) { return std::string(info.param.name); });
@@ -174,32 +166,20 @@ TEST(BadFiles, AnExceptionThatEndsACallIsTraced) {
     EXPECT_EQ(readAll(trace), "call DrvSetup(\"Test\", 0) !! std::bad_alloc\n");
 }
 
-namespace {
-
-// Resident memory of this process in KiB.
-long residentKiB() {
-    const QByteArray status = readAll("/proc/self/status");
-    const qsizetype at = status.indexOf("VmRSS:");
-    return at < 0 ? -1 : status.mid(at + 6).trimmed().split(' ').front().toLong();
-}
-
-} // namespace
-
 // What the program holds is bounded by its files, not by how many drivers
 // name them: 3000 drivers sharing one profile of almost 1 MiB read it once.
 // (A ROM id or a list beyond what the window can show is refused: ProfileError.)
 TEST(BadFiles, ManyDriversSharingALargeProfileReadItOnce) {
     constexpr int drivers = 3000;
-    QJsonObject profile = smallProfile(); // 250 modes of 64 filters
-    QJsonArray modes;
+    QJsonArray filters, modes; // 250 modes of 64 filters
+    for (int f = 0; f < 64; ++f) {
+        filters.append(QJsonObject{{"width", 100 + f}, {"name", QString("F%1").arg(f)}});
+    }
     for (int m = 0; m < 250; ++m) {
-        QJsonArray filters;
-        for (int f = 0; f < 64; ++f) {
-            filters.append(QJsonObject{{"width", 100 + f}, {"name", QString("F%1").arg(f)}});
-        }
         modes.append(
             QJsonObject{{"name", QString("M%1").arg(m)}, {"code", m}, {"filters", filters}});
     }
+    QJsonObject profile = smallProfile();
     profile["modes"] = modes;
     Rig rig;
     const QString path = rig.dir.filePath("corvane/big.json");
@@ -211,17 +191,10 @@ TEST(BadFiles, ManyDriversSharingALargeProfileReadItOnce) {
     }
     rig.writeTable(table);
     const long before = residentKiB();
-    QElapsedTimer t;
-    t.start();
     rig.component->DrvSetup("Test", 0);
-    const qint64 ms = t.elapsed();
-    const long grownMiB = (residentKiB() - before) / 1024;
-    std::cout << drivers << " drivers on a " << QFileInfo(path).size() << "-byte profile: " << ms
-              << " ms, " << grownMiB << " MiB more resident\n";
     ASSERT_EQ(rig.component->DrvCount(), drivers);
     EXPECT_EQ(rig.component->RxModCount(drivers - 1), 250);
-    EXPECT_LT(grownMiB, 200);
-    EXPECT_LT(ms, 20000);
+    EXPECT_LT((residentKiB() - before) / 1024, 200) << "MiB more resident";
 }
 
 // Profiles in use together are bounded as well: the seventeenth distinct file
@@ -308,10 +281,11 @@ TEST(BadFiles, MessagesNameTheFileOrDriverOnceAndGiveAReason) {
         StderrCapture err;
         auto& c = *rig.component;
         c.DrvSetup("Test", 0);
+        // Used, a refused receiver gives the same reason.
         if (c.DrvCount() > 0) {
             const QString why = refusal(c, 0);
             EXPECT_TRUE(why.startsWith("receiver 0 is not available: ") &&
-                        why.size() > int(strlen("receiver 0 is not available: ")) + 10)
+                        why.contains(said.last()))
                 << why.toStdString();
         }
         const QString text = err.text();

@@ -4,18 +4,14 @@
 #include "tests/support/ComponentFixture.h"
 
 #include "receiver/Component.h"
-#include "receiver/RuntimeError.h"
 
-#include <QFile>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-using namespace corvane::component;
 using namespace corvane::testsupport;
-using corvane::receiver::RuntimeError;
 
 namespace {
 
@@ -27,16 +23,11 @@ QJsonObject with(QJsonObject profile, const QString& key, const QJsonValue& valu
 // The same receiver, but USB under another code with its narrow filter first,
 // and a higher lower limit.
 QJsonObject otherMaker() {
-    QJsonObject p = smallProfile();
-    QJsonArray modes = p["modes"].toArray();
-    QJsonObject usb = modes[1].toObject();
-    usb["code"] = 30;
-    usb["filters"] = QJsonArray{QJsonObject{{"width", 1800}, {"name", "Nar"}},
-                                QJsonObject{{"width", 2400}, {"name", "SSB"}}};
-    modes[1] = usb;
-    p["modes"] = modes;
-    p["frqMin"] = 1000000;
-    return p;
+    QJsonArray modes = smallProfile()["modes"].toArray();
+    modes[1] = QJsonDocument::fromJson(R"({"name": "USB", "code": 30, "bfo": -1500, "filters":
+        [{"width": 1800, "name": "Nar"}, {"width": 2400, "name": "SSB"}]})")
+                   .object();
+    return with(with(smallProfile(), "modes", modes), "frqMin", 1000000);
 }
 
 } // namespace
@@ -58,7 +49,7 @@ TEST(DrivenClock, TimersDueTogetherFireInStartOrder) {
     EXPECT_EQ(clock.nowMs(), 10);
 }
 
-TEST(ComponentReceiver, TablesAnswerFromTheProfile) {
+TEST(ComponentReceiver, TablesAnswerFromTheProfileAndRefuseWhatIsOutOfRange) {
     Rig rig;
     rig.setUp({smallProfile()});
     auto& c = *rig.component;
@@ -85,31 +76,20 @@ TEST(ComponentReceiver, TablesAnswerFromTheProfile) {
     EXPECT_EQ(c.RxAgc(0), 1);
     EXPECT_EQ(c.RxNBlName(0, 1), "NB1");
     EXPECT_EQ(c.RxAttCode(0, "20 dB"), 20);
+
+    // Out of range is a failure naming the receiver, table or entry.
+    EXPECT_TRUE(failure([&] { c.RxRomId(1); }).startsWith("receiver 1 does not exist"));
+    EXPECT_TRUE(failure([&] { c.RxMod(-1); }).startsWith("receiver -1 does not exist"));
+    EXPECT_TRUE(failure([&] { c.DrvName(3); }).contains("no driver 3"));
+    EXPECT_TRUE(failure([&] { c.RxModName(0, 4); }).contains("no entry 4"));
+    EXPECT_TRUE(failure([&] { c.RxAgcAvail(0, -1); }).contains("no entry -1"));
+    EXPECT_TRUE(failure([&] { c.RxFltWidth(0, 2); }).contains("no filter 2"));
+    EXPECT_TRUE(failure([&] { c.RxFrq(0, 1); }).contains("no VFO 1"));
+    EXPECT_TRUE(failure([&] { c.RxFrq(0, -1); }).contains("no VFO -1"));
 }
 
-TEST(ComponentReceiver, OutOfRangeIsAFailureNamingTheReceiver) {
-    Rig rig;
-    rig.setUp({smallProfile()});
-    auto& c = *rig.component;
-    auto description = [](auto&& call) {
-        try {
-            call();
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number(), RuntimeError::ComponentFailure);
-            return e.description();
-        }
-        return QStringLiteral("(no error)");
-    };
-    EXPECT_TRUE(description([&] { c.RxRomId(1); }).startsWith("receiver 1 does not exist"));
-    EXPECT_TRUE(description([&] { c.RxMod(-1); }).startsWith("receiver -1 does not exist"));
-    EXPECT_TRUE(description([&] { c.DrvName(3); }).contains("no driver 3"));
-    EXPECT_TRUE(description([&] { c.RxModName(0, 4); }).contains("no entry 4"));
-    EXPECT_TRUE(description([&] { c.RxAgcAvail(0, -1); }).contains("no entry -1"));
-    EXPECT_TRUE(description([&] { c.RxFltWidth(0, 2); }).contains("no filter 2"));
-    EXPECT_TRUE(description([&] { c.RxFrq(0, 1); }).contains("no VFO 1"));
-    EXPECT_TRUE(description([&] { c.RxFrq(0, -1); }).contains("no VFO -1"));
-}
-
+// Sets are ignored unless connected and under remote control, and then apply
+// at once.
 TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
     Rig rig;
     rig.setUp({smallProfile()});
@@ -117,20 +97,27 @@ TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
     EventLog log(c);
     const QStringList connState{"RxConnState(0, 1000)"};
 
+    c.setRxFrq(0, 0, 7100000);
     EXPECT_EQ(c.RxConnect(0, -1), 0);
     rig.advance(299);
     EXPECT_EQ(c.RxConnected(0), 0);
     rig.advance(1);
     EXPECT_EQ(c.RxConnected(0), -1);
+    c.setRxMod(0, 3);
     EXPECT_EQ(log.take(), QStringList{}); // queued, not emitted by the clock
     rig.deliver();
     EXPECT_EQ(log.take(), connState);
+    EXPECT_EQ(c.RxFrq(0, 0), 7000000);
+    EXPECT_EQ(c.RxMod(0), 1);
 
     // Remote control only while connected; a second take changes nothing.
     EXPECT_EQ(c.RxRemote(0, -1), 0);
     EXPECT_EQ(c.RxIsRemote(0), -1);
+    c.setRxFrq(0, 0, 7100000);
+    EXPECT_EQ(c.RxFrq(0, 0), 7100000);
     rig.deliver();
-    EXPECT_EQ(log.take(), connState);
+    EXPECT_EQ(log.take(),
+              (QStringList{"RxConnState(0, 1000)", "RxFrqUpdated(0, 7100000, 7100000)"}));
     c.RxRemote(0, -1);
     c.RxConnect(0, -1);
     rig.advance(1000);
@@ -153,24 +140,6 @@ TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
     rig.deliver();
     EXPECT_EQ(log.take(), QStringList{});
     EXPECT_EQ(c.RxConnected(0), 0);
-}
-
-TEST(ComponentReceiver, SetsApplyAtOnceOnlyUnderRemoteControl) {
-    Rig rig;
-    rig.setUp({smallProfile()});
-    auto& c = *rig.component;
-    EventLog log(c);
-    c.setRxFrq(0, 0, 7100000); // not connected
-    c.RxConnect(0, -1);
-    rig.advance(300);
-    c.setRxMod(0, 3); // connected, but local
-    rig.deliver();
-    EXPECT_EQ(c.RxFrq(0, 0), 7000000);
-    EXPECT_EQ(c.RxMod(0), 1);
-    EXPECT_EQ(log.take(), QStringList{"RxConnState(0, 1000)"});
-    c.RxRemote(0, -1);
-    c.setRxFrq(0, 0, 7100000);
-    EXPECT_EQ(c.RxFrq(0, 0), 7100000);
 }
 
 // Sets on receiver 0 under remote control, in AM at 7 MHz with the 6 kHz
@@ -226,51 +195,6 @@ INSTANTIATE_TEST_SUITE_P(
             {"RxModUpdated(0, 4, -700)", "RxFltUpdated(0, 500)", "RxAgcUpdated(0, 0, 0)"}},
         Set{"TheAttenuatorByItsPlace", {{&C::setRxAtt, 20}}, {"RxAttUpdated(0, 20, 1)"}}),
     [](const ::testing::TestParamInfo<Set>& info) { return std::string(info.param.name); });
-
-TEST(ComponentReceiver, SMeterReadsStationsMinusAttenuatorWhileConnected) {
-    QJsonObject p = smallProfile();
-    p["behaviour"] = QJsonObject{
-        {"connectDelayMs", 10},
-        {"smeterIntervalMs", 100},
-        {"stations", QJsonArray{QJsonObject{{"freq", 7000000}, {"width", 6000}, {"level", -43}}}}};
-    Rig rig;
-    rig.setUp({p});
-    auto& c = *rig.component;
-    QSignalSpy meter(&c, &CorvaneComponent::RxSMtUpdated);
-    // The readings of the next `ms`, delivered.
-    auto readings = [&](int ms) {
-        meter.clear();
-        rig.advance(ms);
-        EXPECT_EQ(meter.count(), 0); // queued until the loop delivers them
-        rig.deliver();
-        return QList<QList<QVariant>>(meter);
-    };
-
-    EXPECT_EQ(readings(1000).size(), 0); // not connected: silent
-    rig.takeControl(0);
-    const auto onStation = readings(500);
-    ASSERT_EQ(onStation.size(), 5);
-    for (const auto& args : onStation) {
-        const int dbm = args.at(2).value<int16_t>();
-        EXPECT_EQ(args.at(1).value<int32_t>(), 7000000);
-        EXPECT_NEAR(dbm, -43, 2);
-        EXPECT_EQ(args.at(3).value<int16_t>(), dbm + 73);
-        EXPECT_EQ(args.at(4).toString(), QStringLiteral("S9+%1").arg(dbm + 73));
-    }
-
-    // 20 dB of attenuation, then off the station: down to the noise.
-    c.setRxAtt(0, 20);
-    const auto attenuated = readings(100);
-    ASSERT_EQ(attenuated.size(), 1);
-    EXPECT_NEAR(attenuated.at(0).at(2).value<int16_t>(), -63, 2);
-    c.setRxFrq(0, 0, 9000000);
-    const auto noise = readings(100);
-    ASSERT_EQ(noise.size(), 1);
-    EXPECT_EQ(noise.at(0).at(4).toString(), "S0");
-
-    c.RxConnect(0, 0);
-    EXPECT_EQ(readings(1000).size(), 0);
-}
 
 // A level between two S units (6 dB each below S9) shows the lower one.
 TEST(ComponentReceiver, SMeterTextScale) {
@@ -348,29 +272,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "faults.failOps: expected an array"},
         BadProfile{"RomIdTooLong", json(with(smallProfile(), "romId", QString(129, u'X'))),
                    "romId: 129 characters, more than the 128 allowed"},
-        BadProfile{
-            "TooManyModes",
-            json(with(smallProfile(), "modes",
-                      [] {
-                          QJsonArray modes;
-                          for (int m = 0; m < 257; ++m) {
-                              modes.append(QJsonObject{{"name", QString::number(m)}, {"code", m}});
-                          }
-                          return modes;
-                      }())),
-            "modes: 257 entries, more than the 256 allowed"}),
+        BadProfile{"TooManyModes",
+                   json(with(smallProfile(), "modes",
+                             QJsonArray::fromVariantList(
+                                 QVariantList(257, QVariantMap{{"name", "M"}, {"code", 1}})))),
+                   "modes: 257 entries, more than the 256 allowed"}),
     [](const ::testing::TestParamInfo<BadProfile>& info) { return std::string(info.param.name); });
 
 TEST(ComponentReceiver, OddButWellTypedProfileValuesAreTakenAsTheyStand) {
-    QJsonObject p = smallProfile();
-    p["modes"] = QJsonArray{
-        QJsonObject{{"name", " A "},
-                    {"code", 5},
-                    {"filters", QJsonArray{QJsonObject{{"width", 70000}, {"name", ""}}}}},
-        QJsonObject{{"name", ""}, {"code", 5}}};
-    p["frqMin"] = -10;
+    QJsonObject p = with(smallProfile(), "frqMin", -10);
+    p["modes"] = QJsonDocument::fromJson(R"([{"name": " A ", "code": 5, "filters":
+        [{"width": 70000, "name": ""}]}, {"name": "", "code": 5}])")
+                     .array();
     p["initial"] = QJsonObject{{"mode", 5}, {"agc", -1}};
-    const Profile odd = parseProfile(QJsonDocument(p).toJson(), "odd");
+    const Profile odd = parseProfile(json(p), "odd");
     EXPECT_EQ(odd.frqMin, -10);
     EXPECT_EQ(odd.modes.at(0).filters.at(0).width, 70000);
     EXPECT_EQ(odd.initial.filter, 70000);
@@ -389,42 +304,61 @@ TEST(ComponentReceiver, BuiltinProfilesLoadAndFitTheirLimits) {
     EXPECT_THROW(loadProfile("builtin:nope", {}), RuntimeError);
 }
 
-// The example profile the README shows must load and behave as it says.
+// The example profile the README shows must load and behave as it says: its
+// S-meter reads the stations less the attenuator, and only while connected.
 TEST(ComponentReceiver, DocumentedExampleProfileLoadsAndBehavesAsDescribed) {
     const QString example = QStringLiteral(CORVANE_SOURCE_DIR "/docs/examples/airband.json");
-    QFile exampleFile(example);
-    QFile readme(QStringLiteral(CORVANE_SOURCE_DIR "/README.md"));
-    ASSERT_TRUE(exampleFile.open(QIODevice::ReadOnly) && readme.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(readme.readAll().contains(exampleFile.readAll()))
+    ASSERT_FALSE(readAll(example).isEmpty());
+    EXPECT_TRUE(readAll(CORVANE_SOURCE_DIR "/README.md").contains(readAll(example)))
         << "README.md no longer shows docs/examples/airband.json as it is";
 
     Rig rig;
     rig.writeTable(QJsonArray{Rig::sim("Air", example)});
     auto& c = *rig.component;
     c.DrvSetup("Test", 0);
-    ASSERT_EQ(c.DrvCount(), 1);
     EXPECT_EQ(c.RxRomId(0), "AIR-1 v1");
-
-    EventLog log(c);
     QSignalSpy meter(&c, &CorvaneComponent::RxSMtUpdated);
+    QSignalSpy dataErrors(&c, &CorvaneComponent::RxDataError);
+    // The readings of the next `ms`, delivered.
+    auto readings = [&](int ms) {
+        meter.clear();
+        rig.advance(ms);
+        EXPECT_EQ(meter.count(), 0); // queued until the loop delivers them
+        rig.deliver();
+        return QList<QList<QVariant>>(meter);
+    };
+
+    EXPECT_EQ(readings(1000).size(), 0); // not connected: silent
     c.RxConnect(0, -1);
     rig.advance(499);
     EXPECT_EQ(c.RxConnected(0), 0);
     rig.advance(1);
-    EXPECT_EQ(c.RxConnected(0), -1);
     c.RxRemote(0, -1);
-    rig.advance(1000);
-    rig.deliver();
-    EXPECT_EQ(log.take(), QStringList({"RxConnState(0, 1000)", "RxConnState(0, 1000)"}));
-    ASSERT_EQ(meter.count(), 4); // every 250 ms
-    EXPECT_NEAR(meter.at(0).at(2).value<int16_t>(), -70, 2);
+    const auto onStation = readings(1000);
+    ASSERT_EQ(onStation.size(), 4); // every 250 ms
+    const int dbm = onStation.at(3).at(2).value<int16_t>();
+    EXPECT_EQ(onStation.at(3).at(1).value<int32_t>(), 118700000);
+    EXPECT_NEAR(dbm, -70, 2);
+    EXPECT_EQ(onStation.at(3).at(3).value<int16_t>(), dbm + 73);
+    EXPECT_EQ(onStation.at(3).at(4).toString(), QStringLiteral("S9+%1").arg(dbm + 73));
 
-    rig.advance(60000 - 1000 - 1);
+    // 20 dB of attenuation, then off the stations: down to the noise.
+    c.setRxAtt(0, 20);
+    const auto attenuated = readings(250);
+    ASSERT_EQ(attenuated.size(), 1);
+    EXPECT_NEAR(attenuated.at(0).at(2).value<int16_t>(), -90, 2);
+    c.setRxFrq(0, 0, 130000000);
+    const auto noise = readings(250);
+    ASSERT_EQ(noise.size(), 1);
+    EXPECT_EQ(noise.at(0).at(4).toString(), "S0");
+
+    // Data error 3 one minute after connecting; then, disconnected, silence.
+    rig.advance(60000 - 1500);
     rig.deliver();
-    EXPECT_EQ(log.take(), QStringList{});
-    rig.advance(1);
-    rig.deliver();
-    EXPECT_EQ(log.take(), QStringList{"RxDataError(0, 3)"}); // one minute after connecting
+    ASSERT_EQ(dataErrors.count(), 1);
+    EXPECT_EQ(dataErrors.at(0).at(1).value<int16_t>(), 3);
+    c.RxConnect(0, 0);
+    EXPECT_EQ(readings(1000).size(), 0);
 }
 
 TEST(ComponentForward, ChangesReachControlledReceiversByNameWithoutEcho) {
@@ -440,7 +374,6 @@ TEST(ComponentForward, ChangesReachControlledReceiversByNameWithoutEcho) {
 
     EXPECT_EQ(c.drvForward(), 0);
     corvane::receiver::setPropertyByName(c, "DrvForward", QVariant::fromValue<int16_t>(1));
-    EXPECT_EQ(c.property("DrvForward").value<qint16>(), 1);
 
     // The events of one pass, in no particular order between receivers.
     EventLog log(c);
@@ -462,15 +395,6 @@ TEST(ComponentForward, ChangesReachControlledReceiversByNameWithoutEcho) {
                                      "RxModUpdated(0, 3, -1500)", "RxModUpdated(1, 3, -1500)",
                                      "RxModUpdated(2, 30, -1500)"}));
 
-    // Filter by width, AGC by name; the mode change to CW changes both by itself.
-    c.setRxMod(1, 4);
-    rig.deliver();
-    EXPECT_EQ(events(),
-              QStringList({"RxAgcUpdated(0, 0, 0)", "RxAgcUpdated(1, 0, 0)",
-                           "RxAgcUpdated(2, 0, 0)", "RxFltUpdated(0, 500)", "RxFltUpdated(1, 500)",
-                           "RxFltUpdated(2, 500)", "RxModUpdated(0, 4, -700)",
-                           "RxModUpdated(1, 4, -700)", "RxModUpdated(2, 4, -700)"}));
-
     // A frequency only where it is within the limits.
     c.setRxFrq(0, 0, 500000);
     rig.deliver();
@@ -484,9 +408,8 @@ TEST(ComponentForward, ChangesReachControlledReceiversByNameWithoutEcho) {
     rig.deliver();
     EXPECT_EQ(events(), QStringList({"RxAttUpdated(0, 20, 1)", "RxNBlUpdated(0, 1, 1)"}));
 
-    // Any nonzero value forwards and reads back as written.
+    // Any nonzero value forwards.
     c.setDrvForward(2);
-    EXPECT_EQ(c.property("DrvForward").value<qint16>(), 2);
     c.setRxNBl(1, 1);
     rig.deliver();
     EXPECT_EQ(events(), QStringList({"RxNBlUpdated(1, 1, 1)", "RxNBlUpdated(2, 1, 1)"}));
@@ -499,9 +422,7 @@ TEST(ComponentTrace, RecordedSessionHasTheDocumentedLines) {
         Rig rig(path);
         auto& c = *rig.component;
         c.DrvSetup("Test", 0);
-        c.DrvCount();
         c.DrvName(0);
-        c.RxModCode(0, "USB");
         corvane::receiver::setPropertyByName(c, "DrvForward", QVariant::fromValue<int16_t>(1));
         c.RxConnect(0, -1);
         rig.advance(300);
@@ -520,9 +441,7 @@ TEST(ComponentTrace, RecordedSessionHasTheDocumentedLines) {
     const QStringList lines = QString::fromUtf8(readAll(path)).split('\n', Qt::SkipEmptyParts);
     const QStringList expected{
         R"(call DrvSetup("Test", 0) -> 0)",
-        R"(call DrvCount() -> 4)",
         R"(call DrvName(0) -> "HF")",
-        R"(call RxModCode(0, "USB") -> 3)",
         R"(call DrvForward <- 1)",
         R"(call RxConnect(0, -1) -> 0)",
         R"(event RxConnState(0, 1000))",

@@ -26,6 +26,7 @@ namespace corvane::testsupport {
 
 // The component tests are written in the component's own terms.
 using namespace corvane::component;
+using corvane::receiver::RuntimeError;
 
 // A small receiver with the odd corners the tests need: mode-dependent filters
 // and AGC, an unavailable mode and AGC entry, an attenuator with a dB value.
@@ -68,12 +69,15 @@ inline void writeDriverTable(const QString& configHome, const QByteArray& json) 
     writeFile(QDir(configHome).filePath(QStringLiteral("corvane/Test.json")), json);
 }
 
-// What a call that should fail says; "(answered)" when it did not fail.
+// What a call that should fail says, after its number unless it is the
+// component's own failure; "(answered)" when it did not fail.
 template <typename Call> QString failure(Call&& call) {
     try {
         call();
-    } catch (const corvane::receiver::RuntimeError& e) {
-        return e.description();
+    } catch (const RuntimeError& e) {
+        return e.number() == RuntimeError::ComponentFailure
+                   ? e.description()
+                   : QStringLiteral("error %1: %2").arg(e.number()).arg(e.description());
     }
     return QStringLiteral("(answered)");
 }

@@ -9,8 +9,10 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <thread>
 
 #include <fcntl.h>
@@ -57,18 +59,11 @@ public:
         ::mkfifo(m_path.constData(), 0600);
         // The writer let go by a reader that leaves at once must not end the test.
         std::signal(SIGPIPE, SIG_IGN);
-        m_thread = std::thread([this, ms] {
-            for (int waited = 0; waited < ms; waited += 10) {
-                if (m_done.load()) {
-                    return;
-                }
-                ::usleep(10000);
-            }
-            m_blocked.store(true);
-            for (const int side : {O_WRONLY, O_RDONLY}) {
-                const int fd = ::open(m_path.constData(), side | O_NONBLOCK);
-                if (fd >= 0) {
-                    ::close(fd);
+        m_thread = std::thread([this, ms, done = m_done.get_future()] {
+            if (done.wait_for(std::chrono::milliseconds(ms)) == std::future_status::timeout) {
+                m_blocked = true;
+                for (const int side : {O_WRONLY, O_RDONLY}) {
+                    ::close(::open(m_path.constData(), side | O_NONBLOCK));
                 }
             }
         });
@@ -78,16 +73,16 @@ public:
     FifoTrap& operator=(const FifoTrap&) = delete;
 
     void done() {
-        m_done.store(true);
         if (m_thread.joinable()) {
+            m_done.set_value();
             m_thread.join();
         }
     }
-    bool blocked() const { return m_blocked.load(); }
+    bool blocked() const { return m_blocked; }
 
 private:
     QByteArray m_path;
-    std::atomic<bool> m_done{false};
+    std::promise<void> m_done;
     std::atomic<bool> m_blocked{false};
     std::thread m_thread;
 };
