@@ -37,14 +37,17 @@ struct Rig : testsupport::WindowRig<> {
             fake->clearCalls();
         }
     }
-    // What a failure may leave half done: the value labels and the setting lists.
-    QStringList labels() const {
-        return {ui.RomID->text(), ui.FrqMax->text(), ui.FrqMin->text(),
-                ui.Read->text(),  ui.BFO->text(),    ui.SMet->text()};
-    }
-    std::array<QStringList, 5> lists() const {
-        return {listTexts(*ui.Mode), listTexts(*ui.Filter), listTexts(*ui.Agc), listTexts(*ui.NB),
-                listTexts(*ui.Att)};
+    // What a failure may leave half done: the value labels (one text each)
+    // and the setting lists.
+    QList<QStringList> shown() const {
+        QList<QStringList> parts;
+        for (const QLabel* l : {ui.RomID, ui.FrqMax, ui.FrqMin, ui.Read, ui.BFO, ui.SMet}) {
+            parts.append(QStringList{l->text()});
+        }
+        for (const controls::ListBox* l : {ui.Mode, ui.Filter, ui.Agc, ui.NB, ui.Att}) {
+            parts.append(listTexts(*l));
+        }
+        return parts;
     }
 };
 
@@ -109,23 +112,20 @@ TEST_P(FaultInjection, HandlerStopsAtEachFailingCallReportsItAndTheWindowGoesOn)
     const Scenario& s = GetParam();
     const bool loads = QLatin1String(s.handler) == QLatin1String("Form_Load");
     QStringList clean;
-    QStringList cleanLabels;
-    std::array<QStringList, 5> cleanLists;
+    QList<QStringList> cleanShown;
     {
         Rig rig(!loads);
         s.action(rig);
         ASSERT_TRUE(rig.reporter.reports.isEmpty())
             << rig.reporter.reports.join('\n').toStdString();
         clean = rig.fake->calls;
-        cleanLabels = rig.labels();
-        cleanLists = rig.lists();
+        cleanShown = rig.shown();
     }
     ASSERT_FALSE(clean.isEmpty());
     for (int n = 1; n <= clean.size(); ++n) {
         SCOPED_TRACE(n);
         Rig rig(!loads);
-        const QStringList labelsBefore = rig.labels();
-        const auto listsBefore = rig.lists();
+        const QList<QStringList> before = rig.shown();
         rig.fake->failAt(n);
         s.action(rig);
 
@@ -143,18 +143,12 @@ TEST_P(FaultInjection, HandlerStopsAtEachFailingCallReportsItAndTheWindowGoesOn)
         EXPECT_EQ(rig.reporter.reports.size(), 1);
         EXPECT_TRUE(rig.reporter.reports.value(0).startsWith(QString::fromLatin1(s.handler) + ": "))
             << rig.reporter.reports.value(0).toStdString();
-        // Labels were not reached or show what the clean run showed; a list
-        // was not reached or holds the start of what the clean run built.
-        const QStringList labels = rig.labels();
-        for (int i = 0; i < labels.size(); ++i) {
-            EXPECT_TRUE(labels[i] == labelsBefore[i] || labels[i] == cleanLabels[i])
-                << i << ": " << labels[i].toStdString();
-        }
-        const auto lists = rig.lists();
-        for (size_t i = 0; i < lists.size(); ++i) {
-            EXPECT_TRUE(lists[i] == listsBefore[i] ||
-                        lists[i] == cleanLists[i].mid(0, lists[i].size()))
-                << i << ": " << lists[i].join('|').toStdString();
+        // Each label and list was not reached, or shows the start of what the
+        // clean run showed (a label: all of it).
+        const QList<QStringList> shown = rig.shown();
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            EXPECT_TRUE(shown[i] == before[i] || shown[i] == cleanShown[i].mid(0, shown[i].size()))
+                << i << ": " << shown[i].join('|').toStdString();
         }
 
         // The window still works: a following selection shows a receiver whole.

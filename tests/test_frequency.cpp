@@ -101,10 +101,7 @@ struct Conversion {
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 const Conversion kConversions[] = {
     {"en_blanks", &kEnglish, "  705  ", 705, 0},
-    {"en_half_down", &kEnglish, "2.5", 2, 0},
-    {"en_half_up", &kEnglish, "3.5", 4, 0},
-    {"en_negative_half", &kEnglish, "-2.5", -2, 0},
-    {"en_zero_half", &kEnglish, "0.5", 0, 0},
+    {"en_half_down", &kEnglish, "2.5", 2, 0}, // more halves: FilterNumber
     {"en_grouped", &kEnglish, "1,234,567", 1234567, 0},
     {"en_max", &kEnglish, "2147483647", 2147483647, 0},
     {"en_min", &kEnglish, "-2147483648", kMin, 0},
