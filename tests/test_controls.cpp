@@ -1,5 +1,6 @@
 // The toolkit behaviours the window's handlers are written against, driven
-// with real key and mouse events.
+// with real key and mouse events. TextBox's Validate is tried through the
+// main window's boxes (test_frequency).
 #include "controls/Button.h"
 #include "controls/KeyPreview.h"
 #include "controls/ListBox.h"
@@ -103,26 +104,6 @@ TEST(ListBox, AnEntryPickedByAScreenReaderRunsOneClick) {
     EXPECT_EQ(f.clicks, QList<int>{2});
     EXPECT_EQ(f.list->listIndex(), 2);
     EXPECT_TRUE(f.reporter.reports.isEmpty());
-}
-
-TEST(TextBox, ValidateWhenFocusMovesToAnotherControlOnly) {
-    Form f;
-    int validates = 0;
-    f.box->setValidate(
-        QStringLiteral("First_Validate"), [&](bool&) { ++validates; }, &f.reporter);
-    f.box->setFocus();
-    QTest::keyClicks(f.box, QStringLiteral("12"));
-    QTest::keyClick(f.box, Qt::Key_Tab);
-    EXPECT_EQ(validates, 1);
-    EXPECT_TRUE(f.second->hasFocus());
-
-    // Back by a click, then away by a click: once more.
-    QTest::mouseClick(f.box, Qt::LeftButton);
-    f.box->setFocus(Qt::MouseFocusReason);
-    f.second->setFocus(Qt::MouseFocusReason);
-    EXPECT_EQ(validates, 2);
-    // Another window taking the focus, and a failing Validate, are tried
-    // through the main window (test_frequency).
 }
 
 // MouseDown, with the Shift (1), Ctrl (2) and Alt (4) bits of the press, comes

@@ -49,7 +49,7 @@ TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected
         if (c.selected >= 0) {
             expected.append(QStringLiteral("RxFlt(0) <- %1").arg(c.value));
         }
-        EXPECT_EQ(t.factory.fake->calls, expected);
+        EXPECT_EQ(t.fake->calls, expected);
         EXPECT_EQ(t.ui.Filter->listIndex(), c.selected);
         EXPECT_TRUE(t.ui.Filter->isEnabled());
     }

@@ -19,16 +19,11 @@ using testsupport::statusReads;
 
 namespace {
 
-std::array<controls::ListBox*, 5> settingLists(const window::Test& window) {
-    const testsupport::Controls w(window);
-    return {w.Mode, w.Filter, w.Agc, w.NB, w.Att};
-}
-
 // BFO, Read, then each setting list's items, selection and Enabled state.
 QStringList shown(const window::Test& window) {
     const testsupport::Controls w(window);
     QStringList parts{w.BFO->text(), w.Read->text()};
-    for (const controls::ListBox* list : settingLists(window)) {
+    for (const controls::ListBox* list : {w.Mode, w.Filter, w.Agc, w.NB, w.Att}) {
         parts.append(QStringLiteral("%1[%2,%3]")
                          .arg(listTexts(*list).join('|'))
                          .arg(list->listIndex())

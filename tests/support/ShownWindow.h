@@ -47,15 +47,16 @@ inline QString windowState(const QWidget& window) {
 // A window over the fake holding `receivers`, neither loaded nor shown; its
 // error reports are recorded, or shown as the program shows them.
 template <typename Fake = RecordingComponent> struct WindowRig {
-    FakeFactory<Fake> factory;
-    Fake* fake = factory.fake;
+    std::unique_ptr<Fake> owned = std::make_unique<Fake>(); // until the window takes it
+    Fake* fake = owned.get();
     RecordingReporter reporter;
     window::Test window;
     Controls ui{window};
     bool activated = false; // the window system made the window active
 
     explicit WindowRig(QVector<FakeReceiver> receivers = {}, bool recordReports = true)
-        : window(factory.factory(), recordReports ? &reporter : nullptr) {
+        : window([this] { return std::unique_ptr<receiver::Component>(std::move(owned)); },
+                 recordReports ? &reporter : nullptr) {
         fake->receivers = std::move(receivers);
     }
     void showActive() {
