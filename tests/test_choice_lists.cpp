@@ -6,15 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
-using testsupport::control;
-using testsupport::CountCase;
-using testsupport::dependentsRebuild;
-using testsupport::Entry;
-using testsupport::FakeComponent;
-using testsupport::FakeReceiver;
-using testsupport::listTexts;
-using testsupport::LoadedWindow;
-using testsupport::pick;
+using namespace corvane::testsupport;
 
 namespace {
 
@@ -253,7 +245,7 @@ std::string codeName(const ::testing::TestParamInfo<std::tuple<Family, int32_t>>
 INSTANTIATE_TEST_SUITE_P(Window, ChoiceLists, ::testing::ValuesIn(kAll), familyName);
 INSTANTIATE_TEST_SUITE_P(Window, Counts,
                          ::testing::Combine(::testing::ValuesIn(kAll),
-                                            ::testing::ValuesIn(testsupport::kCountCases)),
+                                            ::testing::ValuesIn(kCountCases)),
                          countName);
 INSTANTIATE_TEST_SUITE_P(Window, ClickedCode,
                          ::testing::Combine(::testing::ValuesIn(kAll),

@@ -7,15 +7,12 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
-using testsupport::clickAt;
-using testsupport::ShownWindow;
-using testsupport::statusReads;
-using testsupport::windowState;
+using namespace corvane::testsupport;
 
 namespace {
 
 QList<bool> listsEnabled(const window::Test& window) {
-    const testsupport::Controls w(window);
+    const Controls w(window);
     return {w.Mode->isEnabled(), w.Filter->isEnabled(), w.Agc->isEnabled(), w.NB->isEnabled(),
             w.Att->isEnabled()};
 }

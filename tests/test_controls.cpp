@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
+using namespace corvane::testsupport;
 using controls::Binding;
 using receiver::RuntimeError;
 
@@ -30,7 +31,7 @@ struct Form {
     controls::TextBox* second = new controls::TextBox(&window);
     controls::ListBox* list = new controls::ListBox(&window);
     controls::Button* button = new controls::Button(QStringLiteral("B"), &window);
-    testsupport::RecordingReporter reporter;
+    RecordingReporter reporter;
     QList<int> clicks; // the list index each Click saw
 
     Form() {
@@ -80,12 +81,12 @@ TEST(ListBox, OperatorSelectionRunsClickAtTheBoundaryButFocusAloneDoesNot) {
     EXPECT_TRUE(f.clicks.isEmpty());
     EXPECT_EQ(f.list->listIndex(), -1);
 
-    testsupport::pick(*f.list, 2);
+    pick(*f.list, 2);
     EXPECT_EQ(f.clicks, QList<int>{2});
     QTest::keyClick(f.list, Qt::Key_Up);
     EXPECT_EQ(f.clicks, (QList<int>{2, 1}));
     // Ctrl+click on the selected entry keeps it selected: no Click, no loss.
-    testsupport::clickAt(*f.list, testsupport::entryPoint(*f.list, 1), Qt::ControlModifier);
+    clickAt(*f.list, entryPoint(*f.list, 1), Qt::ControlModifier);
     EXPECT_EQ(f.list->listIndex(), 1);
     EXPECT_EQ(f.clicks, (QList<int>{2, 1}));
 }
@@ -121,10 +122,10 @@ TEST(Button, MouseDownWithTheShiftStateBeforeClickAndTheKeyboardClicksAlone) {
           Qt::KeyboardModifiers(Qt::ControlModifier), Qt::KeyboardModifiers(Qt::NoModifier),
           Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier |
               Qt::KeypadModifier}) {
-        testsupport::clickAt(*f.button, {-1, -1}, m);
+        clickAt(*f.button, {-1, -1}, m);
     }
     f.button->setFocus();
-    testsupport::press(f.window, Qt::Key_Space);
+    press(f.window, Qt::Key_Space);
     EXPECT_EQ(order, (QStringList{"down 5", "click", "down 2", "click", "down 0", "click", "down 7",
                                   "click", "click"}));
     EXPECT_TRUE(f.reporter.reports.isEmpty());

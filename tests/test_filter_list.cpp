@@ -10,10 +10,7 @@
 #include <optional>
 
 using namespace corvane;
-using testsupport::FilterEntry;
-using testsupport::listTexts;
-using testsupport::LoadedWindow;
-using testsupport::pick;
+using namespace corvane::testsupport;
 
 namespace {
 
@@ -52,31 +49,6 @@ TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected
         EXPECT_EQ(t.fake->calls, expected);
         EXPECT_EQ(t.ui.Filter->listIndex(), c.selected);
         EXPECT_TRUE(t.ui.Filter->isEnabled());
-    }
-}
-
-TEST(FilterList, CountsThatFillNothingOrOverflow) {
-    for (const testsupport::CountCase& c : testsupport::kCountCases) {
-        SCOPED_TRACE(QStringLiteral("%1/%2").arg(c.first).arg(c.second).toStdString());
-        LoadedWindow t; // not remote: the list starts disabled with one entry
-        t.rx().filters = {{2400, "A"}, {500, "B"}};
-        QList<int16_t> answers{c.first, c.second};
-        t.fake->scripts["RxFltCount"] = [&](const QVariantList&) {
-            return QVariant(answers.isEmpty() ? int16_t{0} : answers.takeFirst());
-        };
-        emit t.fake->RxFltUpdated(0, 500);
-
-        EXPECT_EQ(listTexts(*t.ui.Filter),
-                  (c.filled ? QStringList{"  2400 / A", "   500 / B"} : QStringList{}));
-        EXPECT_EQ(t.ui.Filter->listIndex(), -1);
-        EXPECT_TRUE(t.ui.Filter->isEnabled());
-        const int fills = c.filled ? 6 : 0;
-        EXPECT_EQ(t.fake->calls.size(), 1 + fills + (c.first != -32768 ? 1 : 0));
-        EXPECT_FALSE(t.fake->calls.join(' ').contains("<-"));
-        EXPECT_EQ(t.reporter.reports,
-                  c.overflow ? QStringList{"Receiver_RxFltUpdated: Run-time error 6: Overflow "
-                                           "(count -32768)"}
-                             : QStringList{});
     }
 }
 

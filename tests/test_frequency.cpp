@@ -12,10 +12,7 @@
 #include <limits>
 
 using namespace corvane;
-using testsupport::press;
-using testsupport::RecordingComponent;
-using testsupport::ShownWindow;
-using testsupport::windowState;
+using namespace corvane::testsupport;
 
 namespace {
 
@@ -51,7 +48,7 @@ TEST(FreqEntry, TabGoesToModeAndSendsTheTypedValueOnceEachTimeTheFocusLeaves) {
     Remote t;
     ASSERT_TRUE(t.activated);
     t.ui.Freq->setFocus();
-    testsupport::type(t.window, QStringLiteral("14200"));
+    type(t.window, QStringLiteral("14200"));
     EXPECT_EQ(sent(*t.fake), QStringList{}); // typing alone sends no value
     press(t.window, Qt::Key_Tab);
     EXPECT_TRUE(t.ui.Mode->hasFocus()) << qPrintable(QApplication::focusWidget()->objectName());
@@ -73,7 +70,7 @@ TEST(FreqEntry, AnotherWindowTakingActivationSendsNothingUntilTheFocusMovesOn) {
     Remote t;
     ASSERT_TRUE(t.activated);
     t.ui.Freq->setFocus();
-    testsupport::type(t.window, QStringLiteral("705"));
+    type(t.window, QStringLiteral("705"));
     QWidget other;
     other.show();
     other.activateWindow();

@@ -7,10 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
-using testsupport::clickAt;
-using testsupport::FakeComponent;
-using testsupport::press;
-using testsupport::ShownWindow;
+using namespace corvane::testsupport;
 
 namespace {
 
@@ -26,7 +23,7 @@ TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEve
     ASSERT_TRUE(t.activated);
     EXPECT_TRUE(t.ui.Dialog->hasFocus()); // the first control of the tab order starts with it
     t.ui.Freq->setFocus();
-    testsupport::type(t.window, QStringLiteral("705"));
+    type(t.window, QStringLiteral("705"));
     EXPECT_EQ(fake->calls, (QStringList{keyPress(1, '7'), keyPress(1, '0'), keyPress(1, '5')}));
     EXPECT_EQ(t.ui.Freq->text(), "705");
 
@@ -50,7 +47,7 @@ TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEve
     t.ui.Driver->setListIndex(2);
     t.ui.DeltaF->setFocus();
     fake->clearCalls();
-    testsupport::type(t.window, QStringLiteral("-3"));
+    type(t.window, QStringLiteral("-3"));
     EXPECT_EQ(fake->calls, (QStringList{keyPress(2, '-'), keyPress(2, '3')}));
     EXPECT_EQ(fake->receivers[2].connected, 0);
     EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
@@ -58,7 +55,7 @@ TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEve
     // A KeyPress that fails is reported, and the character is still typed.
     fake->failOperation(QStringLiteral("RxKeyPress"));
     const QString typed = t.ui.DeltaF->text().insert(t.ui.DeltaF->cursorPosition(), '1');
-    testsupport::type(t.window, QStringLiteral("1"));
+    type(t.window, QStringLiteral("1"));
     EXPECT_EQ(t.ui.DeltaF->text(), typed);
     EXPECT_EQ(t.reporter.reports,
               QStringList{"Form_KeyPress: Run-time error 440: receiver does not answer"});

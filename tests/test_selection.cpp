@@ -8,20 +8,13 @@
 #include <functional>
 
 using namespace corvane;
-using testsupport::agcRebuild;
-using testsupport::choiceLoad;
-using testsupport::filterRebuild;
-using testsupport::listTexts;
-using testsupport::LoadedWindow;
-using testsupport::modeLoad;
-using testsupport::pick;
-using testsupport::statusReads;
+using namespace corvane::testsupport;
 
 namespace {
 
 // BFO, Read, then each setting list's items, selection and Enabled state.
 QStringList shown(const window::Test& window) {
-    const testsupport::Controls w(window);
+    const Controls w(window);
     QStringList parts{w.BFO->text(), w.Read->text()};
     for (const controls::ListBox* list : {w.Mode, w.Filter, w.Agc, w.NB, w.Att}) {
         parts.append(QStringLiteral("%1[%2,%3]")
@@ -93,8 +86,6 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
 
 namespace {
 
-using testsupport::FakeComponent;
-
 // Every event that carries a receiver index, raised for receiver `i`.
 struct IndexedEvent {
     const char* name;
@@ -123,21 +114,21 @@ class NotSelected : public ::testing::TestWithParam<IndexedEvent> {};
 // has no selection (the receiver in CurRx included), nothing is asked and
 // nothing changes. Under remote control and connected, any handling would show.
 TEST_P(NotSelected, AnEventForAReceiverThatIsNotSelectedChangesNothing) {
-    testsupport::ShownWindow<> t(1, -1, -1);
+    ShownWindow<> t(1, -1, -1);
     t.ui.BFO->setText(QStringLiteral("7")); // RxModUpdated would show its offset
-    const QString before = testsupport::windowState(t.window);
+    const QString before = windowState(t.window);
     for (const int16_t other : {0, 2, -1, 3}) {
         GetParam().raise(*t.fake, other);
     }
     EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
-    EXPECT_EQ(testsupport::windowState(t.window), before);
+    EXPECT_EQ(windowState(t.window), before);
     emit t.fake->DrvUpdated(3);
     ASSERT_EQ(t.ui.Driver->listIndex(), -1);
     t.fake->clearCalls();
-    const QString rebuilt = testsupport::windowState(t.window);
+    const QString rebuilt = windowState(t.window);
     GetParam().raise(*t.fake, t.window.curRx());
     EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
-    EXPECT_EQ(testsupport::windowState(t.window), rebuilt);
+    EXPECT_EQ(windowState(t.window), rebuilt);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 

@@ -4,16 +4,13 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
-using testsupport::clickAt;
-using testsupport::listTexts;
-using testsupport::smallReceiver;
-using testsupport::WindowRig;
+using namespace corvane::testsupport;
 
 namespace {
 
 // Loaded over threeReceivers(), shown and active, the calls of the load kept.
 struct ThreeReceivers : WindowRig<> {
-    ThreeReceivers() : WindowRig<>(testsupport::threeReceivers()) {
+    ThreeReceivers() : WindowRig<>(threeReceivers()) {
         window.load();
         showActive();
     }
@@ -75,12 +72,12 @@ TEST(ConfigDriver, ShiftAloneConfiguresTheCurrentReceiverEverythingElseOpensTheD
     // typed character too, forwarded first.
     t.ui.Dialog->setFocus();
     fake->clearCalls();
-    testsupport::press(t.window, Qt::Key_Space);
+    press(t.window, Qt::Key_Space);
     EXPECT_EQ(fake->calls, (QStringList{"RxKeyPress(0, 32) -> 0", R"(DrvSetup("Test", 1) -> 0)",
                                         "DrvCount() -> 3"}));
 
     // Select receiver 1 so that "current" means something.
-    testsupport::pick(*t.ui.Driver, 1);
+    pick(*t.ui.Driver, 1);
     fake->clearCalls();
     clickAt(*t.ui.Dialog, {-1, -1}, Qt::ShiftModifier);
     EXPECT_EQ(t.window.configShift(), 1);
@@ -88,7 +85,7 @@ TEST(ConfigDriver, ShiftAloneConfiguresTheCurrentReceiverEverythingElseOpensTheD
 
     // The Shift state is kept: the keyboard configures again.
     fake->clearCalls();
-    testsupport::press(t.window, Qt::Key_Space);
+    press(t.window, Qt::Key_Space);
     EXPECT_EQ(fake->calls, (QStringList{"RxKeyPress(1, 32) -> 0", "RxConfigure(1) -> 0"}));
 
     for (Qt::KeyboardModifiers m :

@@ -12,10 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
-using testsupport::caption;
-using testsupport::clickAt;
-using testsupport::control;
-using testsupport::LoadedWindow;
+using namespace corvane::testsupport;
 
 namespace {
 
@@ -85,7 +82,7 @@ class Layout : public ::testing::TestWithParam<Row> {};
 
 TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
     const Row& r = GetParam();
-    testsupport::WindowRig<> f; // shown but not loaded: every control as it is created
+    WindowRig<> f; // shown but not loaded: every control as it is created
     f.showActive();
     ASSERT_TRUE(f.activated);
     QWidget& w = f.window;
@@ -151,7 +148,7 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
             box->clear(); // nothing to send: the window has no component yet
         }
         from->setFocus(Qt::OtherFocusReason);
-        testsupport::press(w, Qt::Key_Tab);
+        press(w, Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), c)
             << "Tab from " << r.tab << " reaches "
             << qPrintable(QApplication::focusWidget()->objectName());
@@ -184,7 +181,7 @@ class ListClicks : public ::testing::TestWithParam<const char*> {};
 // a click there, at the middle or at the right edge of an entry picks it.
 TEST_P(ListClicks, AnyPointOfAnEntryPicksIt) {
     LoadedWindow t(2, -1);
-    testsupport::FakeReceiver& rx = t.rx(1);
+    FakeReceiver& rx = t.rx(1);
     rx.modes = rx.agc = rx.nb = rx.att = {{"Zero", 0}, {"One", 1}};
     rx.filters = {{2400, "A"}, {500, "B"}};
     rx.flt = 500;
@@ -195,7 +192,7 @@ TEST_P(ListClicks, AnyPointOfAnEntryPicksIt) {
     for (const int dx : {1, -1, list->viewport()->width() - 2}) {
         for (const int row : {0, 1}) {
             t.fake->clearCalls();
-            testsupport::pick(*list, row, dx);
+            pick(*list, row, dx);
             EXPECT_EQ(list->listIndex(), row) << "dx " << dx;
             EXPECT_FALSE(t.fake->calls.isEmpty()) << "no Click at dx " << dx;
         }
@@ -235,8 +232,8 @@ QMessageBox* report() {
 }
 
 // A window with its own report, moved to `at`, and an entry it refuses.
-struct Reporting : testsupport::WindowRig<> {
-    explicit Reporting(QPoint at) : WindowRig<>({testsupport::smallReceiver("HF")}, false) {
+struct Reporting : WindowRig<> {
+    explicit Reporting(QPoint at) : WindowRig<>({smallReceiver("HF")}, false) {
         window.load();
         window.move(at);
         showActive();
@@ -245,7 +242,7 @@ struct Reporting : testsupport::WindowRig<> {
     void refuse(const char* text) {
         ui.Freq->setFocus();
         ui.Freq->setText(QString::fromLatin1(text));
-        testsupport::press(window, Qt::Key_Tab);
+        press(window, Qt::Key_Tab);
     }
 };
 
@@ -275,7 +272,7 @@ TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewe
     r.refuse("99999999999");
     EXPECT_EQ(report(), box); // replaced, not a second report
     EXPECT_TRUE(box->text().startsWith("Freq_Validate: Run-time error 6"));
-    testsupport::press(r.window, Qt::Key_Escape);
+    press(r.window, Qt::Key_Escape);
     EXPECT_FALSE(box->isVisible());
 }
 

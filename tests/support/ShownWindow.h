@@ -2,7 +2,7 @@
 
 #include "tests/support/Controls.h"
 #include "tests/support/Printers.h"
-#include "tests/support/Receivers.h"
+#include "tests/support/RecordingComponent.h"
 #include "tests/support/WindowInput.h"
 #include "window/Test.h"
 
@@ -10,6 +10,25 @@
 #include <QTest>
 
 namespace corvane::testsupport {
+
+// A small receiver with one entry in each table, its values in force: enough
+// for a selection to find and write back every setting.
+inline FakeReceiver smallReceiver(const QString& name, int32_t frq = 7050000) {
+    return {.name = name,
+            .romId = name + QStringLiteral(" v1"),
+            .frqMin = 100000,
+            .frqMax = 30000000,
+            .frq = frq,
+            .bfo = -300,
+            .modes = {{"USB", 1}},
+            .agc = {{"Fast", 1}},
+            .nb = {{"Off", 0}},
+            .att = {{"0dB", 0}},
+            .filters = {{2400, "SSB"}},
+            .mod = 1,
+            .flt = 2400,
+            .agcCode = 1};
+}
 
 inline QStringList listTexts(const controls::ListBox& list) {
     QStringList texts;
