@@ -165,5 +165,5 @@ TEST(KeyPreview, WindowSeesEachCharacterBeforeTheControlAndTheControlStillGetsIt
     EXPECT_EQ(codes, (QList<int>{int16_t(0xD83D), int16_t(0xDCFB)}));
     EXPECT_EQ(f.box->text(), QStringLiteral("\U0001F4FB"));
     // Which keys are characters, and a failing KeyPress, are tried through
-    // the main window (test_keys_coupling).
+    // the main window (test_connection).
 }
