@@ -27,12 +27,6 @@ QStringList sent(const RecordingComponent& fake) {
     return fake.calls.filter(QRegularExpression(QStringLiteral("^(?!RxKeyPress)")));
 }
 
-// Moves the focus into the box and out of it again with Tab.
-void leave(controls::TextBox* box) {
-    box->setFocus(Qt::OtherFocusReason);
-    press(*box, Qt::Key_Tab);
-}
-
 struct DefaultLocale {
     QLocale saved;
     explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
@@ -159,7 +153,8 @@ TEST(FreqEntry, BothBoxesSendTheConvertedValueNothingOrReportTheRefusal) {
             t.fake->clearCalls();
             t.reporter.reports.clear();
             box->setText(c.text);
-            leave(box);
+            box->setFocus(Qt::OtherFocusReason);
+            press(*box, Qt::Key_Tab);
             EXPECT_EQ(t.fake->calls, c.sends ? QStringList{call.arg(-4)} : QStringList{});
             const QString refusal = handler + QStringLiteral(": Run-time error 13: Type mismatch "
                                                              "(\"%1\" is not a number)")
