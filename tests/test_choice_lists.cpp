@@ -232,31 +232,30 @@ TEST_P(ChoiceLists, OperatorPickSendsOneCodeAndOneSet) {
 }
 
 namespace {
-std::string signedName(int v) {
+std::string caseName(const Family& f) {
+    return f.list;
+}
+std::string caseName(int32_t v) {
     return (v < 0 ? "m" : "") + std::to_string(std::abs(v));
 }
-std::string familyName(const ::testing::TestParamInfo<Family>& info) {
-    return info.param.list;
+std::string caseName(const CountCase& c) {
+    return caseName(c.first) + "_" + caseName(c.second);
 }
-std::string countName(const ::testing::TestParamInfo<std::tuple<Family, CountCase>>& info) {
-    const CountCase& c = std::get<1>(info.param);
-    return std::string(std::get<0>(info.param).list) + "_" + signedName(c.first) + "_" +
-           signedName(c.second);
+template <typename A, typename B> std::string caseName(const std::tuple<A, B>& t) {
+    return caseName(std::get<0>(t)) + "_" + caseName(std::get<1>(t));
 }
-std::string codeName(const ::testing::TestParamInfo<std::tuple<Family, int32_t>>& info) {
-    return std::string(std::get<0>(info.param).list) + "_" + signedName(std::get<1>(info.param));
-}
+const auto kNamed = [](const auto& info) { return caseName(info.param); };
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(Window, ChoiceLists, ::testing::ValuesIn(kAll), familyName);
+INSTANTIATE_TEST_SUITE_P(Window, ChoiceLists, ::testing::ValuesIn(kAll), kNamed);
 INSTANTIATE_TEST_SUITE_P(Window, Counts,
                          ::testing::Combine(::testing::ValuesIn(kAll),
                                             ::testing::ValuesIn(kCountCases)),
-                         countName);
+                         kNamed);
 INSTANTIATE_TEST_SUITE_P(Window, ClickedCode,
                          ::testing::Combine(::testing::ValuesIn(kAll),
                                             ::testing::Values(32767, -32768, 32768, -32769, 70000)),
-                         codeName);
+                         kNamed);
 
 TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected) {
     struct Case {

@@ -171,39 +171,6 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
 INSTANTIATE_TEST_SUITE_P(Window, Layout, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return rowName(info.param).toStdString(); });
 
-namespace {
-
-class ListClicks : public ::testing::TestWithParam<const char*> {};
-
-} // namespace
-
-// A caption reaches into the list beside it, exactly where entry texts start:
-// a click there, at the middle or at the right edge of an entry picks it.
-TEST_P(ListClicks, AnyPointOfAnEntryPicksIt) {
-    LoadedWindow t(2, -1);
-    FakeReceiver& rx = t.rx(1);
-    rx.modes = rx.agc = rx.nb = rx.att = {{"Zero", 0}, {"One", 1}};
-    rx.filters = {{2400, "A"}, {500, "B"}};
-    rx.flt = 500;
-    rx.nbCode = rx.attCode = 1; // every list starts on entry 1
-    t.ui.Driver->setListIndex(1);
-    auto* list = control<controls::ListBox>(t.window, GetParam());
-    ASSERT_TRUE(list->isEnabled());
-    for (const int dx : {1, -1, list->viewport()->width() - 2}) {
-        for (const int row : {0, 1}) {
-            t.fake->clearCalls();
-            pick(*list, row, dx);
-            EXPECT_EQ(list->listIndex(), row) << "dx " << dx;
-            EXPECT_FALSE(t.fake->calls.isEmpty()) << "no Click at dx " << dx;
-        }
-    }
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(Window, ListClicks,
-                         ::testing::Values("Driver", "Mode", "Agc", "NB", "Att", "Filter"),
-                         [](const auto& info) { return std::string(info.param); });
-
 // What the component returns is shown, and read out, exactly as returned.
 TEST(ComponentText, IsPlainTextNeverMarkup) {
     LoadedWindow t(2);

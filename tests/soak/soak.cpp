@@ -371,6 +371,12 @@ long heldKb() {
 #endif
 }
 
+struct Memory {
+    long held = 0;
+    long rss = 0;
+    static Memory now() { return {heldKb(), residentKb()}; }
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -409,10 +415,8 @@ int main(int argc, char** argv) {
     QStringList problems;
     uint64_t actions = 0;
     uint64_t garbage = 0;
-    long heldWarm = 0;
-    long heldEnd = 0;
-    long rssWarm = 0;
-    long rssEnd = 0;
+    Memory warm;
+    Memory end;
     std::optional<TraceAudit> audit;
     {
         corvane::window::Test window(factory, &reporter);
@@ -447,9 +451,8 @@ int main(int argc, char** argv) {
         while (clock.elapsed() < seconds * 1000LL) {
             op.act();
             audit->check(reporter);
-            if (heldWarm == 0 && clock.elapsed() >= warmUpMs) {
-                heldWarm = heldKb();
-                rssWarm = residentKb();
+            if (warm.held == 0 && clock.elapsed() >= warmUpMs) {
+                warm = Memory::now();
             }
             if (clock.elapsed() >= nextSample) {
                 out << "  " << clock.elapsed() / 1000 << " s: " << op.actions << " actions, "
@@ -459,9 +462,8 @@ int main(int argc, char** argv) {
                 nextSample += sampleMs;
             }
         }
-        if (heldWarm == 0) { // shorter than the warm-up: nothing to compare
-            heldWarm = heldKb();
-            rssWarm = residentKb();
+        if (warm.held == 0) { // shorter than the warm-up: nothing to compare
+            warm = Memory::now();
         }
         actions = op.actions;
         garbage = op.garbage;
@@ -479,8 +481,7 @@ int main(int argc, char** argv) {
                                 .arg(window.curRx())
                                 .arg(ui.RomID->text()));
         }
-        heldEnd = heldKb();
-        rssEnd = residentKb();
+        end = Memory::now();
     }
 
     if (audit->unreported > 0) {
@@ -489,7 +490,7 @@ int main(int argc, char** argv) {
                             .arg(audit->failed)
                             .arg(audit->firstUnreported));
     }
-    const double growth = double(heldEnd - heldWarm) / double(std::max(heldWarm, 1L));
+    const double growth = double(end.held - warm.held) / double(std::max(warm.held, 1L));
     if (growth > 0.20) {
         problems.append(
             QStringLiteral("memory grew by %1 % after the warm-up").arg(growth * 100, 0, 'f', 1));
@@ -497,8 +498,8 @@ int main(int argc, char** argv) {
 
     out << "soak: seed " << seed << ", " << seconds << " s, " << actions << " actions, " << garbage
         << " non-numbers typed, " << reporter.total << " reports (" << audit->failed
-        << " failing calls); heap " << heldWarm << " -> " << heldEnd << " kB ("
-        << QString::number(growth * 100, 'f', 1) << " %), VmRSS " << rssWarm << " -> " << rssEnd
+        << " failing calls); heap " << warm.held << " -> " << end.held << " kB ("
+        << QString::number(growth * 100, 'f', 1) << " %), VmRSS " << warm.rss << " -> " << end.rss
         << " kB\n";
     for (const auto& [kind, seen] : reporter.byKind) {
         out << "  " << kind << ": " << seen.first << " (e.g. " << seen.second << ")\n";
