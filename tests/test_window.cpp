@@ -198,21 +198,6 @@ QMessageBox* report() {
     return nullptr;
 }
 
-// A window with its own report, moved to `at`, and an entry it refuses.
-struct Reporting : WindowRig<> {
-    explicit Reporting(QPoint at) : WindowRig<>({smallReceiver("HF")}, false) {
-        window.load();
-        window.move(at);
-        showActive();
-        EXPECT_TRUE(activated);
-    }
-    void refuse(const char* text) {
-        ui.Freq->setFocus();
-        ui.Freq->setText(QString::fromLatin1(text));
-        press(window, Qt::Key_Tab);
-    }
-};
-
 } // namespace
 
 class ReportBeside : public ::testing::TestWithParam<bool> {};
@@ -220,8 +205,17 @@ class ReportBeside : public ::testing::TestWithParam<bool> {};
 TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewestError) {
     const bool low = GetParam(); // no room below the window
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
-    Reporting r({screen.left() + 40, low ? screen.bottom() - 180 : screen.top() + 40});
-    r.refuse("abc");
+    WindowRig<> r({smallReceiver("HF")}, false); // the report the program shows
+    r.window.load();
+    r.window.move(screen.left() + 40, low ? screen.bottom() - 180 : screen.top() + 40);
+    r.showActive();
+    ASSERT_TRUE(r.activated);
+    const auto refuse = [&](const char* text) {
+        r.ui.Freq->setFocus();
+        r.ui.Freq->setText(QString::fromLatin1(text));
+        press(r.window, Qt::Key_Tab);
+    };
+    refuse("abc");
     QMessageBox* box = report();
     ASSERT_NE(box, nullptr);
     // A screen reader announces it as an alert.
@@ -236,7 +230,7 @@ TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewe
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &r.window; }));
     EXPECT_EQ(QApplication::focusWidget(), r.ui.DeltaF);
 
-    r.refuse("99999999999");
+    refuse("99999999999");
     EXPECT_EQ(report(), box); // replaced, not a second report
     EXPECT_TRUE(box->text().startsWith("Freq_Validate: Run-time error 6"));
     press(r.window, Qt::Key_Escape);
