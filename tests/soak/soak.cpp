@@ -70,7 +70,6 @@ QTextStream out(stdout);
 // holds no growing list of its own.
 struct CountingReporter : corvane::controls::ErrorReporter {
     struct Report {
-        QString handler;
         int32_t number;
         QString description;
     };
@@ -81,7 +80,7 @@ struct CountingReporter : corvane::controls::ErrorReporter {
 
     void report(const QString& handler, const RuntimeError& error) override {
         ++total;
-        recent.push_back({handler, error.number(), error.description()});
+        recent.push_back({error.number(), error.description()});
         ++byHandler[handler];
         auto& [count, example] =
             byKind[QStringLiteral("%1 error %2").arg(handler).arg(error.number())];
@@ -91,12 +90,16 @@ struct CountingReporter : corvane::controls::ErrorReporter {
     }
 };
 
-// Types text key by key; characters without a key of their own on a US
-// keyboard come as key events carrying just their text, as an input method
-// delivers them.
+// Types text key by key: Return, Backspace and Escape by their keys;
+// characters without a key of their own on a US keyboard come as key events
+// carrying just their text, as an input method delivers them.
 void typeText(QWidget* widget, const QString& text) {
     for (const QChar c : text) {
-        if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
+        if (c == u'\r' || c == u'\b' || c == u'\x1b') {
+            QTest::keyClick(widget, c == u'\r'   ? Qt::Key_Return
+                                    : c == u'\b' ? Qt::Key_Backspace
+                                                 : Qt::Key_Escape);
+        } else if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
             QTest::keyClick(widget, static_cast<char>(c.unicode()));
         } else {
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
@@ -238,16 +241,7 @@ private:
         static const QString keys = QStringLiteral("aZ09 .,-+*\u00e4\r\b\x1b");
         QWidget* target = focus();
         for (int n = 1 + below(4); n > 0; --n) {
-            const QChar c = keys.at(below(keys.size()));
-            if (c == u'\r') {
-                QTest::keyClick(target, Qt::Key_Return);
-            } else if (c == u'\b') {
-                QTest::keyClick(target, Qt::Key_Backspace);
-            } else if (c == u'\x1b') {
-                QTest::keyClick(target, Qt::Key_Escape);
-            } else {
-                typeText(target, QString(c));
-            }
+            typeText(target, QString(keys.at(below(keys.size()))));
         }
     }
 
