@@ -175,7 +175,6 @@ TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEve
     fake->clearCalls();
     type(t.window, QStringLiteral("-3"));
     EXPECT_EQ(fake->calls, (QStringList{keyPress(2, '-'), keyPress(2, '3')}));
-    EXPECT_EQ(fake->receivers[2].connected, 0);
     EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
 
     // A KeyPress that fails is reported, and the character is still typed.
@@ -193,11 +192,9 @@ TEST(Coupling, EachClickSetsDrvForwardToTheBoxsNewStateOneOrZero) {
     clickAt(*t.ui.Coupling);
     EXPECT_TRUE(t.ui.Coupling->isChecked());
     EXPECT_EQ(fake->calls, QStringList{"DrvForward <- 1"});
-    EXPECT_EQ(fake->drvForward(), 1);
     clickAt(*t.ui.Coupling);
     EXPECT_FALSE(t.ui.Coupling->isChecked());
     EXPECT_EQ(fake->calls, (QStringList{"DrvForward <- 1", "DrvForward <- 0"}));
-    EXPECT_EQ(fake->drvForward(), 0);
 
     // From the keyboard: the space is a typed character first, then the toggle.
     fake->clearCalls();
