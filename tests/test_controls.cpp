@@ -1,5 +1,6 @@
 // The toolkit behaviours the window's handlers are written against, driven
-// with real key and mouse events.
+// with real key and mouse events. TextBox's Validate is tried through the
+// main window's boxes (test_frequency).
 #include "controls/Button.h"
 #include "controls/KeyPreview.h"
 #include "controls/ListBox.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
+using namespace corvane::testsupport;
 using controls::Binding;
 using receiver::RuntimeError;
 
@@ -29,7 +31,7 @@ struct Form {
     controls::TextBox* second = new controls::TextBox(&window);
     controls::ListBox* list = new controls::ListBox(&window);
     controls::Button* button = new controls::Button(QStringLiteral("B"), &window);
-    testsupport::RecordingReporter reporter;
+    RecordingReporter reporter;
     QList<int> clicks; // the list index each Click saw
 
     Form() {
@@ -79,12 +81,12 @@ TEST(ListBox, OperatorSelectionRunsClickAtTheBoundaryButFocusAloneDoesNot) {
     EXPECT_TRUE(f.clicks.isEmpty());
     EXPECT_EQ(f.list->listIndex(), -1);
 
-    testsupport::pick(*f.list, 2);
+    pick(*f.list, 2);
     EXPECT_EQ(f.clicks, QList<int>{2});
     QTest::keyClick(f.list, Qt::Key_Up);
     EXPECT_EQ(f.clicks, (QList<int>{2, 1}));
     // Ctrl+click on the selected entry keeps it selected: no Click, no loss.
-    testsupport::clickAt(*f.list, testsupport::entryPoint(*f.list, 1), Qt::ControlModifier);
+    clickAt(*f.list, entryPoint(*f.list, 1), Qt::ControlModifier);
     EXPECT_EQ(f.list->listIndex(), 1);
     EXPECT_EQ(f.clicks, (QList<int>{2, 1}));
 }
@@ -105,26 +107,6 @@ TEST(ListBox, AnEntryPickedByAScreenReaderRunsOneClick) {
     EXPECT_TRUE(f.reporter.reports.isEmpty());
 }
 
-TEST(TextBox, ValidateWhenFocusMovesToAnotherControlOnly) {
-    Form f;
-    int validates = 0;
-    f.box->setValidate(
-        QStringLiteral("First_Validate"), [&](bool&) { ++validates; }, &f.reporter);
-    f.box->setFocus();
-    QTest::keyClicks(f.box, QStringLiteral("12"));
-    QTest::keyClick(f.box, Qt::Key_Tab);
-    EXPECT_EQ(validates, 1);
-    EXPECT_TRUE(f.second->hasFocus());
-
-    // Back by a click, then away by a click: once more.
-    QTest::mouseClick(f.box, Qt::LeftButton);
-    f.box->setFocus(Qt::MouseFocusReason);
-    f.second->setFocus(Qt::MouseFocusReason);
-    EXPECT_EQ(validates, 2);
-    // Another window taking the focus, and a failing Validate, are tried
-    // through the main window (test_frequency).
-}
-
 // MouseDown, with the Shift (1), Ctrl (2) and Alt (4) bits of the press, comes
 // before Click; other modifiers count for nothing; the keyboard runs Click alone.
 TEST(Button, MouseDownWithTheShiftStateBeforeClickAndTheKeyboardClicksAlone) {
@@ -140,10 +122,10 @@ TEST(Button, MouseDownWithTheShiftStateBeforeClickAndTheKeyboardClicksAlone) {
           Qt::KeyboardModifiers(Qt::ControlModifier), Qt::KeyboardModifiers(Qt::NoModifier),
           Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier |
               Qt::KeypadModifier}) {
-        testsupport::clickAt(*f.button, {-1, -1}, m);
+        clickAt(*f.button, {-1, -1}, m);
     }
     f.button->setFocus();
-    testsupport::press(f.window, Qt::Key_Space);
+    press(f.window, Qt::Key_Space);
     EXPECT_EQ(order, (QStringList{"down 5", "click", "down 2", "click", "down 0", "click", "down 7",
                                   "click", "click"}));
     EXPECT_TRUE(f.reporter.reports.isEmpty());
@@ -183,5 +165,5 @@ TEST(KeyPreview, WindowSeesEachCharacterBeforeTheControlAndTheControlStillGetsIt
     EXPECT_EQ(codes, (QList<int>{int16_t(0xD83D), int16_t(0xDCFB)}));
     EXPECT_EQ(f.box->text(), QStringLiteral("\U0001F4FB"));
     // Which keys are characters, and a failing KeyPress, are tried through
-    // the main window (test_keys_coupling).
+    // the main window (test_connection).
 }

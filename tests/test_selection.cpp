@@ -1,41 +1,27 @@
-// Selecting a receiver, the status panel, and the change events that reload
-// one list for the receiver the Driver list shows as selected.
+// Start-up, the Config Driver button, the Driver list's rebuild, selecting a
+// receiver, the status panel, and the change events that reload one list for
+// the receiver the Driver list shows as selected.
 #include "tests/support/ShownWindow.h"
 #include "tests/support/SmallReceiverCalls.h"
+
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
 using namespace corvane;
-using testsupport::agcRebuild;
-using testsupport::choiceLoad;
-using testsupport::filterRebuild;
-using testsupport::listTexts;
-using testsupport::LoadedWindow;
-using testsupport::modeLoad;
-using testsupport::pick;
-using testsupport::statusReads;
+using namespace corvane::testsupport;
 
 namespace {
 
-std::array<controls::ListBox*, 5> settingLists(const window::Test& window) {
-    const testsupport::Controls w(window);
-    return {w.Mode, w.Filter, w.Agc, w.NB, w.Att};
-}
-
-// BFO, Read, then each setting list's items, selection and Enabled state.
-QStringList shown(const window::Test& window) {
-    const testsupport::Controls w(window);
-    QStringList parts{w.BFO->text(), w.Read->text()};
-    for (const controls::ListBox* list : settingLists(window)) {
-        parts.append(QStringLiteral("%1[%2,%3]")
-                         .arg(listTexts(*list).join('|'))
-                         .arg(list->listIndex())
-                         .arg(list->isEnabled()));
+// Loaded over threeReceivers(), shown and active, the calls of the load kept.
+struct ThreeReceivers : WindowRig<> {
+    ThreeReceivers() : WindowRig<>(threeReceivers()) {
+        window.load();
+        showActive();
     }
-    return parts;
-}
+};
 
 } // namespace
 
@@ -76,7 +62,13 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
     t.rx(1).nb = t.rx(1).att = {{"On", 0}};
     t.rx(1).frq = 145500000;
     t.rx(1).bfo = 5;
-    const QStringList before = shown(t.window);
+    // NB, ATT, Read and BFO are not reached, nor is the status panel.
+    const auto untouched = [&] {
+        return windowState(t.window).split('\n').filter(
+            QRegularExpression("^(RomID|FrqMax|FrqMin|Read|BFO|ConnState|NB|Att)[=\\[]"));
+    };
+    const QStringList before = untouched();
+    ASSERT_EQ(before.size(), 8);
     pick(*t.ui.Driver, 1);
 
     QStringList expected = modeLoad(1);
@@ -88,17 +80,10 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
     EXPECT_EQ(t.window.curRx(), 1);
     EXPECT_EQ(t.ui.Agc->listIndex(), 0); // selected before its click failed
     EXPECT_TRUE(t.ui.Agc->isEnabled());  // its loader got that far
-    // NB, ATT, Read and BFO were not reached, nor was the status panel.
-    const QStringList after = shown(t.window);
-    EXPECT_EQ(after.mid(0, 2), before.mid(0, 2));
-    EXPECT_EQ(after.mid(5), before.mid(5));
-    EXPECT_FALSE(t.ui.NB->isEnabled());
-    EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kRed);
+    EXPECT_EQ(untouched(), before);
 }
 
 namespace {
-
-using testsupport::FakeComponent;
 
 // Every event that carries a receiver index, raised for receiver `i`.
 struct IndexedEvent {
@@ -128,23 +113,130 @@ class NotSelected : public ::testing::TestWithParam<IndexedEvent> {};
 // has no selection (the receiver in CurRx included), nothing is asked and
 // nothing changes. Under remote control and connected, any handling would show.
 TEST_P(NotSelected, AnEventForAReceiverThatIsNotSelectedChangesNothing) {
-    testsupport::ShownWindow<> t(1, -1, -1);
+    ShownWindow<> t(1, -1, -1);
     t.ui.BFO->setText(QStringLiteral("7")); // RxModUpdated would show its offset
-    const QString before = testsupport::windowState(t.window);
+    const QString before = windowState(t.window);
     for (const int16_t other : {0, 2, -1, 3}) {
         GetParam().raise(*t.fake, other);
     }
     EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
-    EXPECT_EQ(testsupport::windowState(t.window), before);
+    EXPECT_EQ(windowState(t.window), before);
     emit t.fake->DrvUpdated(3);
     ASSERT_EQ(t.ui.Driver->listIndex(), -1);
     t.fake->clearCalls();
-    const QString rebuilt = testsupport::windowState(t.window);
+    const QString rebuilt = windowState(t.window);
     GetParam().raise(*t.fake, t.window.curRx());
     EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
-    EXPECT_EQ(testsupport::windowState(t.window), rebuilt);
+    EXPECT_EQ(windowState(t.window), rebuilt);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, NotSelected, ::testing::ValuesIn(kIndexedEvents),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StartUp, ThreeDriversFillTheListInOrderAndShowReceiverZero) {
+    ThreeReceivers t;
+    EXPECT_FALSE(t.window.isUnloaded());
+    EXPECT_EQ(listTexts(*t.ui.Driver), (QStringList{"HF", "VHF", "BC"}));
+    EXPECT_EQ(t.ui.Driver->listIndex(), 0);
+    EXPECT_EQ(t.window.curRx(), 0);
+    EXPECT_EQ(
+        t.fake->calls.mid(0, 6),
+        (QStringList{R"(DrvSetup("Test", 0) -> 0)", "DrvCount() -> 3", "DrvCount() -> 3",
+                     R"(DrvName(0) -> "HF")", R"(DrvName(1) -> "VHF")", R"(DrvName(2) -> "BC")"}));
+    // The selection of entry 0 did the first display.
+    EXPECT_EQ(t.fake->calls.at(6), "RxMod(0) -> 1");
+    EXPECT_EQ(t.ui.Read->text(), "7050000");
+    EXPECT_EQ(t.ui.RomID->text(), "HF v1");
+    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+}
+
+// Counts that fill no Driver list ask no name: 0 ends the program before its
+// window is shown; -32768 and negative counts are reported and it goes on.
+TEST(StartUp, NoDriverEndsTheProgramCountsThatCannotBeFilledAreReported) {
+    const struct {
+        int16_t count;
+        const char* report; // none: the program ends
+    } cases[] = {{0, nullptr},
+                 {-32768, "Form_Load: Run-time error 6: Overflow (count -32768)"},
+                 {-5, "Form_Load: Run-time error 380: Invalid property value (Driver has no "
+                      "item at position 0)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        WindowRig<> t({smallReceiver(QStringLiteral("HF"))});
+        t.fake->drvCount = c.count;
+        bool ended = false;
+        QObject::connect(&t.window, &window::Test::unloaded, [&] { ended = true; });
+        t.window.load();
+        EXPECT_EQ(t.window.isUnloaded(), c.report == nullptr);
+        EXPECT_EQ(ended, c.report == nullptr);
+        EXPECT_EQ(t.ui.Driver->count(), 0);
+        EXPECT_EQ(t.reporter.reports, c.report ? QStringList{c.report} : QStringList{});
+        const QStringList start{R"(DrvSetup("Test", 0) -> 0)",
+                                QStringLiteral("DrvCount() -> %1").arg(c.count)};
+        EXPECT_EQ(c.report ? t.fake->calls.mid(0, 2) : t.fake->calls, start);
+        EXPECT_FALSE(t.fake->calls.join(' ').contains("DrvName"));
+    }
+}
+
+TEST(ConfigDriver, ShiftAloneConfiguresTheCurrentReceiverEverythingElseOpensTheDialog) {
+    ThreeReceivers t;
+    auto* fake = t.fake;
+    auto lastCalls = [&](int n) { return fake->calls.mid(fake->calls.size() - n); };
+
+    // Keyboard activation before any press: the driver dialog. The space is a
+    // typed character too, forwarded first.
+    t.ui.Dialog->setFocus();
+    fake->clearCalls();
+    press(t.window, Qt::Key_Space);
+    EXPECT_EQ(fake->calls, (QStringList{"RxKeyPress(0, 32) -> 0", R"(DrvSetup("Test", 1) -> 0)",
+                                        "DrvCount() -> 3"}));
+
+    // Select receiver 1 so that "current" means something.
+    pick(*t.ui.Driver, 1);
+    fake->clearCalls();
+    clickAt(*t.ui.Dialog, {-1, -1}, Qt::ShiftModifier);
+    EXPECT_EQ(t.window.configShift(), 1);
+    EXPECT_EQ(fake->calls, QStringList{"RxConfigure(1) -> 0"});
+
+    // The Shift state is kept: the keyboard configures again.
+    fake->clearCalls();
+    press(t.window, Qt::Key_Space);
+    EXPECT_EQ(fake->calls, (QStringList{"RxKeyPress(1, 32) -> 0", "RxConfigure(1) -> 0"}));
+
+    for (Qt::KeyboardModifiers m :
+         {Qt::KeyboardModifiers(Qt::NoModifier),
+          Qt::KeyboardModifiers(Qt::ShiftModifier | Qt::ControlModifier)}) {
+        fake->clearCalls();
+        clickAt(*t.ui.Dialog, {-1, -1}, m);
+        EXPECT_EQ(lastCalls(2), (QStringList{R"(DrvSetup("Test", 1) -> 0)", "DrvCount() -> 3"}));
+    }
+
+    // Every driver removed in the dialog: the program ends without DrvUpdated.
+    fake->drvCount = 0;
+    clickAt(*t.ui.Dialog);
+    EXPECT_TRUE(t.window.isUnloaded());
+}
+
+TEST(DrvUpdated, RebuildsFromDrvCountWithNoSelectionAndKeepsTheReceiverShown) {
+    ThreeReceivers t;
+    auto* fake = t.fake;
+    t.ui.Driver->setListIndex(2);
+    ASSERT_EQ(t.window.curRx(), 2);
+    ASSERT_EQ(t.ui.Read->text(), "6070000");
+
+    fake->receivers[0].name = QStringLiteral("HF2");
+    fake->receivers.append(smallReceiver(QStringLiteral("New")));
+    fake->clearCalls();
+    emit fake->DrvUpdated(99); // the argument is not what counts
+    EXPECT_EQ(listTexts(*t.ui.Driver), (QStringList{"HF2", "VHF", "BC", "New"}));
+    EXPECT_EQ(t.ui.Driver->listIndex(), -1);
+    EXPECT_EQ(t.window.curRx(), 2);
+    EXPECT_EQ(t.ui.Read->text(), "6070000");
+    EXPECT_EQ(fake->calls.first(), "DrvCount() -> 4");
+    EXPECT_FALSE(fake->calls.join(' ').contains("RxMod")); // nothing refreshed
+
+    fake->drvCount = 0;
+    emit fake->DrvUpdated(0);
+    EXPECT_TRUE(t.window.isUnloaded());
+}

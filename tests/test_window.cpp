@@ -12,10 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace corvane;
-using testsupport::caption;
-using testsupport::clickAt;
-using testsupport::control;
-using testsupport::LoadedWindow;
+using namespace corvane::testsupport;
 
 namespace {
 
@@ -85,7 +82,7 @@ class Layout : public ::testing::TestWithParam<Row> {};
 
 TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
     const Row& r = GetParam();
-    testsupport::WindowRig<> f; // shown but not loaded: every control as it is created
+    WindowRig<> f; // shown but not loaded: every control as it is created
     f.showActive();
     ASSERT_TRUE(f.activated);
     QWidget& w = f.window;
@@ -151,7 +148,7 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
             box->clear(); // nothing to send: the window has no component yet
         }
         from->setFocus(Qt::OtherFocusReason);
-        testsupport::press(w, Qt::Key_Tab);
+        press(w, Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), c)
             << "Tab from " << r.tab << " reaches "
             << qPrintable(QApplication::focusWidget()->objectName());
@@ -173,39 +170,6 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
 
 INSTANTIATE_TEST_SUITE_P(Window, Layout, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return rowName(info.param).toStdString(); });
-
-namespace {
-
-class ListClicks : public ::testing::TestWithParam<const char*> {};
-
-} // namespace
-
-// A caption reaches into the list beside it, exactly where entry texts start:
-// a click there, at the middle or at the right edge of an entry picks it.
-TEST_P(ListClicks, AnyPointOfAnEntryPicksIt) {
-    LoadedWindow t(2, -1);
-    testsupport::FakeReceiver& rx = t.rx(1);
-    rx.modes = rx.agc = rx.nb = rx.att = {{"Zero", 0}, {"One", 1}};
-    rx.filters = {{2400, "A"}, {500, "B"}};
-    rx.flt = 500;
-    rx.nbCode = rx.attCode = 1; // every list starts on entry 1
-    t.ui.Driver->setListIndex(1);
-    auto* list = control<controls::ListBox>(t.window, GetParam());
-    ASSERT_TRUE(list->isEnabled());
-    for (const int dx : {1, -1, list->viewport()->width() - 2}) {
-        for (const int row : {0, 1}) {
-            t.fake->clearCalls();
-            testsupport::pick(*list, row, dx);
-            EXPECT_EQ(list->listIndex(), row) << "dx " << dx;
-            EXPECT_FALSE(t.fake->calls.isEmpty()) << "no Click at dx " << dx;
-        }
-    }
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(Window, ListClicks,
-                         ::testing::Values("Driver", "Mode", "Agc", "NB", "Att", "Filter"),
-                         [](const auto& info) { return std::string(info.param); });
 
 // What the component returns is shown, and read out, exactly as returned.
 TEST(ComponentText, IsPlainTextNeverMarkup) {
@@ -234,21 +198,6 @@ QMessageBox* report() {
     return nullptr;
 }
 
-// A window with its own report, moved to `at`, and an entry it refuses.
-struct Reporting : testsupport::WindowRig<> {
-    explicit Reporting(QPoint at) : WindowRig<>({testsupport::smallReceiver("HF")}, false) {
-        window.load();
-        window.move(at);
-        showActive();
-        EXPECT_TRUE(activated);
-    }
-    void refuse(const char* text) {
-        ui.Freq->setFocus();
-        ui.Freq->setText(QString::fromLatin1(text));
-        testsupport::press(window, Qt::Key_Tab);
-    }
-};
-
 } // namespace
 
 class ReportBeside : public ::testing::TestWithParam<bool> {};
@@ -256,8 +205,17 @@ class ReportBeside : public ::testing::TestWithParam<bool> {};
 TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewestError) {
     const bool low = GetParam(); // no room below the window
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
-    Reporting r({screen.left() + 40, low ? screen.bottom() - 180 : screen.top() + 40});
-    r.refuse("abc");
+    WindowRig<> r({smallReceiver("HF")}, false); // the report the program shows
+    r.window.load();
+    r.window.move(screen.left() + 40, low ? screen.bottom() - 180 : screen.top() + 40);
+    r.showActive();
+    ASSERT_TRUE(r.activated);
+    const auto refuse = [&](const char* text) {
+        r.ui.Freq->setFocus();
+        r.ui.Freq->setText(QString::fromLatin1(text));
+        press(r.window, Qt::Key_Tab);
+    };
+    refuse("abc");
     QMessageBox* box = report();
     ASSERT_NE(box, nullptr);
     // A screen reader announces it as an alert.
@@ -272,10 +230,10 @@ TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewe
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &r.window; }));
     EXPECT_EQ(QApplication::focusWidget(), r.ui.DeltaF);
 
-    r.refuse("99999999999");
+    refuse("99999999999");
     EXPECT_EQ(report(), box); // replaced, not a second report
     EXPECT_TRUE(box->text().startsWith("Freq_Validate: Run-time error 6"));
-    testsupport::press(r.window, Qt::Key_Escape);
+    press(r.window, Qt::Key_Escape);
     EXPECT_FALSE(box->isVisible());
 }
 

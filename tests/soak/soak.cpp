@@ -11,8 +11,8 @@
 // crash, a sanitizer finding or a leak ends it through the sanitizers.
 #include "component/core/CorvaneComponent.h"
 #include "component/store/DriverDialog.h"
-#include "tests/soak/Operator.h"
 #include "tests/support/Controls.h"
+#include "tests/support/WindowInput.h"
 #include "window/Test.h"
 
 #include <QApplication>
@@ -28,13 +28,14 @@
 
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <optional>
 #include <random>
 
 using corvane::component::CorvaneComponent;
 using corvane::component::DriverDialog;
-using corvane::soak::CountingReporter;
-using corvane::soak::Operator;
+using corvane::controls::ListBox;
+using corvane::receiver::RuntimeError;
 
 #if defined(__SANITIZE_ADDRESS__)
 #define CORVANE_SOAK_ASAN 1
@@ -62,6 +63,193 @@ extern "C" const char* __asan_default_options() {
 namespace {
 
 QTextStream out(stdout);
+
+// Counts the run-time errors the window reports, by handler and by kind
+// ("Freq_Validate error 13", with the first description), and keeps the ones
+// not yet looked at (`recent`, drained after every action) so that a long run
+// holds no growing list of its own.
+struct CountingReporter : corvane::controls::ErrorReporter {
+    struct Report {
+        int32_t number;
+        QString description;
+    };
+    uint64_t total = 0;
+    std::deque<Report> recent;
+    std::map<QString, uint64_t> byHandler;
+    std::map<QString, std::pair<uint64_t, QString>> byKind;
+
+    void report(const QString& handler, const RuntimeError& error) override {
+        ++total;
+        recent.push_back({error.number(), error.description()});
+        ++byHandler[handler];
+        auto& [count, example] =
+            byKind[QStringLiteral("%1 error %2").arg(handler).arg(error.number())];
+        if (count++ == 0) {
+            example = error.description();
+        }
+    }
+};
+
+// Types text key by key: Return, Backspace and Escape by their keys;
+// characters without a key of their own on a US keyboard come as key events
+// carrying just their text, as an input method delivers them.
+void typeText(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        if (c == u'\r' || c == u'\b' || c == u'\x1b') {
+            QTest::keyClick(widget, c == u'\r'   ? Qt::Key_Return
+                                    : c == u'\b' ? Qt::Key_Backspace
+                                                 : Qt::Key_Escape);
+        } else if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
+            QTest::keyClick(widget, static_cast<char>(c.unicode()));
+        } else {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+}
+
+// An operator with a seeded dice: picks receivers and setting entries with the
+// mouse, clicks every button (Config Driver also with Shift and Ctrl+Shift) and
+// the Coupling box, types numbers and garbage into Freq and DeltaF and leaves
+// them with Tab, types stray keys, and lets the event loop run in between.
+// Typed text that can be no number must be reported by the box's Validate,
+// exactly once; anything else that goes wrong lands in `problems`.
+class Operator {
+public:
+    Operator(corvane::window::Test& window, CountingReporter& reporter, uint64_t seed)
+        : m_window(window), m_reporter(reporter), m_dice(seed) {}
+
+    uint64_t actions = 0;
+    uint64_t garbage = 0; // non-numbers typed
+    QStringList problems;
+
+    void act() {
+        ++actions;
+        // Coupling is meant to be on: once switched off, it soon comes back.
+        if (!m_ui.Coupling->isChecked() && chance(30)) {
+            QTest::mouseClick(m_ui.Coupling, Qt::LeftButton);
+            return;
+        }
+        const int roll = below(100);
+        if (roll < 12) {
+            pickEntry(*m_ui.Driver);
+        } else if (roll < 32) {
+            ListBox* lists[] = {m_ui.Mode, m_ui.Filter, m_ui.Agc, m_ui.NB, m_ui.Att};
+            pickEntry(*lists[below(5)]);
+        } else if (roll < 52) {
+            clickButton();
+        } else if (roll < 54) {
+            QTest::mouseClick(m_ui.Coupling, Qt::LeftButton);
+        } else if (roll < 70) {
+            typeInto(chance(50) ? *m_ui.Freq : *m_ui.DeltaF);
+        } else if (roll < 78) {
+            strayKeys();
+        } else if (roll < 84) {
+            QTest::keyClick(focus(), Qt::Key_Tab, chance(30) ? Qt::ShiftModifier : Qt::NoModifier);
+        } else {
+            idle();
+        }
+    }
+
+private:
+    int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_dice); }
+    bool chance(int percent) { return below(100) < percent; }
+    QWidget* focus() {
+        return QApplication::focusWidget() ? QApplication::focusWidget() : &m_window;
+    }
+    // Timers (connect delays, S-meter, link drops, data errors) and the
+    // component's queued events run here.
+    void idle() { QTest::qWait(below(40)); }
+
+    void pickEntry(ListBox& list) {
+        if (list.count() == 0) {
+            idle();
+        } else {
+            corvane::testsupport::pick(list, below(list.count()));
+        }
+    }
+
+    void clickButton() {
+        corvane::controls::Button* buttons[] = {m_ui.Connect, m_ui.Connect, m_ui.Disconnect,
+                                                m_ui.Remote,  m_ui.Remote,  m_ui.Local,
+                                                m_ui.Dialog};
+        auto* button = buttons[below(std::size(buttons))];
+        const Qt::KeyboardModifiers dialog[] = {Qt::NoModifier, Qt::ShiftModifier,
+                                                Qt::ShiftModifier | Qt::ControlModifier};
+        QTest::mouseClick(button, Qt::LeftButton,
+                          button == m_ui.Dialog ? dialog[below(3)] : Qt::NoModifier);
+    }
+
+    void typeInto(corvane::controls::TextBox& box) {
+        // What the operator types, and whether it can be read as a number at
+        // all (the window reads in the user's locale; these read the same in any).
+        struct Typed {
+            QString text;
+            int32_t error; // 0: a number (sending it may still fail)
+        };
+        static const Typed kGarbage[] = {
+            {QStringLiteral("abc"), RuntimeError::TypeMismatch},
+            {QStringLiteral("12q"), RuntimeError::TypeMismatch},
+            {QStringLiteral("   "), RuntimeError::TypeMismatch},
+            {QStringLiteral("--5"), RuntimeError::TypeMismatch},
+            {QStringLiteral("0x1F"), RuntimeError::TypeMismatch},
+            {QStringLiteral("7 050 000 Hz"), RuntimeError::TypeMismatch},
+            {QStringLiteral("\u00e9\u00df!"), RuntimeError::TypeMismatch},
+            {QStringLiteral("2147483648"), RuntimeError::Overflow},
+            {QStringLiteral("-99999999999"), RuntimeError::Overflow},
+        };
+        Typed typed;
+        if (chance(40)) {
+            typed = kGarbage[below(std::size(kGarbage))];
+        } else {
+            // A frequency near the receivers' bands, or a small delta-F, or nothing.
+            const int32_t value = chance(50) ? 100000 + below(30000000) : below(4001) - 2000;
+            typed = {chance(10) ? QString() : QString::number(value), 0};
+        }
+
+        QTest::mouseClick(&box, Qt::LeftButton);
+        if (QApplication::focusWidget() != &box) {
+            problems.append(
+                QStringLiteral("a click did not give %1 the focus").arg(box.objectName()));
+            return;
+        }
+        box.selectAll();
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        typeText(&box, typed.text);
+
+        const QString handler = box.objectName() + QStringLiteral("_Validate");
+        const uint64_t before = m_reporter.byHandler[handler];
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        const uint64_t reports = m_reporter.byHandler[handler] - before;
+        const int32_t number = reports > 0 ? m_reporter.recent.back().number : 0;
+        if (typed.error == 0) {
+            if (number == RuntimeError::TypeMismatch || number == RuntimeError::Overflow) {
+                problems.append(
+                    QStringLiteral("\"%1\" in %2 refused as no number").arg(typed.text, handler));
+            }
+            return;
+        }
+        ++garbage;
+        if (reports != 1 || number != typed.error) {
+            problems.append(QStringLiteral("\"%1\" left in %2: %3 reports, expected one error %4")
+                                .arg(typed.text, handler)
+                                .arg(reports)
+                                .arg(typed.error));
+        }
+    }
+
+    void strayKeys() {
+        static const QString keys = QStringLiteral("aZ09 .,-+*\u00e4\r\b\x1b");
+        QWidget* target = focus();
+        for (int n = 1 + below(4); n > 0; --n) {
+            typeText(target, QString(keys.at(below(keys.size()))));
+        }
+    }
+
+    corvane::window::Test& m_window;
+    corvane::testsupport::Controls m_ui{m_window};
+    CountingReporter& m_reporter;
+    std::mt19937_64 m_dice;
+};
 
 long residentKb() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -127,53 +315,42 @@ void writeDriverStore(const QString& configHome) {
 // description comes back in a report, in the same order. Reports of the
 // window's own errors (typed text, 16-bit overflow) come in between. Checked
 // after every action, so that neither side piles up over a long run.
-class TraceAudit {
-public:
-    explicit TraceAudit(const QString& path) : m_trace(path) {
-        if (!m_trace.open(QIODevice::ReadOnly)) {
+struct TraceAudit {
+    QFile trace;
+    QByteArray pending; // a part line, kept for the next check
+    uint64_t failed = 0;
+    uint64_t unreported = 0;
+    QString firstUnreported;
+
+    explicit TraceAudit(const QString& path) : trace(path) {
+        if (!trace.open(QIODevice::ReadOnly)) {
             qFatal("no trace at %s", qPrintable(path));
         }
     }
 
     void check(CountingReporter& reporter) {
-        std::deque<CountingReporter::Report> reports = reporter.takeRecent();
+        std::deque<CountingReporter::Report> reports = std::exchange(reporter.recent, {});
         static const QByteArray marker(" !! ");
-        // The component writes whole lines; keep a part line for next time anyway.
-        const QByteArray text = m_pending + m_trace.readAll();
+        const QByteArray text = pending + trace.readAll();
         const qsizetype complete = text.lastIndexOf('\n') + 1;
-        const QList<QByteArray> lines = text.left(complete).split('\n');
-        m_pending = text.mid(complete);
-        for (const QByteArray& line : lines) {
+        pending = text.mid(complete);
+        for (const QByteArray& line : text.left(complete).split('\n')) {
             const qsizetype at = line.indexOf(marker);
             if (!line.startsWith("call ") || at < 0) {
                 continue;
             }
-            ++m_failed;
+            ++failed;
             const QString description = QString::fromUtf8(line.mid(at + marker.size()).trimmed());
             while (!reports.empty() && reports.front().description != description) {
                 reports.pop_front();
             }
-            if (reports.empty()) {
-                ++m_unreported;
-                if (m_firstUnreported.isEmpty()) {
-                    m_firstUnreported = QString::fromUtf8(line.trimmed());
-                }
-                continue;
+            if (!reports.empty()) {
+                reports.pop_front();
+            } else if (unreported++ == 0) {
+                firstUnreported = QString::fromUtf8(line.trimmed());
             }
-            reports.pop_front();
         }
     }
-
-    uint64_t failed() const { return m_failed; }
-    uint64_t unreported() const { return m_unreported; }
-    const QString& firstUnreported() const { return m_firstUnreported; }
-
-private:
-    QFile m_trace;
-    QByteArray m_pending;
-    uint64_t m_failed = 0;
-    uint64_t m_unreported = 0;
-    QString m_firstUnreported;
 };
 
 // What the program holds on the heap. Under AddressSanitizer the resident
@@ -187,6 +364,12 @@ long heldKb() {
     return residentKb();
 #endif
 }
+
+struct Memory {
+    long held = 0;
+    long rss = 0;
+    static Memory now() { return {heldKb(), residentKb()}; }
+};
 
 } // namespace
 
@@ -226,10 +409,8 @@ int main(int argc, char** argv) {
     QStringList problems;
     uint64_t actions = 0;
     uint64_t garbage = 0;
-    long heldWarm = 0;
-    long heldEnd = 0;
-    long rssWarm = 0;
-    long rssEnd = 0;
+    Memory warm;
+    Memory end;
     std::optional<TraceAudit> audit;
     {
         corvane::window::Test window(factory, &reporter);
@@ -264,32 +445,27 @@ int main(int argc, char** argv) {
         while (clock.elapsed() < seconds * 1000LL) {
             op.act();
             audit->check(reporter);
-            if (heldWarm == 0 && clock.elapsed() >= warmUpMs) {
-                heldWarm = heldKb();
-                rssWarm = residentKb();
+            if (warm.held == 0 && clock.elapsed() >= warmUpMs) {
+                warm = Memory::now();
             }
             if (clock.elapsed() >= nextSample) {
-                out << "  " << clock.elapsed() / 1000 << " s: " << op.actions() << " actions, "
-                    << reporter.total() << " reports, heap " << heldKb() << " kB, VmRSS "
+                out << "  " << clock.elapsed() / 1000 << " s: " << op.actions << " actions, "
+                    << reporter.total << " reports, heap " << heldKb() << " kB, VmRSS "
                     << residentKb() << " kB\n";
                 out.flush();
                 nextSample += sampleMs;
             }
         }
-        if (heldWarm == 0) { // shorter than the warm-up: nothing to compare
-            heldWarm = heldKb();
-            rssWarm = residentKb();
+        if (warm.held == 0) { // shorter than the warm-up: nothing to compare
+            warm = Memory::now();
         }
-        actions = op.actions();
-        garbage = op.typedGarbage();
-        problems += op.problems();
+        actions = op.actions;
+        garbage = op.garbage;
+        problems += op.problems;
 
         // Still answering: a picked receiver shows in the status panel.
-        for (const int row : {1, 0}) {
-            ui.Driver->scrollToItem(ui.Driver->item(row));
-            QTest::mouseClick(ui.Driver->viewport(), Qt::LeftButton, Qt::NoModifier,
-                              ui.Driver->visualItemRect(ui.Driver->item(row)).center());
-        }
+        corvane::testsupport::pick(*ui.Driver, 1);
+        corvane::testsupport::pick(*ui.Driver, 0);
         QTest::qWait(50);
         audit->check(reporter);
         if (window.curRx() != 0 || ui.Driver->listIndex() != 0 || ui.RomID->text().isEmpty() ||
@@ -299,29 +475,28 @@ int main(int argc, char** argv) {
                                 .arg(window.curRx())
                                 .arg(ui.RomID->text()));
         }
-        heldEnd = heldKb();
-        rssEnd = residentKb();
+        end = Memory::now();
     }
 
-    if (audit->unreported() > 0) {
+    if (audit->unreported > 0) {
         problems.append(QStringLiteral("%1 of %2 failing calls were never reported, first: %3")
-                            .arg(audit->unreported())
-                            .arg(audit->failed())
-                            .arg(audit->firstUnreported()));
+                            .arg(audit->unreported)
+                            .arg(audit->failed)
+                            .arg(audit->firstUnreported));
     }
-    const double growth = double(heldEnd - heldWarm) / double(std::max(heldWarm, 1L));
+    const double growth = double(end.held - warm.held) / double(std::max(warm.held, 1L));
     if (growth > 0.20) {
         problems.append(
             QStringLiteral("memory grew by %1 % after the warm-up").arg(growth * 100, 0, 'f', 1));
     }
 
     out << "soak: seed " << seed << ", " << seconds << " s, " << actions << " actions, " << garbage
-        << " non-numbers typed, " << reporter.total() << " reports (" << audit->failed()
-        << " failing calls); heap " << heldWarm << " -> " << heldEnd << " kB ("
-        << QString::number(growth * 100, 'f', 1) << " %), VmRSS " << rssWarm << " -> " << rssEnd
+        << " non-numbers typed, " << reporter.total << " reports (" << audit->failed
+        << " failing calls); heap " << warm.held << " -> " << end.held << " kB ("
+        << QString::number(growth * 100, 'f', 1) << " %), VmRSS " << warm.rss << " -> " << end.rss
         << " kB\n";
-    for (const auto& [kind, count] : reporter.byKind()) {
-        out << "  " << kind << ": " << count << " (e.g. " << reporter.examples().at(kind) << ")\n";
+    for (const auto& [kind, seen] : reporter.byKind) {
+        out << "  " << kind << ": " << seen.first << " (e.g. " << seen.second << ")\n";
     }
     for (const QString& p : problems) {
         out << "FAIL: " << p << '\n';

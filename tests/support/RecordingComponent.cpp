@@ -28,22 +28,6 @@ QString callText(const char* op, const QVariantList& args) {
            QLatin1Char(')');
 }
 
-template <typename T> QVariant variantOf(const T& v) {
-    if constexpr (std::is_same_v<T, QString>) {
-        return QVariant(v);
-    } else {
-        return QVariant(static_cast<qlonglong>(v));
-    }
-}
-
-template <typename T> T fromVariant(const QVariant& v) {
-    if constexpr (std::is_same_v<T, QString>) {
-        return v.toString();
-    } else {
-        return static_cast<T>(v.toLongLong());
-    }
-}
-
 int32_t codeOf(const QVector<Entry>& table, const QString& name) {
     for (const Entry& e : table) {
         if (e.name == name) {
@@ -73,8 +57,8 @@ T FakeComponent::get(const char* op, const QVariantList& args, const std::functi
     const QString line = callText(op, args);
     checkFailure(QString::fromLatin1(op), line);
     const auto script = scripts.find(QString::fromLatin1(op));
-    const T result = script != scripts.end() ? fromVariant<T>(script->second(args)) : compute();
-    calls.append(line + QStringLiteral(" -> ") + formatValue(variantOf(result)));
+    const T result = script != scripts.end() ? qvariant_cast<T>(script->second(args)) : compute();
+    calls.append(line + QStringLiteral(" -> ") + formatValue(QVariant::fromValue(result)));
     return result;
 }
 

@@ -129,15 +129,6 @@ private:
     qint16 m_forward = 0;
 };
 
-// Hands a window its fake and keeps a pointer to it for the test.
-template <typename Fake = RecordingComponent> struct FakeFactory {
-    std::unique_ptr<Fake> owned = std::make_unique<Fake>();
-    Fake* fake = owned.get();
-    receiver::ComponentFactory factory() {
-        return [this]() -> std::unique_ptr<receiver::Component> { return std::move(owned); };
-    }
-};
-
 // Records the error reports instead of showing them.
 class RecordingReporter : public controls::ErrorReporter {
 public:

@@ -2,7 +2,7 @@
 
 #include "tests/support/Controls.h"
 #include "tests/support/Printers.h"
-#include "tests/support/Receivers.h"
+#include "tests/support/RecordingComponent.h"
 #include "tests/support/WindowInput.h"
 #include "window/Test.h"
 
@@ -10,6 +10,25 @@
 #include <QTest>
 
 namespace corvane::testsupport {
+
+// A small receiver with one entry in each table, its values in force: enough
+// for a selection to find and write back every setting.
+inline FakeReceiver smallReceiver(const QString& name, int32_t frq = 7050000) {
+    return {.name = name,
+            .romId = name + QStringLiteral(" v1"),
+            .frqMin = 100000,
+            .frqMax = 30000000,
+            .frq = frq,
+            .bfo = -300,
+            .modes = {{"USB", 1}},
+            .agc = {{"Fast", 1}},
+            .nb = {{"Off", 0}},
+            .att = {{"0dB", 0}},
+            .filters = {{2400, "SSB"}},
+            .mod = 1,
+            .flt = 2400,
+            .agcCode = 1};
+}
 
 inline QStringList listTexts(const controls::ListBox& list) {
     QStringList texts;
@@ -47,15 +66,16 @@ inline QString windowState(const QWidget& window) {
 // A window over the fake holding `receivers`, neither loaded nor shown; its
 // error reports are recorded, or shown as the program shows them.
 template <typename Fake = RecordingComponent> struct WindowRig {
-    FakeFactory<Fake> factory;
-    Fake* fake = factory.fake;
+    std::unique_ptr<Fake> owned = std::make_unique<Fake>(); // until the window takes it
+    Fake* fake = owned.get();
     RecordingReporter reporter;
     window::Test window;
     Controls ui{window};
     bool activated = false; // the window system made the window active
 
     explicit WindowRig(QVector<FakeReceiver> receivers = {}, bool recordReports = true)
-        : window(factory.factory(), recordReports ? &reporter : nullptr) {
+        : window([this] { return std::unique_ptr<receiver::Component>(std::move(owned)); },
+                 recordReports ? &reporter : nullptr) {
         fake->receivers = std::move(receivers);
     }
     void showActive() {
