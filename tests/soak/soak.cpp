@@ -36,6 +36,7 @@ using corvane::component::CorvaneComponent;
 using corvane::component::DriverDialog;
 using corvane::controls::ListBox;
 using corvane::receiver::RuntimeError;
+using namespace corvane::testsupport;
 
 #if defined(__SANITIZE_ADDRESS__)
 #define CORVANE_SOAK_ASAN 1
@@ -64,53 +65,31 @@ namespace {
 
 QTextStream out(stdout);
 
-// Counts the run-time errors the window reports, by handler and by kind
-// ("Freq_Validate error 13", with the first description), and keeps the ones
-// not yet looked at (`recent`, drained after every action) so that a long run
-// holds no growing list of its own.
+// Counts the run-time errors the window reports by handler and error number,
+// and keeps the ones not yet looked at (`recent`, drained after every action)
+// so that a long run holds no growing list of its own.
 struct CountingReporter : corvane::controls::ErrorReporter {
     struct Report {
+        QString handler;
         int32_t number;
         QString description;
     };
     uint64_t total = 0;
     std::deque<Report> recent;
-    std::map<QString, uint64_t> byHandler;
-    std::map<QString, std::pair<uint64_t, QString>> byKind;
+    std::map<QString, uint64_t> byKind; // "Freq_Validate error 13"
 
     void report(const QString& handler, const RuntimeError& error) override {
         ++total;
-        recent.push_back({error.number(), error.description()});
-        ++byHandler[handler];
-        auto& [count, example] =
-            byKind[QStringLiteral("%1 error %2").arg(handler).arg(error.number())];
-        if (count++ == 0) {
-            example = error.description();
-        }
+        recent.push_back({handler, error.number(), error.description()});
+        ++byKind[QStringLiteral("%1 error %2").arg(handler).arg(error.number())];
     }
 };
-
-// Types text key by key: Return, Backspace and Escape by their keys;
-// characters without a key of their own on a US keyboard come as key events
-// carrying just their text, as an input method delivers them.
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c == u'\r' || c == u'\b' || c == u'\x1b') {
-            QTest::keyClick(widget, c == u'\r'   ? Qt::Key_Return
-                                    : c == u'\b' ? Qt::Key_Backspace
-                                                 : Qt::Key_Escape);
-        } else if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
-            QTest::keyClick(widget, static_cast<char>(c.unicode()));
-        } else {
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
-    }
-}
 
 // An operator with a seeded dice: picks receivers and setting entries with the
 // mouse, clicks every button (Config Driver also with Shift and Ctrl+Shift) and
 // the Coupling box, types numbers and garbage into Freq and DeltaF and leaves
 // them with Tab, types stray keys, and lets the event loop run in between.
+// Every click and key goes to the window at a point of it (WindowInput.h).
 // Typed text that can be no number must be reported by the box's Validate,
 // exactly once; anything else that goes wrong lands in `problems`.
 class Operator {
@@ -126,7 +105,7 @@ public:
         ++actions;
         // Coupling is meant to be on: once switched off, it soon comes back.
         if (!m_ui.Coupling->isChecked() && chance(30)) {
-            QTest::mouseClick(m_ui.Coupling, Qt::LeftButton);
+            clickAt(*m_ui.Coupling);
             return;
         }
         const int roll = below(100);
@@ -138,24 +117,25 @@ public:
         } else if (roll < 52) {
             clickButton();
         } else if (roll < 54) {
-            QTest::mouseClick(m_ui.Coupling, Qt::LeftButton);
+            clickAt(*m_ui.Coupling);
         } else if (roll < 70) {
             typeInto(chance(50) ? *m_ui.Freq : *m_ui.DeltaF);
         } else if (roll < 78) {
-            strayKeys();
+            for (int n = 1 + below(4); n > 0; --n) {
+                typeText(QString(kStrayKeys.at(below(kStrayKeys.size()))));
+            }
         } else if (roll < 84) {
-            QTest::keyClick(focus(), Qt::Key_Tab, chance(30) ? Qt::ShiftModifier : Qt::NoModifier);
+            press(m_window, Qt::Key_Tab, chance(30) ? Qt::ShiftModifier : Qt::NoModifier);
         } else {
             idle();
         }
     }
 
 private:
+    static inline const QString kStrayKeys = QStringLiteral("aZ09 .,-+*\u00e4\r\b\x1b");
+
     int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_dice); }
     bool chance(int percent) { return below(100) < percent; }
-    QWidget* focus() {
-        return QApplication::focusWidget() ? QApplication::focusWidget() : &m_window;
-    }
     // Timers (connect delays, S-meter, link drops, data errors) and the
     // component's queued events run here.
     void idle() { QTest::qWait(below(40)); }
@@ -164,7 +144,7 @@ private:
         if (list.count() == 0) {
             idle();
         } else {
-            corvane::testsupport::pick(list, below(list.count()));
+            pick(list, below(list.count()));
         }
     }
 
@@ -175,8 +155,21 @@ private:
         auto* button = buttons[below(std::size(buttons))];
         const Qt::KeyboardModifiers dialog[] = {Qt::NoModifier, Qt::ShiftModifier,
                                                 Qt::ShiftModifier | Qt::ControlModifier};
-        QTest::mouseClick(button, Qt::LeftButton,
-                          button == m_ui.Dialog ? dialog[below(3)] : Qt::NoModifier);
+        clickAt(*button, {-1, -1}, button == m_ui.Dialog ? dialog[below(3)] : Qt::NoModifier);
+    }
+
+    // Types where the focus is, key by key: Return, Backspace and Escape by
+    // their keys; characters without a key of their own on a US keyboard come
+    // as key events carrying just their text, as an input method delivers them.
+    void typeText(const QString& text) {
+        for (const QChar c : text) {
+            if (c.unicode() < 0x7f) {
+                QTest::keyClick(handleOf(m_window), static_cast<char>(c.unicode()));
+            } else {
+                QTest::sendKeyEvent(QTest::Click, handleOf(m_window), Qt::Key_unknown, QString(c),
+                                    Qt::NoModifier);
+            }
+        }
     }
 
     void typeInto(corvane::controls::TextBox& box) {
@@ -206,21 +199,29 @@ private:
             typed = {chance(10) ? QString() : QString::number(value), 0};
         }
 
-        QTest::mouseClick(&box, Qt::LeftButton);
+        clickAt(box);
         if (QApplication::focusWidget() != &box) {
             problems.append(
                 QStringLiteral("a click did not give %1 the focus").arg(box.objectName()));
             return;
         }
-        box.selectAll();
-        QTest::keyClick(&box, Qt::Key_Backspace);
-        typeText(&box, typed.text);
+        // Clear the box with keys that type nothing.
+        press(m_window, Qt::Key_End);
+        press(m_window, Qt::Key_Home, Qt::ShiftModifier);
+        press(m_window, Qt::Key_Backspace);
+        typeText(typed.text);
 
+        // Only this action's reports are in `recent`: the audit drains it after each.
         const QString handler = box.objectName() + QStringLiteral("_Validate");
-        const uint64_t before = m_reporter.byHandler[handler];
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        const uint64_t reports = m_reporter.byHandler[handler] - before;
-        const int32_t number = reports > 0 ? m_reporter.recent.back().number : 0;
+        const size_t from = m_reporter.recent.size();
+        press(m_window, Qt::Key_Tab);
+        std::vector<int32_t> numbers;
+        for (size_t i = from; i < m_reporter.recent.size(); ++i) {
+            if (m_reporter.recent[i].handler == handler) {
+                numbers.push_back(m_reporter.recent[i].number);
+            }
+        }
+        const int32_t number = numbers.empty() ? 0 : numbers.back();
         if (typed.error == 0) {
             if (number == RuntimeError::TypeMismatch || number == RuntimeError::Overflow) {
                 problems.append(
@@ -229,40 +230,19 @@ private:
             return;
         }
         ++garbage;
-        if (reports != 1 || number != typed.error) {
+        if (numbers.size() != 1 || number != typed.error) {
             problems.append(QStringLiteral("\"%1\" left in %2: %3 reports, expected one error %4")
                                 .arg(typed.text, handler)
-                                .arg(reports)
+                                .arg(numbers.size())
                                 .arg(typed.error));
         }
     }
 
-    void strayKeys() {
-        static const QString keys = QStringLiteral("aZ09 .,-+*\u00e4\r\b\x1b");
-        QWidget* target = focus();
-        for (int n = 1 + below(4); n > 0; --n) {
-            typeText(target, QString(keys.at(below(keys.size()))));
-        }
-    }
-
     corvane::window::Test& m_window;
-    corvane::testsupport::Controls m_ui{m_window};
+    Controls m_ui{m_window};
     CountingReporter& m_reporter;
     std::mt19937_64 m_dice;
 };
-
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-        }
-    }
-    return -1;
-}
 
 QJsonObject builtin(const QString& name) {
     QFile f(QStringLiteral(":/corvane/profiles/%1.json").arg(name));
@@ -353,23 +333,25 @@ struct TraceAudit {
     }
 };
 
-// What the program holds on the heap. Under AddressSanitizer the resident
-// size also carries the sanitizer's own records (allocation stacks, shadow),
-// which grow with the run by design; the allocator's count of live bytes does
-// not. Without it, the resident size is the measure.
+// What the program holds, in kB. Under AddressSanitizer the resident size
+// also carries the sanitizer's own records (allocation stacks, shadow), which
+// grow with the run by design; the allocator's count of live bytes does not.
+// Without it, the resident size is the measure.
 long heldKb() {
 #ifdef CORVANE_SOAK_ASAN
     return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024);
 #else
-    return residentKb();
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:")) {
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+            }
+        }
+    }
+    return -1;
 #endif
 }
-
-struct Memory {
-    long held = 0;
-    long rss = 0;
-    static Memory now() { return {heldKb(), residentKb()}; }
-};
 
 } // namespace
 
@@ -409,12 +391,12 @@ int main(int argc, char** argv) {
     QStringList problems;
     uint64_t actions = 0;
     uint64_t garbage = 0;
-    Memory warm;
-    Memory end;
+    long warm = 0;
+    long end = 0;
     std::optional<TraceAudit> audit;
     {
         corvane::window::Test window(factory, &reporter);
-        const corvane::testsupport::Controls ui(window);
+        const Controls ui(window);
         window.load();
         if (window.isUnloaded() || ui.Driver->count() != 8) {
             std::fprintf(stderr, "start-up did not show the eight receivers\n");
@@ -427,7 +409,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "the window never became active\n");
             return 1;
         }
-        QTest::mouseClick(ui.Coupling, Qt::LeftButton);
+        clickAt(*ui.Coupling);
         if (!ui.Coupling->isChecked() || component->drvForward() == 0) {
             problems.append(QStringLiteral("Coupling did not switch forwarding on"));
         }
@@ -445,27 +427,25 @@ int main(int argc, char** argv) {
         while (clock.elapsed() < seconds * 1000LL) {
             op.act();
             audit->check(reporter);
-            if (warm.held == 0 && clock.elapsed() >= warmUpMs) {
-                warm = Memory::now();
+            if (warm == 0 && clock.elapsed() >= warmUpMs) {
+                warm = heldKb();
             }
             if (clock.elapsed() >= nextSample) {
                 out << "  " << clock.elapsed() / 1000 << " s: " << op.actions << " actions, "
-                    << reporter.total << " reports, heap " << heldKb() << " kB, VmRSS "
-                    << residentKb() << " kB\n";
-                out.flush();
+                    << reporter.total << " reports, " << heldKb() << " kB held" << Qt::endl;
                 nextSample += sampleMs;
             }
         }
-        if (warm.held == 0) { // shorter than the warm-up: nothing to compare
-            warm = Memory::now();
+        if (warm == 0) { // shorter than the warm-up: nothing to compare
+            warm = heldKb();
         }
         actions = op.actions;
         garbage = op.garbage;
         problems += op.problems;
 
         // Still answering: a picked receiver shows in the status panel.
-        corvane::testsupport::pick(*ui.Driver, 1);
-        corvane::testsupport::pick(*ui.Driver, 0);
+        pick(*ui.Driver, 1);
+        pick(*ui.Driver, 0);
         QTest::qWait(50);
         audit->check(reporter);
         if (window.curRx() != 0 || ui.Driver->listIndex() != 0 || ui.RomID->text().isEmpty() ||
@@ -475,7 +455,7 @@ int main(int argc, char** argv) {
                                 .arg(window.curRx())
                                 .arg(ui.RomID->text()));
         }
-        end = Memory::now();
+        end = heldKb();
     }
 
     if (audit->unreported > 0) {
@@ -484,7 +464,7 @@ int main(int argc, char** argv) {
                             .arg(audit->failed)
                             .arg(audit->firstUnreported));
     }
-    const double growth = double(end.held - warm.held) / double(std::max(warm.held, 1L));
+    const double growth = double(end - warm) / double(std::max(warm, 1L));
     if (growth > 0.20) {
         problems.append(
             QStringLiteral("memory grew by %1 % after the warm-up").arg(growth * 100, 0, 'f', 1));
@@ -492,11 +472,10 @@ int main(int argc, char** argv) {
 
     out << "soak: seed " << seed << ", " << seconds << " s, " << actions << " actions, " << garbage
         << " non-numbers typed, " << reporter.total << " reports (" << audit->failed
-        << " failing calls); heap " << warm.held << " -> " << end.held << " kB ("
-        << QString::number(growth * 100, 'f', 1) << " %), VmRSS " << warm.rss << " -> " << end.rss
-        << " kB\n";
+        << " failing calls); held " << warm << " -> " << end << " kB ("
+        << QString::number(growth * 100, 'f', 1) << " %)\n";
     for (const auto& [kind, seen] : reporter.byKind) {
-        out << "  " << kind << ": " << seen.first << " (e.g. " << seen.second << ")\n";
+        out << "  " << kind << ": " << seen << '\n';
     }
     for (const QString& p : problems) {
         out << "FAIL: " << p << '\n';
