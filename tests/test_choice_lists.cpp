@@ -63,7 +63,7 @@ class ClickedCode : public ::testing::TestWithParam<std::tuple<Family, int32_t>>
 
 TEST_P(ChoiceLists, OnlyAgcNamesLoseTheirSpacesAndOnlySpaces) {
     const Family& f = GetParam();
-    LoadedWindow t;
+    ShownWindow<> t(0);
     t.rx().*f.table = {{"  Fast  ", 1}, {"\tSlow ", 2}, {"   ", 3}};
     (t.window.*f.load)(99);
     const bool agc = f.table == &FakeReceiver::agc;
@@ -82,7 +82,7 @@ TEST_P(ChoiceLists, OnlyAgcNamesLoseTheirSpacesAndOnlySpaces) {
 
 TEST_P(ChoiceLists, UnavailableEntriesAreLeftOutAndTheirPositionsReadEmpty) {
     const Family& f = GetParam();
-    LoadedWindow t;
+    ShownWindow<> t(0);
     t.rx().*f.table = {{"A", 10, -1}, {"B", 11, 0}, {"C", 12, 1}, {"D", 13, -1}};
     (t.window.*f.load)(99);
     EXPECT_EQ(t.fake->calls,
@@ -106,7 +106,7 @@ TEST_P(ChoiceLists, UnavailableEntriesAreLeftOutAndTheirPositionsReadEmpty) {
 
 TEST_P(ChoiceLists, CurrentMinusOneIsSearchedOnlyForMode) {
     const Family& f = GetParam();
-    LoadedWindow t;
+    ShownWindow<> t(0);
     t.rx().*f.table = {{"A", 0}, {"X", -1}};
     (t.window.*f.load)(-1);
     const QStringList fill =
@@ -128,7 +128,7 @@ TEST_P(ChoiceLists, CurrentMinusOneIsSearchedOnlyForMode) {
 }
 
 TEST(ModeList, MinusOneMatchingThePositionOfALeftOutEntryIsRefused) {
-    LoadedWindow t;
+    ShownWindow<> t(0);
     t.rx().modes = {{"A", 0}, {"B", 1, 0}};
     emit t.fake->RxModUpdated(0, -1, 250); // the fake answers -1 for the empty text
 
@@ -143,10 +143,10 @@ TEST(ModeList, MinusOneMatchingThePositionOfALeftOutEntryIsRefused) {
 
 TEST_P(Counts, ThatFillNothingOrOverflow) {
     const auto& [f, c] = GetParam();
-    LoadedWindow t; // not remote: every list starts disabled with one item
+    ShownWindow<> t(0); // not remote: every list starts disabled with one item
     t.rx().*f.table = {{"A", 1}, {"B", 2}};
     QList<int16_t> answers{c.first, c.second};
-    t.fake->scripts[L(f, "Rx@Count")] = [&](const QVariantList&) {
+    t.fake->scripts[L(f, "Rx@Count")] = [&] {
         return QVariant(answers.isEmpty() ? int16_t{0} : answers.takeFirst());
     };
     f.raise(*t.fake, 1);
@@ -176,7 +176,7 @@ TEST_P(Counts, ThatFillNothingOrOverflow) {
 // and before anything is set; the loader goes no further.
 TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAttAndOnlyItsListsAreRebuilt) {
     const auto& [f, code] = GetParam();
-    LoadedWindow t;
+    ShownWindow<> t(0);
     t.rx().*f.table = {{"X", code}, {"Y", code}};
     f.raise(*t.fake, code);
 
@@ -215,7 +215,7 @@ TEST_P(ClickedCode, Outside16BitsIsAnOverflowForAgcNBAndAttAndOnlyItsListsAreReb
 
 TEST_P(ChoiceLists, OperatorPickSendsOneCodeAndOneSet) {
     const Family& f = GetParam();
-    LoadedWindow t(1, -1);
+    ShownWindow<> t(0, -1);
     t.rx().*f.table = {{"A", 1}, {"B", 2}};
     (t.window.*f.load)(1);
     controls::ListBox& list = f.in(t.window);
@@ -267,7 +267,7 @@ TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected
     const Case cases[] = {{500, 1}, {-32768, 2}, {2400, 0}, {1000, -1}, {0, -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
-        LoadedWindow t;
+        ShownWindow<> t(0);
         t.rx().filters = {{2400, "A"}, {500, "B"}, {-32768, "C"}, {500, "D"}};
         t.window.LoadFilterList(c.value);
 
@@ -294,7 +294,7 @@ TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected
 TEST(FilterList, BandwidthOutside16BitsOverflowsWhenItsNameIsAsked) {
     for (int32_t width : {32768, -32769, 40000}) {
         SCOPED_TRACE(width);
-        LoadedWindow t;
+        ShownWindow<> t(0);
         t.rx().filters = {{2400, "A"}, {width, "B"}, {500, "C"}};
         emit t.fake->RxFltUpdated(0, 2400);
 
@@ -313,7 +313,7 @@ TEST(FilterList, BandwidthOutside16BitsOverflowsWhenItsNameIsAsked) {
 }
 
 TEST(FilterList, OperatorPickSendsTheBandwidthAndLeavesTheListAsItIs) {
-    LoadedWindow t(1, -1);
+    ShownWindow<> t(0, -1);
     t.rx().filters = {{2400, "A"}, {-500, "B"}};
     t.window.LoadFilterList(2400);
     ASSERT_EQ(t.ui.Filter->listIndex(), 0);

@@ -178,7 +178,7 @@ TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEve
     EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
 
     // A KeyPress that fails is reported, and the character is still typed.
-    fake->failOperation(QStringLiteral("RxKeyPress"));
+    fake->failAt(1);
     const QString typed = t.ui.DeltaF->text().insert(t.ui.DeltaF->cursorPosition(), '1');
     type(t.window, QStringLiteral("1"));
     EXPECT_EQ(t.ui.DeltaF->text(), typed);

@@ -16,12 +16,6 @@ using namespace corvane::testsupport;
 
 namespace {
 
-// Receiver 1 selected and under remote control, so that the lists take part
-// in the tab order as the operator sees it.
-struct Remote : ShownWindow<> {
-    Remote() : ShownWindow<>(1, -1, -1) {}
-};
-
 // The calls other than the per-character forwarding of typed keys.
 QStringList sent(const RecordingComponent& fake) {
     return fake.calls.filter(QRegularExpression(QStringLiteral("^(?!RxKeyPress)")));
@@ -39,9 +33,10 @@ const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 } // namespace
 
 // Typing, and another window taking activation, send nothing: the value goes
-// once each time the focus moves on to another control.
+// once each time the focus moves on to another control. Under remote control
+// the lists take part in the tab order.
 TEST(FreqEntry, TabGoesToModeAndSendsTheTypedValueOnceEachTimeTheFocusLeaves) {
-    Remote t;
+    ShownWindow<> t(1, -1, -1);
     ASSERT_TRUE(t.activated);
     t.ui.Freq->setFocus();
     type(t.window, QStringLiteral("14200"));
@@ -127,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Window, TextToInt32, ::testing::ValuesIn(kConversions),
 // number is sent, an empty box sends and reports nothing, and a refused text
 // (blanks too: text, not an empty box) is reported, sends nothing and stays.
 TEST(FreqEntry, BothBoxesSendTheConvertedValueNothingOrReportTheRefusal) {
-    Remote t;
+    ShownWindow<> t(1, -1, -1);
     const DefaultLocale locale(kGerman);
     const std::tuple<controls::TextBox*, QString, QString> boxes[] = {
         {t.ui.Freq, "Freq_Validate", "RxFrq(1, 0) <- %1"},
@@ -156,7 +151,7 @@ TEST(FreqEntry, BothBoxesSendTheConvertedValueNothingOrReportTheRefusal) {
 }
 
 TEST(FrqUpdated, ShowsTheSelectedConnectedReceiversFrequencyOnly) {
-    Remote t; // receiver 1 selected; all connected
+    ShownWindow<> t(1, -1, -1); // receiver 1 selected; all connected
     auto* fake = t.fake;
     t.ui.Freq->setText(QStringLiteral("123"));
 
@@ -178,7 +173,7 @@ TEST(FrqUpdated, ShowsTheSelectedConnectedReceiversFrequencyOnly) {
 }
 
 TEST(SignalIndications, SMeterShowsTheSelectedReceiversTextExactlyAndHffChangesNothing) {
-    Remote t;
+    ShownWindow<> t(1, -1, -1);
     auto* fake = t.fake;
     for (const char* sp : {"S9+10", "  S5 ", "", "S1"}) {
         emit fake->RxSMtUpdated(1, 7000, 3, -60, QString::fromLatin1(sp));

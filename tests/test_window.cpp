@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(Window, Layout, ::testing::ValuesIn(kRows),
 
 // What the component returns is shown, and read out, exactly as returned.
 TEST(ComponentText, IsPlainTextNeverMarkup) {
-    LoadedWindow t(2);
+    ShownWindow<> t(0);
     t.rx(1).romId = QStringLiteral("<b>HF</b> & R75 <2>");
     t.ui.Driver->setListIndex(1);
     emit t.fake->RxSMtUpdated(1, 0, 0, 0, QStringLiteral("<i>S9</i>"));

@@ -6,75 +6,38 @@ namespace corvane::testsupport {
 
 using receiver::RuntimeError;
 
-namespace {
-
 // Numbers in decimal, texts quoted.
-QString formatValue(const QVariant& value) {
-    if (value.typeId() == QMetaType::QString) {
-        QString text = value.toString();
-        text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-        text.replace(QLatin1Char('"'), QStringLiteral("\\\""));
-        return QLatin1Char('"') + text + QLatin1Char('"');
-    }
-    return QString::number(value.toLongLong());
+QString FakeComponent::formatValue(const QVariant& value) {
+    return value.typeId() == QMetaType::QString
+               ? QLatin1Char('"') + value.toString() + QLatin1Char('"')
+               : QString::number(value.toLongLong());
 }
 
-QString callText(const char* op, const QVariantList& args) {
+void FakeComponent::record(const QString& op, const QVariantList& args, const QString& setTo) {
     QStringList parts;
     for (const QVariant& a : args) {
         parts.append(formatValue(a));
     }
-    return QString::fromLatin1(op) + QLatin1Char('(') + parts.join(QStringLiteral(", ")) +
-           QLatin1Char(')');
-}
-
-int32_t codeOf(const QVector<Entry>& table, const QString& name) {
-    for (const Entry& e : table) {
-        if (e.name == name) {
-            return e.code;
-        }
+    // A property has no argument list: "DrvForward <- 1", as the trace writes it.
+    QString line = setTo.isEmpty() || !args.isEmpty()
+                       ? op + QLatin1Char('(') + parts.join(QStringLiteral(", ")) + QLatin1Char(')')
+                       : op;
+    if (!setTo.isEmpty()) {
+        line += QStringLiteral(" <- ") + setTo;
     }
-    return -1;
-}
-
-const Entry& at(const QVector<Entry>& table, int32_t i) {
-    static const Entry none{};
-    return (i >= 0 && i < table.size()) ? table[i] : none;
-}
-
-} // namespace
-
-void FakeComponent::checkFailure(const QString& op, const QString& line) {
     ++m_counted;
-    if ((m_failAt > 0 && m_counted == m_failAt) || m_failOps.contains(op)) {
+    if (m_failAt > 0 && m_counted == m_failAt) {
+        const QString failure = QStringLiteral("receiver does not answer");
         calls.append(line + QStringLiteral(" !! ") + failure);
         throw RuntimeError::componentFailure(failure);
     }
-}
-
-template <typename T>
-T FakeComponent::get(const char* op, const QVariantList& args, const std::function<T()>& compute) {
-    const QString line = callText(op, args);
-    checkFailure(QString::fromLatin1(op), line);
-    const auto script = scripts.find(QString::fromLatin1(op));
-    const T result = script != scripts.end() ? qvariant_cast<T>(script->second(args)) : compute();
-    calls.append(line + QStringLiteral(" -> ") + formatValue(QVariant::fromValue(result)));
-    return result;
-}
-
-void FakeComponent::set(const char* op, const QVariantList& args, const QVariant& value,
-                        const std::function<void()>& apply) {
-    // A property has no argument list: "DrvForward <- 1", as the trace writes it.
-    const QString target = args.isEmpty() ? QString::fromLatin1(op) : callText(op, args);
-    const QString line = target + QStringLiteral(" <- ") + formatValue(value);
-    checkFailure(QString::fromLatin1(op), line);
     calls.append(line);
-    const auto script = scripts.find(QString::fromLatin1(op));
-    if (script != scripts.end()) {
-        script->second(args + QVariantList{value});
-    } else {
-        apply();
-    }
+}
+
+void FakeComponent::set(const QString& op, const QVariantList& args, const QVariant& value,
+                        const std::function<void()>& apply) {
+    record(op, args, formatValue(value));
+    apply();
 }
 
 FakeReceiver& FakeComponent::rx(int16_t index) {
@@ -84,35 +47,44 @@ FakeReceiver& FakeComponent::rx(int16_t index) {
     return receivers[index];
 }
 
-using V = QVariantList;
+namespace {
 
-int32_t FakeComponent::DrvSetup(const QString& a, int16_t d) {
-    return get<int32_t>("DrvSetup", V{a, d}, [] { return 0; });
+const Entry& at(const QVector<Entry>& table, int32_t i) {
+    static const Entry none{};
+    return (i >= 0 && i < table.size()) ? table[i] : none;
 }
-int16_t FakeComponent::DrvCount() {
-    return get<int16_t>("DrvCount", V{}, [this] {
-        return drvCount ? *drvCount : static_cast<int16_t>(receivers.size());
+
+QString rxOp(const char* family, const char* what = "") {
+    return QStringLiteral("Rx%1%2").arg(QLatin1String(family), QLatin1String(what));
+}
+
+} // namespace
+
+int16_t FakeComponent::count(const Family& f, int16_t x) {
+    return get<int16_t>(rxOp(f.op, "Count"), {x},
+                        [=, this] { return static_cast<int16_t>((rx(x).*f.table).size()); });
+}
+int32_t FakeComponent::avail(const Family& f, int16_t x, int32_t i) {
+    return get<int32_t>(rxOp(f.op, "Avail"), {x, i},
+                        [=, this] { return at(rx(x).*f.table, i).available; });
+}
+QString FakeComponent::entryName(const Family& f, int16_t x, int32_t i) {
+    return get<QString>(rxOp(f.op, "Name"), {x, i},
+                        [=, this] { return at(rx(x).*f.table, i).name; });
+}
+int32_t FakeComponent::code(const Family& f, int16_t x, const QString& name) {
+    return get<int32_t>(rxOp(f.op, "Code"), {x, name}, [=, this] {
+        for (const Entry& e : rx(x).*f.table) {
+            if (e.name == name) {
+                return e.code;
+            }
+        }
+        return -1;
     });
 }
-// Reads of one receiver's plain data.
-#define CORVANE_FAKE_READ(T, Op, value)                                                            \
-    T FakeComponent::Op(int16_t x) {                                                               \
-        return get<T>(#Op, V{x}, [=, this] { return rx(x).value; });                               \
-    }
-CORVANE_FAKE_READ(QString, DrvName, name)
-CORVANE_FAKE_READ(int32_t, RxConnected, connected)
-CORVANE_FAKE_READ(int32_t, RxIsRemote, remote)
-CORVANE_FAKE_READ(QString, RxRomId, romId)
-CORVANE_FAKE_READ(int32_t, RxFrqMax, frqMax)
-CORVANE_FAKE_READ(int32_t, RxFrqMin, frqMin)
-CORVANE_FAKE_READ(int32_t, RxBfo, bfo)
-CORVANE_FAKE_READ(int32_t, RxFlt, flt)
-#undef CORVANE_FAKE_READ
-int32_t FakeComponent::RxConfigure(int16_t x) {
-    return get<int32_t>("RxConfigure", V{x}, [] { return 0; });
-}
+
 int32_t FakeComponent::RxConnect(int16_t x, int16_t s) {
-    return get<int32_t>("RxConnect", V{x, s}, [=, this] {
+    return get<int32_t>("RxConnect", {x, s}, [=, this] {
         rx(x).connected = s;
         if (s == 0) {
             rx(x).remote = 0;
@@ -121,67 +93,19 @@ int32_t FakeComponent::RxConnect(int16_t x, int16_t s) {
     });
 }
 int32_t FakeComponent::RxRemote(int16_t x, int16_t s) {
-    return get<int32_t>("RxRemote", V{x, s}, [=, this] {
+    return get<int32_t>("RxRemote", {x, s}, [=, this] {
         rx(x).remote = (s != 0 && rx(x).connected != 0) ? -1 : 0;
         return 0;
     });
 }
-int32_t FakeComponent::RxKeyPress(int16_t x, int16_t k) {
-    return get<int32_t>("RxKeyPress", V{x, k}, [] { return 0; });
-}
-int32_t FakeComponent::RxFrq(int16_t x, int16_t vfo) {
-    return get<int32_t>("RxFrq", V{x, vfo}, [=, this] { return rx(x).frq; });
-}
-void FakeComponent::setRxFrq(int16_t x, int16_t vfo, int32_t f) {
-    set("RxFrq", V{x, vfo}, f, [=, this] { rx(x).frq = f; });
-}
-void FakeComponent::setRxDeltaF(int16_t x, int32_t d) {
-    set("RxDeltaF", V{x}, d, [] {});
-}
-
-// The four choice tables share one shape.
-#define CORVANE_FAKE_CHOICE(Op, table, current)                                                    \
-    int16_t FakeComponent::Rx##Op##Count(int16_t x) {                                              \
-        return get<int16_t>("Rx" #Op "Count", V{x},                                                \
-                            [=, this] { return static_cast<int16_t>(rx(x).table.size()); });       \
-    }                                                                                              \
-    int32_t FakeComponent::Rx##Op##Avail(int16_t x, int32_t i) {                                   \
-        return get<int32_t>("Rx" #Op "Avail", V{x, i},                                             \
-                            [=, this] { return at(rx(x).table, i).available; });                   \
-    }                                                                                              \
-    QString FakeComponent::Rx##Op##Name(int16_t x, int32_t i) {                                    \
-        return get<QString>("Rx" #Op "Name", V{x, i},                                              \
-                            [=, this] { return at(rx(x).table, i).name; });                        \
-    }                                                                                              \
-    int32_t FakeComponent::Rx##Op##Code(int16_t x, const QString& n) {                             \
-        return get<int32_t>("Rx" #Op "Code", V{x, n},                                              \
-                            [=, this] { return codeOf(rx(x).table, n); });                         \
-    }                                                                                              \
-    int32_t FakeComponent::Rx##Op(int16_t x) {                                                     \
-        return get<int32_t>("Rx" #Op, V{x}, [=, this] { return rx(x).current; });                  \
-    }                                                                                              \
-    void FakeComponent::setRx##Op(int16_t x, int32_t c) {                                          \
-        set("Rx" #Op, V{x}, c, [=, this] { rx(x).current = c; });                                  \
-    }
-
-CORVANE_FAKE_CHOICE(Mod, modes, mod)
-CORVANE_FAKE_CHOICE(Agc, agc, agcCode)
-CORVANE_FAKE_CHOICE(NBl, nb, nbCode)
-CORVANE_FAKE_CHOICE(Att, att, attCode)
-#undef CORVANE_FAKE_CHOICE
-
-int16_t FakeComponent::RxFltCount(int16_t x) {
-    return get<int16_t>("RxFltCount", V{x},
-                        [=, this] { return static_cast<int16_t>(rx(x).filters.size()); });
-}
 int32_t FakeComponent::RxFltWidth(int16_t x, int16_t i) {
-    return get<int32_t>("RxFltWidth", V{x, i}, [=, this] {
+    return get<int32_t>("RxFltWidth", {x, i}, [=, this] {
         const auto& f = rx(x).filters;
         return (i >= 0 && i < f.size()) ? f[i].width : 0;
     });
 }
 QString FakeComponent::RxFltName(int16_t x, int16_t bw) {
-    return get<QString>("RxFltName", V{x, bw}, [=, this] {
+    return get<QString>("RxFltName", {x, bw}, [=, this] {
         for (const FilterEntry& f : rx(x).filters) {
             if (f.width == bw) {
                 return f.name;
@@ -190,12 +114,9 @@ QString FakeComponent::RxFltName(int16_t x, int16_t bw) {
         return QString();
     });
 }
-void FakeComponent::setRxFlt(int16_t x, int32_t bw) {
-    set("RxFlt", V{x}, bw, [=, this] { rx(x).flt = bw; });
-}
 
 void RecordingComponent::setDrvForward(qint16 value) {
-    set("DrvForward", V{}, value, [=, this] { m_forward = value; });
+    set("DrvForward", {}, value, [=, this] { m_forward = value; });
 }
 
 } // namespace corvane::testsupport

@@ -91,21 +91,6 @@ inline QVector<FakeReceiver> threeReceivers() {
             smallReceiver(QStringLiteral("BC"), 6070000)};
 }
 
-// A window loaded and shown over `count` small receivers named Rx0, Rx1...,
-// receiver 0 selected by start-up and the call record cleared. Tests change
-// the fake's tables afterwards and drive the window from there.
-struct LoadedWindow : WindowRig<> {
-    explicit LoadedWindow(int count = 1, int32_t remote = 0) {
-        for (int i = 0; i < count; ++i) {
-            fake->receivers.append(smallReceiver(QStringLiteral("Rx%1").arg(i)));
-            fake->receivers.last().remote = remote;
-        }
-        window.load();
-        window.show();
-        fake->clearCalls();
-    }
-};
-
 // A loaded, shown and active window over threeReceivers(), with receiver
 // `selected` picked in the Driver list and the call record cleared. Under
 // remote control the setting lists are enabled and take part in the tab order.
