@@ -30,7 +30,6 @@ QString keyPress(int rx, int code) {
 TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
     ShownWindow<> t; // receiver 1 selected, not connected
     auto* fake = t.fake;
-    ASSERT_TRUE(t.activated);
     ASSERT_EQ(window::backColor(*t.ui.ConnState), window::kRed);
     // Changed behind the window's back: a redraw would show the new text.
     fake->receivers[1].romId = QStringLiteral("VHF v2");
@@ -146,7 +145,6 @@ TEST(ConnectionButtons, AfterDrvUpdatedClearsTheSelectionStillActOnCurRx) {
 TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEvenIfItFails) {
     ShownWindow<> t; // receiver 1 selected, nothing connected
     auto* fake = t.fake;
-    ASSERT_TRUE(t.activated);
     EXPECT_TRUE(t.ui.Dialog->hasFocus()); // the first control of the tab order starts with it
     t.ui.Freq->setFocus();
     type(t.window, QStringLiteral("705"));
@@ -206,7 +204,6 @@ TEST(Coupling, EachClickSetsDrvForwardToTheBoxsNewStateOneOrZero) {
 
 TEST(Coupling, AComponentWithoutDrvForwardReportsEachClickAndTheWindowGoesOn) {
     ShownWindow<FakeComponent> t;
-    ASSERT_TRUE(t.activated);
     const QString error = QStringLiteral(
         "Coupling_Click: Run-time error 438: Object doesn't support this property or method "
         "(DrvForward)");

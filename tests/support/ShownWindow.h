@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTest>
 
+#include <gtest/gtest.h>
+
 namespace corvane::testsupport {
 
 // A small receiver with one entry in each table, its values in force: enough
@@ -71,7 +73,6 @@ template <typename Fake = RecordingComponent> struct WindowRig {
     RecordingReporter reporter;
     window::Test window;
     Controls ui{window};
-    bool activated = false; // the window system made the window active
 
     explicit WindowRig(QVector<FakeReceiver> receivers = {}, bool recordReports = true)
         : window([this] { return std::unique_ptr<receiver::Component>(std::move(owned)); },
@@ -81,7 +82,7 @@ template <typename Fake = RecordingComponent> struct WindowRig {
     void showActive() {
         window.show();
         window.activateWindow();
-        activated = QTest::qWaitForWindowActive(&window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     FakeReceiver& rx(int i = 0) { return fake->receivers[i]; }
 };
