@@ -55,6 +55,18 @@ QStringList tail(const Family& f) {
     return f.mode() ? dependentsRebuild() : QStringList{};
 }
 
+// Counts a list loader may be given at its first and second count call:
+// nothing to fill, negative, and -32768 (whose last entry overflows 16 bits)
+// before or after the list was filled.
+struct CountCase {
+    int16_t first, second;
+    bool filled, overflow;
+};
+const CountCase kCountCases[] = {{0, 0, false, false},
+                                 {-3, -3, false, false},
+                                 {-32768, 2, false, true},
+                                 {2, -32768, true, true}};
+
 class ChoiceLists : public ::testing::TestWithParam<Family> {};
 class Counts : public ::testing::TestWithParam<std::tuple<Family, CountCase>> {};
 class ClickedCode : public ::testing::TestWithParam<std::tuple<Family, int32_t>> {};

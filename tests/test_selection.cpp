@@ -19,14 +19,14 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
     t.rx(1).connected = -1;
     t.ui.Driver->setListIndex(1);
 
-    QStringList mode = modeLoad(1);
+    const QStringList mode = choiceLoad(1, "Mod", 1, "USB");
     const QStringList nbAttAndValues = choiceLoad(1, "NBl", 0, "Off") +
                                        choiceLoad(1, "Att", 0, "0dB") +
                                        QStringList{"RxFrq(1, 0) -> 145500000", "RxBfo(1) -> -300"};
     const QStringList status = statusReads(1, t.rx(1));
     // Filter and AGC: built by Mode_Click, by the Mode load's own step, then
     // by RefreshReceiver: three times each.
-    const QStringList dependents = filterRebuild(1) + agcRebuild(1);
+    const QStringList dependents = dependentsRebuild(1);
     EXPECT_EQ(t.fake->calls, mode + dependents + dependents + dependents + nbAttAndValues + status);
 
     EXPECT_EQ(t.window.curRx(), 1);
@@ -57,9 +57,9 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
     ASSERT_EQ(before.size(), 8);
     pick(*t.ui.Driver, 1);
 
-    QStringList expected = modeLoad(1);
-    expected += filterRebuild(1);
-    expected += choiceLoad(1, "Agc", 70000, "Fast").mid(0, 7); // up to the write-back
+    const QStringList expected =
+        choiceLoad(1, "Mod", 1, "USB") + filterRebuild(1) +
+        choiceLoad(1, "Agc", 70000, "Fast").mid(0, 7); // up to the write-back
     EXPECT_EQ(t.fake->calls, expected);
     EXPECT_EQ(t.reporter.reports,
               QStringList{"Driver_Click: Run-time error 6: Overflow (70000 does not fit 16 bits)"});
