@@ -43,12 +43,8 @@ const Family kAll[] = {CORVANE_FAMILY(Mod, Mode, modes), CORVANE_FAMILY(Agc, Agc
 QString L(const Family& f, const char* pattern) {
     return QString::fromUtf8(pattern).replace(QLatin1Char('@'), QString::fromLatin1(f.op));
 }
-QStringList L(const Family& f, std::initializer_list<const char*> patterns) {
-    QStringList lines;
-    for (const char* p : patterns) {
-        lines.append(L(f, p));
-    }
-    return lines;
+QStringList L(const Family& f, QStringList patterns) {
+    return patterns.replaceInStrings(QStringLiteral("@"), QString::fromLatin1(f.op));
 }
 // What follows every Mode load and Mode click.
 QStringList tail(const Family& f) {

@@ -124,24 +124,6 @@ TEST(DataErrorEvent, RedrawsThePanelRemoteBeforeConnectedWhateverErrHolds) {
     }
 }
 
-// The events are ignored then (see NotSelected), the buttons are not.
-TEST(ConnectionButtons, AfterDrvUpdatedClearsTheSelectionStillActOnCurRx) {
-    ShownWindow<> t(2, 0, -1);
-    auto* fake = t.fake;
-    emit fake->DrvUpdated(3);
-    ASSERT_EQ(t.ui.Driver->listIndex(), -1);
-    fake->receivers[2].remote = -1;
-    fake->clearCalls();
-
-    clickAt(*t.ui.Connect);
-    EXPECT_EQ(fake->calls, QStringList{"RxConnect(2, -1) -> 0"});
-    fake->clearCalls();
-    clickAt(*t.ui.Remote);
-    EXPECT_EQ(fake->calls,
-              QStringList{"RxRemote(2, -1) -> 0"} + statusReads(2, fake->receivers[2]));
-    EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
-}
-
 TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEvenIfItFails) {
     ShownWindow<> t; // receiver 1 selected, nothing connected
     auto* fake = t.fake;

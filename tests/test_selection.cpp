@@ -196,7 +196,7 @@ TEST(ConfigDriver, ShiftAloneConfiguresTheCurrentReceiverEverythingElseOpensTheD
     EXPECT_TRUE(t.window.isUnloaded());
 }
 
-TEST(DrvUpdated, RebuildsFromDrvCountWithNoSelectionAndKeepsTheReceiverShown) {
+TEST(DrvUpdated, RebuildsWithNoSelectionKeepsTheReceiverShownAndTheButtonsActOnIt) {
     ShownWindow<> t(2);
     auto* fake = t.fake;
     ASSERT_EQ(t.ui.Read->text(), "6070000");
@@ -211,6 +211,14 @@ TEST(DrvUpdated, RebuildsFromDrvCountWithNoSelectionAndKeepsTheReceiverShown) {
     EXPECT_EQ(t.ui.Read->text(), "6070000");
     EXPECT_EQ(fake->calls.first(), "DrvCount() -> 4");
     EXPECT_FALSE(fake->calls.join(' ').contains("RxMod")); // nothing refreshed
+
+    // The events are ignored now (see NotSelected), the buttons are not.
+    fake->clearCalls();
+    clickAt(*t.ui.Connect);
+    clickAt(*t.ui.Remote);
+    EXPECT_EQ(fake->calls, QStringList({"RxConnect(2, -1) -> 0", "RxRemote(2, -1) -> 0"}) +
+                               statusReads(2, fake->receivers[2]));
+    EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
 
     fake->drvCount = 0;
     emit fake->DrvUpdated(0);
