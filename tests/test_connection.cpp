@@ -73,7 +73,7 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
         EXPECT_EQ(listsEnabled(t.window), s.enabled) << s.command;
         EXPECT_EQ(t.ui.FrqMax->text(), QString::number(fake->receivers[1].frqMax));
     }
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
 TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
@@ -146,7 +146,7 @@ TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEve
                         Qt::Key_F1, Qt::Key_F5, Qt::Key_F12}) {
         press(t.window, key);
     }
-    EXPECT_TRUE(fake->calls.isEmpty()) << fake->calls.join(", ").toStdString();
+    EXPECT_EQ(fake->calls, QStringList{});
     EXPECT_EQ(t.ui.Freq->cursorPosition(), 0);
 
     // In DeltaF too, and for the receiver in CurRx after the selection moved.
@@ -155,7 +155,7 @@ TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEve
     fake->clearCalls();
     type(t.window, QStringLiteral("-3"));
     EXPECT_EQ(fake->calls, (QStringList{keyPress(2, '-'), keyPress(2, '3')}));
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 
     // A KeyPress that fails is reported, and the character is still typed.
     fake->failAt(1);
@@ -181,7 +181,7 @@ TEST(Coupling, EachClickSetsDrvForwardToTheBoxsNewStateOneOrZero) {
     t.ui.Coupling->setFocus();
     press(t.window, Qt::Key_Space);
     EXPECT_EQ(fake->calls, (QStringList{keyPress(1, ' '), "DrvForward <- 1"}));
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
 TEST(Coupling, AComponentWithoutDrvForwardReportsEachClickAndTheWindowGoesOn) {

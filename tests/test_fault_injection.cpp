@@ -105,8 +105,7 @@ TEST_P(FaultInjection, HandlerStopsAtEachFailingCallReportsItAndTheWindowGoesOn)
     {
         Rig rig(!loads);
         s.action(rig);
-        ASSERT_TRUE(rig.reporter.reports.isEmpty())
-            << rig.reporter.reports.join('\n').toStdString();
+        ASSERT_EQ(rig.reporter.reports, QStringList{});
         clean = rig.fake->calls;
         cleanShown = rig.shown();
     }
@@ -144,8 +143,7 @@ TEST_P(FaultInjection, HandlerStopsAtEachFailingCallReportsItAndTheWindowGoesOn)
             emit rig.fake->DrvUpdated(3);
         }
         pick(*rig.ui.Driver, 2);
-        EXPECT_TRUE(rig.reporter.reports.isEmpty())
-            << rig.reporter.reports.join('\n').toStdString();
+        EXPECT_EQ(rig.reporter.reports, QStringList{});
         EXPECT_EQ(rig.window.curRx(), 2);
         EXPECT_EQ(rig.ui.RomID->text(), "BC v1");
         EXPECT_EQ(rig.ui.Read->text(), "6070000");

@@ -60,7 +60,7 @@ TEST(FreqEntry, TabGoesToModeAndSendsTheTypedValueOnceEachTimeTheFocusLeaves) {
     // Sending touches neither the box nor the readout.
     EXPECT_EQ(t.ui.Freq->text(), "14200");
     EXPECT_EQ(t.ui.Read->text(), "145500000");
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
 namespace {

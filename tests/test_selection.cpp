@@ -105,14 +105,14 @@ TEST_P(NotSelected, AnEventForAReceiverThatIsNotSelectedChangesNothing) {
     for (const int16_t other : {0, 2, -1, 3}) {
         GetParam().raise(*t.fake, other);
     }
-    EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
+    EXPECT_EQ(t.fake->calls, QStringList{});
     EXPECT_EQ(windowState(t.window), before);
     emit t.fake->DrvUpdated(3);
     ASSERT_EQ(t.ui.Driver->listIndex(), -1);
     t.fake->clearCalls();
     const QString rebuilt = windowState(t.window);
     GetParam().raise(*t.fake, t.window.curRx());
-    EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
+    EXPECT_EQ(t.fake->calls, QStringList{});
     EXPECT_EQ(windowState(t.window), rebuilt);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
@@ -135,7 +135,7 @@ TEST(StartUp, ThreeDriversFillTheListInOrderAndShowReceiverZero) {
     EXPECT_EQ(t.fake->calls.at(6), "RxMod(0) -> 1");
     EXPECT_EQ(t.ui.Read->text(), "7050000");
     EXPECT_EQ(t.ui.RomID->text(), "HF v1");
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
 // Counts that fill no Driver list ask no name: 0 ends the program before its
