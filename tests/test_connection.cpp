@@ -76,12 +76,15 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
     EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
-TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
+// RxConnState with any err but 1000 paints red and touches nothing else.
+// RxDataError redraws the whole panel whatever err holds: remote control (any
+// value but 0) before the connection decides colour and lists, and every
+// value is shown as read.
+TEST(LinkEvents, ConnStateOtherThan1000PaintsRedOnlyDataErrorRedrawsWhateverErrHolds) {
     ShownWindow<> t(1, /*remote*/ -1, /*connected*/ -1);
     auto* fake = t.fake;
-    ASSERT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
-    fake->receivers[1].romId = QStringLiteral("changed");
-
+    auto& rx = fake->receivers[1];
+    rx.romId = QStringLiteral("changed");
     for (int32_t err : {0, -1, 1, 999, 1001, -1000}) {
         emit fake->RxConnState(1, 1000); // back to green, with the current captions
         fake->clearCalls();
@@ -89,19 +92,10 @@ TEST(ConnStateEvent, AnyErrOtherThan1000PaintsRedAndTouchesNothingElse) {
         expected.replace(window::kGreen.name() + " under remote control",
                          window::kRed.name() + " not connected");
         emit fake->RxConnState(1, err);
-        EXPECT_TRUE(fake->calls.isEmpty()) << err << ": " << fake->calls.join(", ").toStdString();
+        EXPECT_EQ(fake->calls, QStringList{}) << err;
         EXPECT_EQ(windowState(t.window), expected) << err; // the lists' state included
     }
-    EXPECT_TRUE(t.reporter.reports.isEmpty());
-}
 
-// RxDataError redraws the whole panel whatever err holds: remote control (any
-// value but 0) before the connection decides colour and lists, and every
-// value is shown as read.
-TEST(DataErrorEvent, RedrawsThePanelRemoteBeforeConnectedWhateverErrHolds) {
-    ShownWindow<> t(1, 0, -1);
-    auto* fake = t.fake;
-    auto& rx = fake->receivers[1];
     const struct {
         int32_t err, remote, connected;
         QColor colour;
@@ -116,12 +110,13 @@ TEST(DataErrorEvent, RedrawsThePanelRemoteBeforeConnectedWhateverErrHolds) {
         std::tie(rx.remote, rx.connected, rx.frqMax) = std::tuple(c.remote, c.connected, c.err);
         rx.romId = QStringLiteral(" rom %1 ").arg(c.err);
         emit fake->RxDataError(1, c.err);
-        EXPECT_EQ(fake->calls, statusReads(1, fake->receivers[1]));
+        EXPECT_EQ(fake->calls, statusReads(1, rx));
         EXPECT_EQ(t.ui.RomID->text(), rx.romId);
         EXPECT_EQ(t.ui.FrqMax->text(), QString::number(c.err));
         EXPECT_EQ(window::backColor(*t.ui.ConnState), c.colour);
         EXPECT_EQ(listsEnabled(t.window), c.remote != 0 ? kAllEnabled : kAllDisabled);
     }
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
 TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEvenIfItFails) {
