@@ -71,10 +71,16 @@ struct Conversion {
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 const Conversion kConversions[] = {
     {"en_blanks", &kEnglish, "  705  ", 705, 0},
-    {"en_half_down", &kEnglish, "2.5", 2, 0}, // more halves: FilterNumber
+    {"en_half_down", &kEnglish, "2.5", 2, 0},
+    {"en_negative_half_up", &kEnglish, "-2.5", -2, 0},
+    {"en_half_to_zero", &kEnglish, "0.5", 0, 0},
+    {"en_above_half", &kEnglish, "2.6", 3, 0},
     {"en_grouped", &kEnglish, "1,234,567", 1234567, 0},
     {"en_max", &kEnglish, "2147483647", 2147483647, 0},
     {"en_min", &kEnglish, "-2147483648", kMin, 0},
+    {"en_a_fraction_below_max", &kEnglish, "2147483647.4", 2147483647, 0},
+    {"en_half_below_min", &kEnglish, "-2147483648.5", kMin, 0},
+    {"en_half_past_max", &kEnglish, "2147483647.5", 0, 6},
     {"de_half_up", &kGerman, "3,5", 4, 0},
     {"de_negative_half", &kGerman, "-3,5", -4, 0},
     {"de_grouped", &kGerman, "1.234.567", 1234567, 0},
