@@ -2,6 +2,7 @@
 
 #include "controls/Handler.h"
 #include "receiver/Component.h"
+#include "receiver/RuntimeError.h"
 
 #include <QStringList>
 #include <QVector>
@@ -71,8 +72,21 @@ public:
     int32_t RxConfigure(int16_t x) override {
         return get<int32_t>("RxConfigure", {x}, [] { return 0; });
     }
-    int32_t RxConnect(int16_t index, int16_t state) override;
-    int32_t RxRemote(int16_t index, int16_t state) override;
+    int32_t RxConnect(int16_t x, int16_t s) override {
+        return get<int32_t>("RxConnect", {x, s}, [=, this] {
+            rx(x).connected = s;
+            if (s == 0) {
+                rx(x).remote = 0;
+            }
+            return 0;
+        });
+    }
+    int32_t RxRemote(int16_t x, int16_t s) override {
+        return get<int32_t>("RxRemote", {x, s}, [=, this] {
+            rx(x).remote = (s != 0 && rx(x).connected != 0) ? -1 : 0;
+            return 0;
+        });
+    }
     int32_t RxKeyPress(int16_t x, int16_t k) override {
         return get<int32_t>("RxKeyPress", {x, k}, [] { return 0; });
     }
@@ -122,8 +136,22 @@ public:
         return get<int16_t>("RxFltCount", {x},
                             [=, this] { return static_cast<int16_t>(rx(x).filters.size()); });
     }
-    int32_t RxFltWidth(int16_t index, int16_t i) override;
-    QString RxFltName(int16_t index, int16_t bandwidth) override;
+    int32_t RxFltWidth(int16_t x, int16_t i) override {
+        return get<int32_t>("RxFltWidth", {x, i}, [=, this] {
+            const auto& f = rx(x).filters;
+            return (i >= 0 && i < f.size()) ? f[i].width : 0;
+        });
+    }
+    QString RxFltName(int16_t x, int16_t bw) override {
+        return get<QString>("RxFltName", {x, bw}, [=, this] {
+            for (const FilterEntry& f : rx(x).filters) {
+                if (f.width == bw) {
+                    return f.name;
+                }
+            }
+            return QString();
+        });
+    }
     int32_t RxFlt(int16_t x) override { return read("RxFlt", x, &FakeReceiver::flt); }
     void setRxFlt(int16_t x, int32_t bw) override { write("RxFlt", x, &FakeReceiver::flt, bw); }
 
@@ -142,7 +170,7 @@ protected:
     // else from `compute`; a call to fail throws instead.
     template <typename T>
     T get(const QString& op, const QVariantList& args, const std::function<T()>& compute) {
-        record(op, args);
+        record(callText(op, args));
         const auto script = scripts.find(op);
         const T result = script != scripts.end() ? qvariant_cast<T>(script->second()) : compute();
         calls.last() += QStringLiteral(" -> ") + formatValue(QVariant::fromValue(result));
@@ -151,22 +179,71 @@ protected:
     template <typename T> T read(const QString& op, int16_t x, T FakeReceiver::*field) {
         return get<T>(op, {x}, [=, this] { return rx(x).*field; });
     }
+    // A property has no argument list: "DrvForward <- 1", as the trace writes it.
     void set(const QString& op, const QVariantList& args, const QVariant& value,
-             const std::function<void()>& apply);
+             const std::function<void()>& apply) {
+        record((args.isEmpty() ? op : callText(op, args)) + " <- " + formatValue(value));
+        apply();
+    }
     void write(const QString& op, int16_t x, int32_t FakeReceiver::*field, int32_t value) {
         set(op, {x}, value, [=, this] { rx(x).*field = value; });
     }
-    int16_t count(const Family& f, int16_t x);
-    int32_t avail(const Family& f, int16_t x, int32_t i);
-    QString entryName(const Family& f, int16_t x, int32_t i);
-    int32_t code(const Family& f, int16_t x, const QString& name);
-    FakeReceiver& rx(int16_t index);
+    int16_t count(const Family& f, int16_t x) {
+        return get<int16_t>(QStringLiteral("Rx%1Count").arg(f.op), {x},
+                            [=, this] { return static_cast<int16_t>((rx(x).*f.table).size()); });
+    }
+    int32_t avail(const Family& f, int16_t x, int32_t i) {
+        return get<int32_t>(QStringLiteral("Rx%1Avail").arg(f.op), {x, i},
+                            [=, this] { return at(rx(x).*f.table, i).available; });
+    }
+    QString entryName(const Family& f, int16_t x, int32_t i) {
+        return get<QString>(QStringLiteral("Rx%1Name").arg(f.op), {x, i},
+                            [=, this] { return at(rx(x).*f.table, i).name; });
+    }
+    int32_t code(const Family& f, int16_t x, const QString& name) {
+        return get<int32_t>(QStringLiteral("Rx%1Code").arg(f.op), {x, name}, [=, this] {
+            for (const Entry& e : rx(x).*f.table) {
+                if (e.name == name) {
+                    return e.code;
+                }
+            }
+            return -1;
+        });
+    }
+    FakeReceiver& rx(int16_t index) {
+        if (index < 0 || index >= receivers.size()) {
+            throw receiver::RuntimeError::componentFailure(
+                QStringLiteral("no receiver %1").arg(index));
+        }
+        return receivers[index];
+    }
 
 private:
-    static QString formatValue(const QVariant& value);
-    // Appends the call's line (a set's with its value) or, for the call to
-    // fail, the line with the error and throws.
-    void record(const QString& op, const QVariantList& args, const QString& setTo = {});
+    static const Entry& at(const QVector<Entry>& table, int32_t i) {
+        static const Entry none{};
+        return (i >= 0 && i < table.size()) ? table[i] : none;
+    }
+    // Numbers in decimal, texts quoted.
+    static QString formatValue(const QVariant& value) {
+        return value.typeId() == QMetaType::QString ? '"' + value.toString() + '"'
+                                                    : QString::number(value.toLongLong());
+    }
+    static QString callText(const QString& op, const QVariantList& args) {
+        QStringList parts;
+        for (const QVariant& a : args) {
+            parts.append(formatValue(a));
+        }
+        return op + '(' + parts.join(QStringLiteral(", ")) + ')';
+    }
+    // Appends the call's line or, for the call to fail, the line with the error, and throws.
+    void record(const QString& line) {
+        if (m_failAt > 0 && ++m_counted == m_failAt) {
+            const QString failure = QStringLiteral("receiver does not answer");
+            calls.append(line + QStringLiteral(" !! ") + failure);
+            throw receiver::RuntimeError::componentFailure(failure);
+        }
+        calls.append(line);
+    }
 
     int m_failAt = 0;
     int m_counted = 0;
@@ -179,7 +256,9 @@ class RecordingComponent : public FakeComponent {
 
 public:
     qint16 drvForward() const { return m_forward; }
-    void setDrvForward(qint16 value);
+    void setDrvForward(qint16 value) {
+        set("DrvForward", {}, value, [=, this] { m_forward = value; });
+    }
 
 private:
     qint16 m_forward = 0;
