@@ -4,7 +4,6 @@
 // its entry starts with, and the bandwidth read back from the text.
 #include "settings/NumberText.h"
 #include "tests/support/ShownWindow.h"
-#include "tests/support/SmallReceiverCalls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 // The four connection buttons, the link events RxConnState and RxDataError,
 // key forwarding to the current receiver and the Coupling box.
 #include "tests/support/ShownWindow.h"
-#include "tests/support/SmallReceiverCalls.h"
 
 #include <QTest>
 

@@ -2,7 +2,6 @@
 // receiver, the status panel, and the change events that reload one list for
 // the receiver the Driver list shows as selected.
 #include "tests/support/ShownWindow.h"
-#include "tests/support/SmallReceiverCalls.h"
 
 #include <QRegularExpression>
 
