@@ -11,14 +11,14 @@ using namespace corvane::testsupport;
 
 namespace {
 
-QList<bool> listsEnabled(const window::Test& window) {
-    const Controls w(window);
-    return {w.Mode->isEnabled(), w.Filter->isEnabled(), w.Agc->isEnabled(), w.NB->isEnabled(),
-            w.Att->isEnabled()};
+// Whether Mode, Filter, AGC, NB and ATT are enabled, "11111" for all.
+QString listsEnabled(const Controls& w) {
+    QString bits;
+    for (const QWidget* list : {w.Mode, w.Filter, w.Agc, w.NB, w.Att}) {
+        bits += list->isEnabled() ? '1' : '0';
+    }
+    return bits;
 }
-
-const QList<bool> kAllEnabled{true, true, true, true, true};
-const QList<bool> kAllDisabled{false, false, false, false, false};
 
 QString keyPress(int rx, int code) {
     return QStringLiteral("RxKeyPress(%1, %2) -> 0").arg(rx).arg(code);
@@ -45,20 +45,19 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
     EXPECT_EQ(fake->calls, statusReads(1, fake->receivers[1]));
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
     EXPECT_EQ(t.ui.RomID->text(), "VHF v2");
-    EXPECT_EQ(listsEnabled(t.window), kAllDisabled);
+    EXPECT_EQ(listsEnabled(t.ui), "00000");
 
     struct Step {
         controls::Button* button;
         const char* command;
         QColor colour;
         const char* words; // what a screen reader says for the indicator
-        QList<bool> enabled;
     };
     const Step steps[] = {
-        {t.ui.Remote, "RxRemote(1, -1) -> 0", window::kGreen, "under remote control", kAllEnabled},
-        {t.ui.Local, "RxRemote(1, 0) -> 0", window::kYellow, "connected", kAllDisabled},
-        {t.ui.Remote, "RxRemote(1, -1) -> 0", window::kGreen, "under remote control", kAllEnabled},
-        {t.ui.Disconnect, "RxConnect(1, 0) -> 0", window::kRed, "not connected", kAllDisabled},
+        {t.ui.Remote, "RxRemote(1, -1) -> 0", window::kGreen, "under remote control"},
+        {t.ui.Local, "RxRemote(1, 0) -> 0", window::kYellow, "connected"},
+        {t.ui.Remote, "RxRemote(1, -1) -> 0", window::kGreen, "under remote control"},
+        {t.ui.Disconnect, "RxConnect(1, 0) -> 0", window::kRed, "not connected"},
     };
     for (const Step& s : steps) {
         fake->clearCalls();
@@ -69,7 +68,7 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
         EXPECT_EQ(fake->calls, expected) << s.command;
         EXPECT_EQ(window::backColor(*t.ui.ConnState), s.colour) << s.command;
         EXPECT_EQ(t.ui.ConnState->accessibleName(), s.words);
-        EXPECT_EQ(listsEnabled(t.window), s.enabled) << s.command;
+        EXPECT_EQ(listsEnabled(t.ui), s.colour == window::kGreen ? "11111" : "00000") << s.command;
         EXPECT_EQ(t.ui.FrqMax->text(), QString::number(fake->receivers[1].frqMax));
     }
     EXPECT_EQ(t.reporter.reports, QStringList{});
@@ -113,7 +112,7 @@ TEST(LinkEvents, ConnStateOtherThan1000PaintsRedOnlyDataErrorRedrawsWhateverErrH
         EXPECT_EQ(t.ui.RomID->text(), rx.romId);
         EXPECT_EQ(t.ui.FrqMax->text(), QString::number(c.err));
         EXPECT_EQ(window::backColor(*t.ui.ConnState), c.colour);
-        EXPECT_EQ(listsEnabled(t.window), c.remote != 0 ? kAllEnabled : kAllDisabled);
+        EXPECT_EQ(listsEnabled(t.ui), c.remote != 0 ? "11111" : "00000");
     }
     EXPECT_EQ(t.reporter.reports, QStringList{});
 }

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace corvane;
 using namespace corvane::testsupport;
 
@@ -18,15 +16,13 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
     t.rx(1).connected = -1;
     t.ui.Driver->setListIndex(1);
 
-    const QStringList mode = choiceLoad(1, "Mod", 1, "USB");
-    const QStringList nbAttAndValues = choiceLoad(1, "NBl", 0, "Off") +
-                                       choiceLoad(1, "Att", 0, "0dB") +
-                                       QStringList{"RxFrq(1, 0) -> 145500000", "RxBfo(1) -> -300"};
-    const QStringList status = statusReads(1, t.rx(1));
     // Filter and AGC: built by Mode_Click, by the Mode load's own step, then
     // by RefreshReceiver: three times each.
     const QStringList dependents = dependentsRebuild(1);
-    EXPECT_EQ(t.fake->calls, mode + dependents + dependents + dependents + nbAttAndValues + status);
+    EXPECT_EQ(t.fake->calls, choiceLoad(1, "Mod", 1, "USB") + dependents + dependents + dependents +
+                                 choiceLoad(1, "NBl", 0, "Off") + choiceLoad(1, "Att", 0, "0dB") +
+                                 QStringList({"RxFrq(1, 0) -> 145500000", "RxBfo(1) -> -300"}) +
+                                 statusReads(1, t.rx(1)));
 
     EXPECT_EQ(t.window.curRx(), 1);
     EXPECT_EQ(t.ui.Read->text(), "145500000");
