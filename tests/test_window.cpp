@@ -68,12 +68,18 @@ const Row kRows[] = {
 };
 // clang-format on
 
-QString rowName(const Row& r) {
-    return r.index < 0 ? QString::fromLatin1(r.name) : QStringLiteral("Label%1").arg(r.index);
-}
-
 QString accessible(QWidget* w, QAccessible::Text which) {
     return QAccessible::queryAccessibleInterface(w)->text(which);
+}
+
+// The error report the program shows, if there is one.
+QMessageBox* report() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String("Report")) {
+            return qobject_cast<QMessageBox*>(w);
+        }
+    }
+    return nullptr;
 }
 
 class Layout : public ::testing::TestWithParam<Row> {};
@@ -112,17 +118,15 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
         const QRect inner = c->geometry().adjusted(2, 2, -2, -2) & w.rect();
         EXPECT_TRUE(visible.contains(inner)) << visible.boundingRect().x();
     }
-    int wrong = 0;
+    int wrong = 0; // the first three are reported
     for (const QRect& part : visible) {
         for (int y = part.top(); y <= part.bottom(); ++y) {
             for (int x = part.left(); x <= part.right(); ++x) {
                 QWidget* hit = w.childAt(x, y);
                 const bool own = hit == c || (hit != nullptr && c->isAncestorOf(hit));
-                if (r.kind == Kind::Caption ? hit == c : !own) {
-                    if (++wrong <= 3) {
-                        ADD_FAILURE() << "(" << x << "," << y << ") reaches "
-                                      << (hit ? qPrintable(hit->objectName()) : "nothing");
-                    }
+                if ((r.kind == Kind::Caption ? hit == c : !own) && ++wrong <= 3) {
+                    ADD_FAILURE() << "(" << x << "," << y << ") reaches "
+                                  << (hit ? qPrintable(hit->objectName()) : "nothing");
                 }
             }
         }
@@ -167,8 +171,10 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
     EXPECT_TRUE(f.reporter.reports.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Window, Layout, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return rowName(info.param).toStdString(); });
+INSTANTIATE_TEST_SUITE_P(Window, Layout, ::testing::ValuesIn(kRows), [](const auto& info) {
+    const Row& r = info.param;
+    return r.name + (r.index < 0 ? "" : std::to_string(r.index));
+});
 
 // What the component returns is shown, and read out, exactly as returned.
 TEST(ComponentText, IsPlainTextNeverMarkup) {
@@ -185,19 +191,6 @@ TEST(ComponentText, IsPlainTextNeverMarkup) {
 }
 
 // --- the error report ---
-
-namespace {
-
-QMessageBox* report() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == QLatin1String("Report")) {
-            return qobject_cast<QMessageBox*>(w);
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
 
 class ReportBeside : public ::testing::TestWithParam<bool> {};
 
@@ -240,23 +233,19 @@ INSTANTIATE_TEST_SUITE_P(Window, ReportBeside, ::testing::Bool(), [](const auto&
 });
 
 TEST(Report, PlacementBelowAboveRightLeftOfTheWindowFrame) {
-    struct Case {
-        QRect window;
-        QPoint expected;
-    };
     const QRect screen(0, 0, 1000, 700);
     const QSize size(300, 100);
-    const Case cases[] = {
+    const std::pair<QRect, QPoint> cases[] = {
         {{100, 100, 400, 150}, {100, 258}}, // below, left edges aligned
         {{800, 100, 190, 150}, {700, 258}}, // below, kept on the screen
         {{100, 500, 400, 150}, {100, 392}}, // above: no room below
         {{100, 50, 400, 600}, {508, 50}},   // right: no room above or below
         {{650, 50, 340, 600}, {342, 50}},   // left: no room on the right either
     };
-    for (const Case& c : cases) {
-        const QRect got = controls::MessageReporter::placeBeside(c.window, size, screen);
-        EXPECT_EQ(got.topLeft(), c.expected);
-        EXPECT_FALSE(got.intersects(c.window));
+    for (const auto& [window, expected] : cases) {
+        const QRect got = controls::MessageReporter::placeBeside(window, size, screen);
+        EXPECT_EQ(got.topLeft(), expected);
+        EXPECT_FALSE(got.intersects(window));
         EXPECT_TRUE(screen.contains(got));
     }
 }
