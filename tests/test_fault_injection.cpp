@@ -59,10 +59,7 @@ void typeThenTab(Rig& r, controls::TextBox* box, const char* text) {
 const Scenario kScenarios[] = {
     {"Form_Load", [](Rig& r) { r.window.load(); }},
     {"Dialog_Click", [](Rig& r) { clickAt(*r.ui.Dialog); }},
-    {"Dialog_Click",
-     [](Rig& r) {
-         clickAt(*r.ui.Dialog, {-1, -1}, Qt::ShiftModifier);
-     },
+    {"Dialog_Click", [](Rig& r) { clickAt(*r.ui.Dialog, QPoint(-1, -1), Qt::ShiftModifier); },
      "Shift"},
     {"Driver_Click", [](Rig& r) { pick(*r.ui.Driver, 1); }},
     {"Connect_Click", [](Rig& r) { clickAt(*r.ui.Connect); }},
@@ -70,11 +67,7 @@ const Scenario kScenarios[] = {
     {"Remote_Click", [](Rig& r) { clickAt(*r.ui.Remote); }},
     {"Local_Click", [](Rig& r) { clickAt(*r.ui.Local); }},
     {"Coupling_Click", [](Rig& r) { clickAt(*r.ui.Coupling); }},
-    {"Form_KeyPress",
-     [](Rig& r) {
-         r.ui.Freq->setFocus();
-         press(r.window, Qt::Key_7);
-     }},
+    {"Form_KeyPress", [](Rig& r) { press(r.window, Qt::Key_7); }},
     {"Mode_Click", [](Rig& r) { pick(*r.ui.Mode, 2); }},
     {"Agc_Click", [](Rig& r) { pick(*r.ui.Agc, 1); }},
     {"NB_Click", [](Rig& r) { pick(*r.ui.NB, 1); }},
