@@ -91,7 +91,12 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
     WindowRig<> f; // shown but not loaded: every control as it is created
     f.showActive();
     QWidget& w = f.window;
-    QWidget* c = r.index < 0 ? control(w, r.name) : caption(w, r.index);
+    // Caption labels share the name "Label" and differ by their index.
+    QWidget* c = r.index < 0 ? control(w, r.name) : nullptr;
+    for (QLabel* label : w.findChildren<QLabel*>("Label", Qt::FindDirectChildrenOnly)) {
+        c = label->property("index").toInt() == r.index ? label : c;
+    }
+    ASSERT_NE(c, nullptr);
     const double scale = f.window.layoutScale();
     const auto px = [&](int twips) { return static_cast<int>(std::lround(twips * scale / 15.0)); };
     EXPECT_EQ(w.size(), QSize(px(5385), px(1665)));
