@@ -28,12 +28,7 @@ struct FilterEntry {
 struct FakeReceiver {
     QString name = QStringLiteral("Rx");
     QString romId;
-    int32_t frqMin = 0;
-    int32_t frqMax = 0;
-    int32_t frq = 0;
-    int32_t bfo = 0;
-    int32_t connected = 0;
-    int32_t remote = 0;
+    int32_t frqMin = 0, frqMax = 0, frq = 0, bfo = 0, connected = 0, remote = 0;
     QVector<Entry> modes, agc, nb, att;
     QVector<FilterEntry> filters;
     int32_t mod = 0, flt = 0, agcCode = 0, nbCode = 0, attCode = 0;
