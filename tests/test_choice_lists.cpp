@@ -244,35 +244,29 @@ INSTANTIATE_TEST_SUITE_P(Window, ClickedCode,
                          kNamed);
 
 TEST(FilterList, EntriesAreASixCharacterFieldAndTheFirstEqualBandwidthIsSelected) {
-    struct Case {
-        int32_t value;
-        int selected;
-    };
+    ShownWindow<> t(0);
+    t.rx().filters = {{2400, "A"}, {500, "B"}, {-32768, "C"}, {500, "D"}};
+    const QStringList fill{"RxFltCount(0) -> 4",          "RxFltWidth(0, 0) -> 2400",
+                           "RxFltWidth(0, 0) -> 2400",    R"(RxFltName(0, 2400) -> "A")",
+                           "RxFltWidth(0, 1) -> 500",     "RxFltWidth(0, 1) -> 500",
+                           R"(RxFltName(0, 500) -> "B")", "RxFltWidth(0, 2) -> -32768",
+                           "RxFltWidth(0, 2) -> -32768",  R"(RxFltName(0, -32768) -> "C")",
+                           "RxFltWidth(0, 3) -> 500",     "RxFltWidth(0, 3) -> 500",
+                           R"(RxFltName(0, 500) -> "B")", "RxFltCount(0) -> 4"};
     // 500 twice: the first entry wins. 0 matches nothing here, as the count
     // leaves no position past the items to read as the empty text.
-    const Case cases[] = {{500, 1}, {-32768, 2}, {2400, 0}, {1000, -1}, {0, -1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
-        ShownWindow<> t(0);
-        t.rx().filters = {{2400, "A"}, {500, "B"}, {-32768, "C"}, {500, "D"}};
-        t.window.LoadFilterList(c.value);
-
+    const std::pair<int32_t, int> cases[] = {{500, 1}, {-32768, 2}, {2400, 0}, {1000, -1}, {0, -1}};
+    for (const auto& [value, selected] : cases) {
+        SCOPED_TRACE(value);
+        t.fake->clearCalls();
+        t.window.LoadFilterList(value);
         // The name is asked by bandwidth: both 500 entries carry the one the
         // component gives for 500.
         EXPECT_EQ(listTexts(*t.ui.Filter),
                   (QStringList{"  2400 / A", "   500 / B", "-32768 / C", "   500 / B"}));
-        QStringList expected{"RxFltCount(0) -> 4",          "RxFltWidth(0, 0) -> 2400",
-                             "RxFltWidth(0, 0) -> 2400",    R"(RxFltName(0, 2400) -> "A")",
-                             "RxFltWidth(0, 1) -> 500",     "RxFltWidth(0, 1) -> 500",
-                             R"(RxFltName(0, 500) -> "B")", "RxFltWidth(0, 2) -> -32768",
-                             "RxFltWidth(0, 2) -> -32768",  R"(RxFltName(0, -32768) -> "C")",
-                             "RxFltWidth(0, 3) -> 500",     "RxFltWidth(0, 3) -> 500",
-                             R"(RxFltName(0, 500) -> "B")", "RxFltCount(0) -> 4"};
-        if (c.selected >= 0) {
-            expected.append(QStringLiteral("RxFlt(0) <- %1").arg(c.value));
-        }
-        EXPECT_EQ(t.fake->calls, expected);
-        EXPECT_EQ(t.ui.Filter->listIndex(), c.selected);
+        const QStringList set{QStringLiteral("RxFlt(0) <- %1").arg(value)};
+        EXPECT_EQ(t.fake->calls, selected < 0 ? fill : fill + set);
+        EXPECT_EQ(t.ui.Filter->listIndex(), selected);
         EXPECT_TRUE(t.ui.Filter->isEnabled());
     }
 }
