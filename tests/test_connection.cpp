@@ -63,9 +63,8 @@ TEST(ConnectionButtons, EachCallsTheComponentForCurRxAndRedrawsAsItMust) {
         fake->clearCalls();
         fake->receivers[1].frqMax += 1; // each redraw must read afresh
         clickAt(*s.button);
-        const QStringList expected =
-            QStringList{QString::fromLatin1(s.command)} + statusReads(1, fake->receivers[1]);
-        EXPECT_EQ(fake->calls, expected) << s.command;
+        EXPECT_EQ(fake->calls, (QStringList{s.command} + statusReads(1, fake->receivers[1])))
+            << s.command;
         EXPECT_EQ(window::backColor(*t.ui.ConnState), s.colour) << s.command;
         EXPECT_EQ(t.ui.ConnState->accessibleName(), s.words);
         EXPECT_EQ(listsEnabled(t.ui), s.colour == window::kGreen ? "11111" : "00000") << s.command;
