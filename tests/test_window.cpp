@@ -191,8 +191,6 @@ TEST(ComponentText, IsPlainTextNeverMarkup) {
     EXPECT_EQ(accessible(t.ui.SMet, QAccessible::Name), "<i>S9</i>");
 }
 
-// --- the error report ---
-
 class ReportBeside : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewestError) {
