@@ -11,24 +11,19 @@ using namespace corvane::testsupport;
 
 namespace {
 
-FakeReceiver richReceiver(const QString& name, int32_t frq) {
-    FakeReceiver r = smallReceiver(name, frq);
-    r.modes = {{"USB", 1}, {"LSB", 2}, {"CW", 3}};
-    r.filters = {{2400, "SSB"}, {1800, "Narrow"}, {500, "CW"}};
-    r.agc = {{" Fast ", 1}, {"Slow", 2}};
-    r.nb = {{"Off", 0}, {"NB1", 1}};
-    r.att = {{"0dB", 0}, {"10dB", 10}};
-    r.connected = -1;
-    r.remote = -1;
-    return r;
-}
-
+// Receivers with several entries in each table, connected and under remote
+// control: every handler has its whole work to do.
 struct Rig : WindowRig<> {
-    explicit Rig(bool load)
-        : WindowRig<>({richReceiver("HF", 7050000), richReceiver("VHF", 145500000),
-                       richReceiver("BC", 6070000)}) {
+    explicit Rig(bool load) : WindowRig<>(threeReceivers()) {
+        for (FakeReceiver& r : fake->receivers) {
+            r.modes = {{"USB", 1}, {"LSB", 2}, {"CW", 3}};
+            r.filters = {{2400, "SSB"}, {1800, "Narrow"}, {500, "CW"}};
+            r.agc = {{" Fast ", 1}, {"Slow", 2}};
+            r.nb = {{"Off", 0}, {"NB1", 1}};
+            r.att = {{"0dB", 0}, {"10dB", 10}};
+            r.connected = r.remote = -1;
+        }
         showActive();
-        EXPECT_TRUE(activated);
         if (load) {
             window.load();
             EXPECT_TRUE(reporter.reports.isEmpty());
@@ -64,10 +59,7 @@ void typeThenTab(Rig& r, controls::TextBox* box, const char* text) {
 const Scenario kScenarios[] = {
     {"Form_Load", [](Rig& r) { r.window.load(); }},
     {"Dialog_Click", [](Rig& r) { clickAt(*r.ui.Dialog); }},
-    {"Dialog_Click",
-     [](Rig& r) {
-         clickAt(*r.ui.Dialog, {-1, -1}, Qt::ShiftModifier);
-     },
+    {"Dialog_Click", [](Rig& r) { clickAt(*r.ui.Dialog, QPoint(-1, -1), Qt::ShiftModifier); },
      "Shift"},
     {"Driver_Click", [](Rig& r) { pick(*r.ui.Driver, 1); }},
     {"Connect_Click", [](Rig& r) { clickAt(*r.ui.Connect); }},
@@ -75,11 +67,7 @@ const Scenario kScenarios[] = {
     {"Remote_Click", [](Rig& r) { clickAt(*r.ui.Remote); }},
     {"Local_Click", [](Rig& r) { clickAt(*r.ui.Local); }},
     {"Coupling_Click", [](Rig& r) { clickAt(*r.ui.Coupling); }},
-    {"Form_KeyPress",
-     [](Rig& r) {
-         r.ui.Freq->setFocus();
-         press(r.window, Qt::Key_7);
-     }},
+    {"Form_KeyPress", [](Rig& r) { press(r.window, Qt::Key_7); }},
     {"Mode_Click", [](Rig& r) { pick(*r.ui.Mode, 2); }},
     {"Agc_Click", [](Rig& r) { pick(*r.ui.Agc, 1); }},
     {"NB_Click", [](Rig& r) { pick(*r.ui.NB, 1); }},
@@ -98,13 +86,6 @@ const Scenario kScenarios[] = {
     {"Receiver_RxAttUpdated", [](Rig& r) { emit r.fake->RxAttUpdated(0, 10, 0); }},
 };
 
-std::string name(const Scenario& s) {
-    return std::string(s.handler) + s.variant;
-}
-void PrintTo(const Scenario& s, std::ostream* out) {
-    *out << name(s);
-}
-
 class FaultInjection : public ::testing::TestWithParam<Scenario> {};
 
 } // namespace
@@ -117,8 +98,7 @@ TEST_P(FaultInjection, HandlerStopsAtEachFailingCallReportsItAndTheWindowGoesOn)
     {
         Rig rig(!loads);
         s.action(rig);
-        ASSERT_TRUE(rig.reporter.reports.isEmpty())
-            << rig.reporter.reports.join('\n').toStdString();
+        ASSERT_EQ(rig.reporter.reports, QStringList{});
         clean = rig.fake->calls;
         cleanShown = rig.shown();
     }
@@ -131,19 +111,13 @@ TEST_P(FaultInjection, HandlerStopsAtEachFailingCallReportsItAndTheWindowGoesOn)
         s.action(rig);
 
         // Exactly the calls up to the failing one, and none after it.
-        const QStringList& calls = rig.fake->calls;
-        if (calls.size() != n) {
-            ADD_FAILURE() << calls.join('\n').toStdString();
-            continue;
-        }
-        EXPECT_EQ(calls.mid(0, n - 1), clean.mid(0, n - 1));
-        EXPECT_TRUE(
-            calls.last().startsWith(clean.at(n - 1).section(" -> ", 0, 0).section(" <- ", 0, 0)));
-        EXPECT_TRUE(calls.last().contains(" !! "));
+        QStringList expected = clean.mid(0, n);
+        expected.last() = expected.last().section(" -> ", 0, 0) + " !! receiver does not answer";
+        EXPECT_EQ(rig.fake->calls, expected);
         // One report, naming the handler the toolkit or the component started.
-        EXPECT_EQ(rig.reporter.reports.size(), 1);
-        EXPECT_TRUE(rig.reporter.reports.value(0).startsWith(QString::fromLatin1(s.handler) + ": "))
-            << rig.reporter.reports.value(0).toStdString();
+        EXPECT_EQ(rig.reporter.reports,
+                  QStringList{QString::fromLatin1(s.handler) +
+                              ": Run-time error 440: receiver does not answer"});
         // Each label and list was not reached, or shows the start of what the
         // clean run showed (a label: all of it).
         const QList<QStringList> shown = rig.shown();
@@ -162,8 +136,7 @@ TEST_P(FaultInjection, HandlerStopsAtEachFailingCallReportsItAndTheWindowGoesOn)
             emit rig.fake->DrvUpdated(3);
         }
         pick(*rig.ui.Driver, 2);
-        EXPECT_TRUE(rig.reporter.reports.isEmpty())
-            << rig.reporter.reports.join('\n').toStdString();
+        EXPECT_EQ(rig.reporter.reports, QStringList{});
         EXPECT_EQ(rig.window.curRx(), 2);
         EXPECT_EQ(rig.ui.RomID->text(), "BC v1");
         EXPECT_EQ(rig.ui.Read->text(), "6070000");
@@ -174,4 +147,6 @@ TEST_P(FaultInjection, HandlerStopsAtEachFailingCallReportsItAndTheWindowGoesOn)
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, FaultInjection, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) { return name(info.param); });
+                         [](const auto& info) {
+                             return std::string(info.param.handler) + info.param.variant;
+                         });

@@ -5,7 +5,6 @@
 #include "tests/support/ShownWindow.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -15,17 +14,6 @@ using namespace corvane;
 using namespace corvane::testsupport;
 
 namespace {
-
-// Receiver 1 selected and under remote control, so that the lists take part
-// in the tab order as the operator sees it.
-struct Remote : ShownWindow<> {
-    Remote() : ShownWindow<>(1, -1, -1) {}
-};
-
-// The calls other than the per-character forwarding of typed keys.
-QStringList sent(const RecordingComponent& fake) {
-    return fake.calls.filter(QRegularExpression(QStringLiteral("^(?!RxKeyPress)")));
-}
 
 struct DefaultLocale {
     QLocale saved;
@@ -39,12 +27,13 @@ const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 } // namespace
 
 // Typing, and another window taking activation, send nothing: the value goes
-// once each time the focus moves on to another control.
+// once each time the focus moves on to another control. Under remote control
+// the lists take part in the tab order.
 TEST(FreqEntry, TabGoesToModeAndSendsTheTypedValueOnceEachTimeTheFocusLeaves) {
-    Remote t;
-    ASSERT_TRUE(t.activated);
+    ShownWindow<> t(1, -1, -1);
     t.ui.Freq->setFocus();
     type(t.window, QStringLiteral("14200"));
+    t.fake->clearCalls();
     QWidget other;
     other.show();
     other.activateWindow();
@@ -52,21 +41,21 @@ TEST(FreqEntry, TabGoesToModeAndSendsTheTypedValueOnceEachTimeTheFocusLeaves) {
     t.window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&t.window));
     ASSERT_TRUE(t.ui.Freq->hasFocus());
-    EXPECT_EQ(sent(*t.fake), QStringList{});
+    EXPECT_EQ(t.fake->calls, QStringList{});
     press(t.window, Qt::Key_Tab);
     EXPECT_TRUE(t.ui.Mode->hasFocus()) << qPrintable(QApplication::focusWidget()->objectName());
-    EXPECT_EQ(sent(*t.fake), QStringList{"RxFrq(1, 0) <- 14200"});
+    EXPECT_EQ(t.fake->calls, QStringList{"RxFrq(1, 0) <- 14200"});
 
     // Back without editing and away again: the same value goes again.
     press(t.window, Qt::Key_Backtab, Qt::ShiftModifier);
     ASSERT_TRUE(t.ui.Freq->hasFocus());
     press(t.window, Qt::Key_Tab);
-    EXPECT_EQ(sent(*t.fake), (QStringList{"RxFrq(1, 0) <- 14200", "RxFrq(1, 0) <- 14200"}));
+    EXPECT_EQ(t.fake->calls, (QStringList{"RxFrq(1, 0) <- 14200", "RxFrq(1, 0) <- 14200"}));
 
     // Sending touches neither the box nor the readout.
     EXPECT_EQ(t.ui.Freq->text(), "14200");
     EXPECT_EQ(t.ui.Read->text(), "145500000");
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
 namespace {
@@ -82,10 +71,16 @@ struct Conversion {
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 const Conversion kConversions[] = {
     {"en_blanks", &kEnglish, "  705  ", 705, 0},
-    {"en_half_down", &kEnglish, "2.5", 2, 0}, // more halves: FilterNumber
+    {"en_half_down", &kEnglish, "2.5", 2, 0},
+    {"en_negative_half_up", &kEnglish, "-2.5", -2, 0},
+    {"en_half_to_zero", &kEnglish, "0.5", 0, 0},
+    {"en_above_half", &kEnglish, "2.6", 3, 0},
     {"en_grouped", &kEnglish, "1,234,567", 1234567, 0},
     {"en_max", &kEnglish, "2147483647", 2147483647, 0},
     {"en_min", &kEnglish, "-2147483648", kMin, 0},
+    {"en_a_fraction_below_max", &kEnglish, "2147483647.4", 2147483647, 0},
+    {"en_half_below_min", &kEnglish, "-2147483648.5", kMin, 0},
+    {"en_half_past_max", &kEnglish, "2147483647.5", 0, 6},
     {"de_half_up", &kGerman, "3,5", 4, 0},
     {"de_negative_half", &kGerman, "-3,5", -4, 0},
     {"de_grouped", &kGerman, "1.234.567", 1234567, 0},
@@ -127,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Window, TextToInt32, ::testing::ValuesIn(kConversions),
 // number is sent, an empty box sends and reports nothing, and a refused text
 // (blanks too: text, not an empty box) is reported, sends nothing and stays.
 TEST(FreqEntry, BothBoxesSendTheConvertedValueNothingOrReportTheRefusal) {
-    Remote t;
+    ShownWindow<> t(1, -1, -1);
     const DefaultLocale locale(kGerman);
     const std::tuple<controls::TextBox*, QString, QString> boxes[] = {
         {t.ui.Freq, "Freq_Validate", "RxFrq(1, 0) <- %1"},
@@ -155,38 +150,33 @@ TEST(FreqEntry, BothBoxesSendTheConvertedValueNothingOrReportTheRefusal) {
     }
 }
 
-TEST(FrqUpdated, ShowsTheSelectedConnectedReceiversFrequencyOnly) {
-    Remote t; // receiver 1 selected; all connected
+// Only the selected receiver's frequency, and only while it is connected,
+// reaches the readout; its S-meter text is shown exactly as given; HFF shows
+// nothing.
+TEST(Readouts, FrequencyOfTheSelectedConnectedReceiverSMeterTextAsGivenAndHffNothing) {
+    ShownWindow<> t(1, -1, -1); // receiver 1 selected; all connected
     auto* fake = t.fake;
     t.ui.Freq->setText(QStringLiteral("123"));
-
     for (const int32_t freq : {7000000, -1500, 0, kMin, std::numeric_limits<int32_t>::max()}) {
         fake->clearCalls();
         emit fake->RxFrqUpdated(1, freq, 12345);
         EXPECT_EQ(fake->calls, QStringList{"RxConnected(1) -> -1"});
         EXPECT_EQ(t.ui.Read->text(), QString::number(freq)); // in plain decimal
     }
-
-    // The selected receiver, no longer connected: asked, and not shown.
     fake->receivers[1].connected = 0;
     fake->clearCalls();
     emit fake->RxFrqUpdated(1, 9999, 0);
     EXPECT_EQ(fake->calls, QStringList{"RxConnected(1) -> 0"});
     EXPECT_EQ(t.ui.Read->text(), "2147483647");
     EXPECT_EQ(t.ui.Freq->text(), "123"); // never written by a reported frequency
-    EXPECT_TRUE(t.reporter.reports.isEmpty());
-}
 
-TEST(SignalIndications, SMeterShowsTheSelectedReceiversTextExactlyAndHffChangesNothing) {
-    Remote t;
-    auto* fake = t.fake;
+    fake->clearCalls();
     for (const char* sp : {"S9+10", "  S5 ", "", "S1"}) {
         emit fake->RxSMtUpdated(1, 7000, 3, -60, QString::fromLatin1(sp));
         EXPECT_EQ(t.ui.SMet->text(), QString::fromLatin1(sp));
     }
-    EXPECT_TRUE(fake->calls.isEmpty()); // the S-meter asks the component nothing
+    EXPECT_EQ(fake->calls, QStringList{}); // the S-meter asks the component nothing
 
-    // HFF for the selected receiver, in any state, is received and not shown.
     const QString before = windowState(t.window);
     for (int32_t sts : {0, 1, -1}) {
         emit fake->RxHFFUpdated(1, sts);
@@ -198,5 +188,5 @@ TEST(SignalIndications, SMeterShowsTheSelectedReceiversTextExactlyAndHffChangesN
     EXPECT_EQ(t.ui.SMet->text(), "S1");
     emit fake->RxSMtUpdated(2, 0, 0, 0, QStringLiteral("S3"));
     EXPECT_EQ(t.ui.SMet->text(), "S3");
-    EXPECT_TRUE(t.reporter.reports.isEmpty());
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 }

@@ -2,49 +2,31 @@
 // receiver, the status panel, and the change events that reload one list for
 // the receiver the Driver list shows as selected.
 #include "tests/support/ShownWindow.h"
-#include "tests/support/SmallReceiverCalls.h"
 
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace corvane;
 using namespace corvane::testsupport;
 
-namespace {
-
-// Loaded over threeReceivers(), shown and active, the calls of the load kept.
-struct ThreeReceivers : WindowRig<> {
-    ThreeReceivers() : WindowRig<>(threeReceivers()) {
-        window.load();
-        showActive();
-    }
-};
-
-} // namespace
-
 // Written out whole: the nested write-backs are the behaviour.
 TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
-    LoadedWindow t(2);
+    ShownWindow<> t(0);
     t.rx(1).connected = -1;
-    t.rx(1).frq = 145500000;
     t.ui.Driver->setListIndex(1);
 
-    QStringList mode = modeLoad(1);
-    const QStringList nbAttAndValues = choiceLoad(1, "NBl", 0, "Off") +
-                                       choiceLoad(1, "Att", 0, "0dB") +
-                                       QStringList{"RxFrq(1, 0) -> 145500000", "RxBfo(1) -> -300"};
-    const QStringList status = statusReads(1, t.rx(1));
     // Filter and AGC: built by Mode_Click, by the Mode load's own step, then
     // by RefreshReceiver: three times each.
-    const QStringList dependents = filterRebuild(1) + agcRebuild(1);
-    EXPECT_EQ(t.fake->calls, mode + dependents + dependents + dependents + nbAttAndValues + status);
+    const QStringList dependents = dependentsRebuild(1);
+    EXPECT_EQ(t.fake->calls, choiceLoad(1, "Mod", 1, "USB") + dependents + dependents + dependents +
+                                 choiceLoad(1, "NBl", 0, "Off") + choiceLoad(1, "Att", 0, "0dB") +
+                                 QStringList({"RxFrq(1, 0) -> 145500000", "RxBfo(1) -> -300"}) +
+                                 statusReads(1, t.rx(1)));
 
     EXPECT_EQ(t.window.curRx(), 1);
     EXPECT_EQ(t.ui.Read->text(), "145500000");
-    EXPECT_EQ(t.ui.RomID->text(), "Rx1 v1");
+    EXPECT_EQ(t.ui.RomID->text(), "VHF v1");
     EXPECT_EQ(listTexts(*t.ui.Mode), QStringList{"USB"}); // filled though not remote
     EXPECT_FALSE(t.ui.Mode->isEnabled());
     EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kYellow);
@@ -55,12 +37,11 @@ TEST(Selection, ReadsAndWritesBackEverySettingOfTheNewReceiverInOrder) {
 // Driver_Click, cannot hold the code: the one report names Driver_Click and
 // nothing after the failing step happens.
 TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
-    LoadedWindow t(2);
+    ShownWindow<> t(0);
     t.rx(1).remote = -1;
     t.rx(1).agc = {{"Fast", 70000}};
     t.rx(1).agcCode = 70000;
     t.rx(1).nb = t.rx(1).att = {{"On", 0}};
-    t.rx(1).frq = 145500000;
     t.rx(1).bfo = 5;
     // NB, ATT, Read and BFO are not reached, nor is the status panel.
     const auto untouched = [&] {
@@ -71,9 +52,9 @@ TEST(Selection, OverflowInANestedClickEndsTheWholeSelection) {
     ASSERT_EQ(before.size(), 8);
     pick(*t.ui.Driver, 1);
 
-    QStringList expected = modeLoad(1);
-    expected += filterRebuild(1);
-    expected += choiceLoad(1, "Agc", 70000, "Fast").mid(0, 7); // up to the write-back
+    const QStringList expected =
+        choiceLoad(1, "Mod", 1, "USB") + filterRebuild(1) +
+        choiceLoad(1, "Agc", 70000, "Fast").mid(0, 7); // up to the write-back
     EXPECT_EQ(t.fake->calls, expected);
     EXPECT_EQ(t.reporter.reports,
               QStringList{"Driver_Click: Run-time error 6: Overflow (70000 does not fit 16 bits)"});
@@ -119,14 +100,14 @@ TEST_P(NotSelected, AnEventForAReceiverThatIsNotSelectedChangesNothing) {
     for (const int16_t other : {0, 2, -1, 3}) {
         GetParam().raise(*t.fake, other);
     }
-    EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
+    EXPECT_EQ(t.fake->calls, QStringList{});
     EXPECT_EQ(windowState(t.window), before);
     emit t.fake->DrvUpdated(3);
     ASSERT_EQ(t.ui.Driver->listIndex(), -1);
     t.fake->clearCalls();
     const QString rebuilt = windowState(t.window);
     GetParam().raise(*t.fake, t.window.curRx());
-    EXPECT_TRUE(t.fake->calls.isEmpty()) << t.fake->calls.join('\n').toStdString();
+    EXPECT_EQ(t.fake->calls, QStringList{});
     EXPECT_EQ(windowState(t.window), rebuilt);
     EXPECT_TRUE(t.reporter.reports.isEmpty());
 }
@@ -135,20 +116,20 @@ INSTANTIATE_TEST_SUITE_P(Window, NotSelected, ::testing::ValuesIn(kIndexedEvents
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StartUp, ThreeDriversFillTheListInOrderAndShowReceiverZero) {
-    ThreeReceivers t;
+    WindowRig<> t(threeReceivers());
+    t.window.load();
     EXPECT_FALSE(t.window.isUnloaded());
     EXPECT_EQ(listTexts(*t.ui.Driver), (QStringList{"HF", "VHF", "BC"}));
     EXPECT_EQ(t.ui.Driver->listIndex(), 0);
     EXPECT_EQ(t.window.curRx(), 0);
-    EXPECT_EQ(
-        t.fake->calls.mid(0, 6),
-        (QStringList{R"(DrvSetup("Test", 0) -> 0)", "DrvCount() -> 3", "DrvCount() -> 3",
-                     R"(DrvName(0) -> "HF")", R"(DrvName(1) -> "VHF")", R"(DrvName(2) -> "BC")"}));
     // The selection of entry 0 did the first display.
-    EXPECT_EQ(t.fake->calls.at(6), "RxMod(0) -> 1");
+    EXPECT_EQ(t.fake->calls.mid(0, 7),
+              (QStringList{R"(DrvSetup("Test", 0) -> 0)", "DrvCount() -> 3", "DrvCount() -> 3",
+                           R"(DrvName(0) -> "HF")", R"(DrvName(1) -> "VHF")",
+                           R"(DrvName(2) -> "BC")", "RxMod(0) -> 1"}));
     EXPECT_EQ(t.ui.Read->text(), "7050000");
     EXPECT_EQ(t.ui.RomID->text(), "HF v1");
-    EXPECT_TRUE(t.reporter.reports.isEmpty()) << t.reporter.reports.join('\n').toStdString();
+    EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
 // Counts that fill no Driver list ask no name: 0 ends the program before its
@@ -180,37 +161,28 @@ TEST(StartUp, NoDriverEndsTheProgramCountsThatCannotBeFilledAreReported) {
 }
 
 TEST(ConfigDriver, ShiftAloneConfiguresTheCurrentReceiverEverythingElseOpensTheDialog) {
-    ThreeReceivers t;
+    ShownWindow<> t; // receiver 1 selected
     auto* fake = t.fake;
-    auto lastCalls = [&](int n) { return fake->calls.mid(fake->calls.size() - n); };
+    const QStringList dialog{R"(DrvSetup("Test", 1) -> 0)", "DrvCount() -> 3"};
 
     // Keyboard activation before any press: the driver dialog. The space is a
     // typed character too, forwarded first.
     t.ui.Dialog->setFocus();
-    fake->clearCalls();
     press(t.window, Qt::Key_Space);
-    EXPECT_EQ(fake->calls, (QStringList{"RxKeyPress(0, 32) -> 0", R"(DrvSetup("Test", 1) -> 0)",
-                                        "DrvCount() -> 3"}));
+    EXPECT_EQ(fake->calls, QStringList{"RxKeyPress(1, 32) -> 0"} + dialog);
 
-    // Select receiver 1 so that "current" means something.
-    pick(*t.ui.Driver, 1);
     fake->clearCalls();
     clickAt(*t.ui.Dialog, {-1, -1}, Qt::ShiftModifier);
     EXPECT_EQ(t.window.configShift(), 1);
-    EXPECT_EQ(fake->calls, QStringList{"RxConfigure(1) -> 0"});
-
     // The Shift state is kept: the keyboard configures again.
-    fake->clearCalls();
     press(t.window, Qt::Key_Space);
-    EXPECT_EQ(fake->calls, (QStringList{"RxKeyPress(1, 32) -> 0", "RxConfigure(1) -> 0"}));
+    EXPECT_EQ(fake->calls, (QStringList{"RxConfigure(1) -> 0", "RxKeyPress(1, 32) -> 0",
+                                        "RxConfigure(1) -> 0"}));
 
-    for (Qt::KeyboardModifiers m :
-         {Qt::KeyboardModifiers(Qt::NoModifier),
-          Qt::KeyboardModifiers(Qt::ShiftModifier | Qt::ControlModifier)}) {
-        fake->clearCalls();
-        clickAt(*t.ui.Dialog, {-1, -1}, m);
-        EXPECT_EQ(lastCalls(2), (QStringList{R"(DrvSetup("Test", 1) -> 0)", "DrvCount() -> 3"}));
-    }
+    fake->clearCalls();
+    clickAt(*t.ui.Dialog);
+    clickAt(*t.ui.Dialog, {-1, -1}, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(fake->calls, dialog + dialog);
 
     // Every driver removed in the dialog: the program ends without DrvUpdated.
     fake->drvCount = 0;
@@ -218,11 +190,9 @@ TEST(ConfigDriver, ShiftAloneConfiguresTheCurrentReceiverEverythingElseOpensTheD
     EXPECT_TRUE(t.window.isUnloaded());
 }
 
-TEST(DrvUpdated, RebuildsFromDrvCountWithNoSelectionAndKeepsTheReceiverShown) {
-    ThreeReceivers t;
+TEST(DrvUpdated, RebuildsWithNoSelectionKeepsTheReceiverShownAndTheButtonsActOnIt) {
+    ShownWindow<> t(2);
     auto* fake = t.fake;
-    t.ui.Driver->setListIndex(2);
-    ASSERT_EQ(t.window.curRx(), 2);
     ASSERT_EQ(t.ui.Read->text(), "6070000");
 
     fake->receivers[0].name = QStringLiteral("HF2");
@@ -235,6 +205,14 @@ TEST(DrvUpdated, RebuildsFromDrvCountWithNoSelectionAndKeepsTheReceiverShown) {
     EXPECT_EQ(t.ui.Read->text(), "6070000");
     EXPECT_EQ(fake->calls.first(), "DrvCount() -> 4");
     EXPECT_FALSE(fake->calls.join(' ').contains("RxMod")); // nothing refreshed
+
+    // The events are ignored now (see NotSelected), the buttons are not.
+    fake->clearCalls();
+    clickAt(*t.ui.Connect);
+    clickAt(*t.ui.Remote);
+    EXPECT_EQ(fake->calls, QStringList({"RxConnect(2, -1) -> 0", "RxRemote(2, -1) -> 0"}) +
+                               statusReads(2, fake->receivers[2]));
+    EXPECT_EQ(window::backColor(*t.ui.ConnState), window::kGreen);
 
     fake->drvCount = 0;
     emit fake->DrvUpdated(0);

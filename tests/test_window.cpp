@@ -68,12 +68,18 @@ const Row kRows[] = {
 };
 // clang-format on
 
-QString rowName(const Row& r) {
-    return r.index < 0 ? QString::fromLatin1(r.name) : QStringLiteral("Label%1").arg(r.index);
-}
-
 QString accessible(QWidget* w, QAccessible::Text which) {
     return QAccessible::queryAccessibleInterface(w)->text(which);
+}
+
+// The error report the program shows, if there is one.
+QMessageBox* report() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String("Report")) {
+            return qobject_cast<QMessageBox*>(w);
+        }
+    }
+    return nullptr;
 }
 
 class Layout : public ::testing::TestWithParam<Row> {};
@@ -84,9 +90,13 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
     const Row& r = GetParam();
     WindowRig<> f; // shown but not loaded: every control as it is created
     f.showActive();
-    ASSERT_TRUE(f.activated);
     QWidget& w = f.window;
-    QWidget* c = r.index < 0 ? control(w, r.name) : caption(w, r.index);
+    // Caption labels share the name "Label" and differ by their index.
+    QWidget* c = r.index < 0 ? control(w, r.name) : nullptr;
+    for (QLabel* label : w.findChildren<QLabel*>("Label", Qt::FindDirectChildrenOnly)) {
+        c = label->property("index").toInt() == r.index ? label : c;
+    }
+    ASSERT_NE(c, nullptr);
     const double scale = f.window.layoutScale();
     const auto px = [&](int twips) { return static_cast<int>(std::lround(twips * scale / 15.0)); };
     EXPECT_EQ(w.size(), QSize(px(5385), px(1665)));
@@ -113,17 +123,15 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
         const QRect inner = c->geometry().adjusted(2, 2, -2, -2) & w.rect();
         EXPECT_TRUE(visible.contains(inner)) << visible.boundingRect().x();
     }
-    int wrong = 0;
+    int wrong = 0; // the first three are reported
     for (const QRect& part : visible) {
         for (int y = part.top(); y <= part.bottom(); ++y) {
             for (int x = part.left(); x <= part.right(); ++x) {
                 QWidget* hit = w.childAt(x, y);
                 const bool own = hit == c || (hit != nullptr && c->isAncestorOf(hit));
-                if (r.kind == Kind::Caption ? hit == c : !own) {
-                    if (++wrong <= 3) {
-                        ADD_FAILURE() << "(" << x << "," << y << ") reaches "
-                                      << (hit ? qPrintable(hit->objectName()) : "nothing");
-                    }
+                if ((r.kind == Kind::Caption ? hit == c : !own) && ++wrong <= 3) {
+                    ADD_FAILURE() << "(" << x << "," << y << ") reaches "
+                                  << (hit ? qPrintable(hit->objectName()) : "nothing");
                 }
             }
         }
@@ -131,7 +139,6 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
     EXPECT_EQ(wrong, 0);
 
     // Initial state, focus, and what a screen reader is told.
-    const QString spoken = QString::fromLatin1(r.spoken);
     switch (r.kind) {
     case Kind::Caption:
         EXPECT_EQ(c->focusPolicy(), Qt::NoFocus);
@@ -139,10 +146,10 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
         break;
     case Kind::Label:
         EXPECT_EQ(c->focusPolicy(), Qt::NoFocus);
-        EXPECT_EQ(accessible(c, QAccessible::Description), spoken);
+        EXPECT_EQ(accessible(c, QAccessible::Description), r.spoken);
         break;
     default: {
-        EXPECT_EQ(accessible(c, QAccessible::Name), spoken);
+        EXPECT_EQ(accessible(c, QAccessible::Name), r.spoken);
         QWidget* from = control(w, r.tab);
         if (auto* box = qobject_cast<QLineEdit*>(from)) {
             box->clear(); // nothing to send: the window has no component yet
@@ -155,12 +162,9 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
         break;
     }
     }
-    if (r.kind == Kind::List) {
-        EXPECT_EQ(static_cast<controls::ListBox*>(c)->count(), 0);
-    }
-    if (r.kind == Kind::Check) {
-        EXPECT_FALSE(static_cast<QCheckBox*>(c)->isChecked());
-    }
+    // Lists start empty, the Coupling box unchecked.
+    EXPECT_EQ(c->property("count").toInt(), 0);
+    EXPECT_FALSE(c->property("checked").toBool());
     if (QLatin1String(r.name) == QLatin1String("ConnState")) {
         EXPECT_EQ(window::backColor(*static_cast<QLabel*>(c)), window::kRed);
         EXPECT_EQ(accessible(c, QAccessible::Name), "not connected");
@@ -168,12 +172,14 @@ TEST_P(Layout, ControlIsWhereTheTableSaysAndEveryPointOfItIsItsOwn) {
     EXPECT_TRUE(f.reporter.reports.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Window, Layout, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return rowName(info.param).toStdString(); });
+INSTANTIATE_TEST_SUITE_P(Window, Layout, ::testing::ValuesIn(kRows), [](const auto& info) {
+    const Row& r = info.param;
+    return r.name + (r.index < 0 ? "" : std::to_string(r.index));
+});
 
 // What the component returns is shown, and read out, exactly as returned.
 TEST(ComponentText, IsPlainTextNeverMarkup) {
-    LoadedWindow t(2);
+    ShownWindow<> t(0);
     t.rx(1).romId = QStringLiteral("<b>HF</b> & R75 <2>");
     t.ui.Driver->setListIndex(1);
     emit t.fake->RxSMtUpdated(1, 0, 0, 0, QStringLiteral("<i>S9</i>"));
@@ -185,21 +191,6 @@ TEST(ComponentText, IsPlainTextNeverMarkup) {
     EXPECT_EQ(accessible(t.ui.SMet, QAccessible::Name), "<i>S9</i>");
 }
 
-// --- the error report ---
-
-namespace {
-
-QMessageBox* report() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == QLatin1String("Report")) {
-            return qobject_cast<QMessageBox*>(w);
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
-
 class ReportBeside : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewestError) {
@@ -209,7 +200,6 @@ TEST_P(ReportBeside, NeverOverTheWindowKeepsTheFocusClosesWithEscAndShowsTheNewe
     r.window.load();
     r.window.move(screen.left() + 40, low ? screen.bottom() - 180 : screen.top() + 40);
     r.showActive();
-    ASSERT_TRUE(r.activated);
     const auto refuse = [&](const char* text) {
         r.ui.Freq->setFocus();
         r.ui.Freq->setText(QString::fromLatin1(text));
@@ -242,23 +232,19 @@ INSTANTIATE_TEST_SUITE_P(Window, ReportBeside, ::testing::Bool(), [](const auto&
 });
 
 TEST(Report, PlacementBelowAboveRightLeftOfTheWindowFrame) {
-    struct Case {
-        QRect window;
-        QPoint expected;
-    };
     const QRect screen(0, 0, 1000, 700);
     const QSize size(300, 100);
-    const Case cases[] = {
+    const std::pair<QRect, QPoint> cases[] = {
         {{100, 100, 400, 150}, {100, 258}}, // below, left edges aligned
         {{800, 100, 190, 150}, {700, 258}}, // below, kept on the screen
         {{100, 500, 400, 150}, {100, 392}}, // above: no room below
         {{100, 50, 400, 600}, {508, 50}},   // right: no room above or below
         {{650, 50, 340, 600}, {342, 50}},   // left: no room on the right either
     };
-    for (const Case& c : cases) {
-        const QRect got = controls::MessageReporter::placeBeside(c.window, size, screen);
-        EXPECT_EQ(got.topLeft(), c.expected);
-        EXPECT_FALSE(got.intersects(c.window));
+    for (const auto& [window, expected] : cases) {
+        const QRect got = controls::MessageReporter::placeBeside(window, size, screen);
+        EXPECT_EQ(got.topLeft(), expected);
+        EXPECT_FALSE(got.intersects(window));
         EXPECT_TRUE(screen.contains(got));
     }
 }

@@ -21,17 +21,6 @@ template <typename T = QWidget> T* control(const QWidget& window, const char* na
     return found;
 }
 
-// Caption label `index` of the Label group.
-inline QLabel* caption(const QWidget& window, int index) {
-    for (QLabel* label :
-         window.findChildren<QLabel*>(QStringLiteral("Label"), Qt::FindDirectChildrenOnly)) {
-        if (label->property("index").toInt() == index) {
-            return label;
-        }
-    }
-    throw std::logic_error("no caption label with that index");
-}
-
 // The main window's controls, by their documented names.
 struct Controls {
     explicit Controls(const QWidget& window) : w(window) {}

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTest>
 
+#include <gtest/gtest.h>
+
 namespace corvane::testsupport {
 
 // A small receiver with one entry in each table, its values in force: enough
@@ -28,6 +30,50 @@ inline FakeReceiver smallReceiver(const QString& name, int32_t frq = 7050000) {
             .mod = 1,
             .flt = 2400,
             .agcCode = 1};
+}
+
+// Call lines with the receiver index put in for '#'.
+inline QStringList forRx(int16_t rx, QStringList lines) {
+    return lines.replaceInStrings(QStringLiteral("#"), QString::number(rx));
+}
+
+// What loading the lists of a smallReceiver() costs, call by call, read value
+// first. A Mode, AGC, NB or ATT load (one entry, in force) reads the setting,
+// counts, fills, counts again, converts the entry's text twice (the search
+// and the Click it runs) and writes the code back. Mode loads and Mode clicks
+// then go on with dependentsRebuild(): filterRebuild() then the AGC load.
+inline QStringList choiceLoad(int16_t rx, const char* op, int32_t code, const char* name) {
+    const QString count = "Rx@Count(#) -> 1", convert = R"(Rx@Code(#, "$") -> %)";
+    return forRx(rx, {"Rx@(#) -> %", count, "Rx@Avail(#, 0) -> -1", R"(Rx@Name(#, 0) -> "$")",
+                      count, convert, convert, "Rx@(#) <- %"})
+        .replaceInStrings("@", op)
+        .replaceInStrings("$", name)
+        .replaceInStrings("%", QString::number(code));
+}
+
+// The Filter list reads its widths twice: once for the entry, once for its name.
+inline QStringList filterRebuild(int16_t rx = 0) {
+    return forRx(rx, {"RxFlt(#) -> 2400", "RxFltCount(#) -> 1", "RxFltWidth(#, 0) -> 2400",
+                      "RxFltWidth(#, 0) -> 2400", R"(RxFltName(#, 2400) -> "SSB")",
+                      "RxFltCount(#) -> 1", "RxFlt(#) <- 2400"});
+}
+
+inline QStringList dependentsRebuild(int16_t rx = 0) {
+    return filterRebuild(rx) + choiceLoad(rx, "Agc", 1, "Fast");
+}
+
+// The reads of one status redraw of receiver `rx`, holding `r`, in the order
+// they must happen: identification, limits, indicator, then the remote state
+// once per setting list. Connected is only asked when it is not remote.
+inline QStringList statusReads(int16_t rx, const FakeReceiver& r) {
+    const QString isRemote = QStringLiteral("RxIsRemote(#) -> %1").arg(r.remote);
+    QStringList reads{QStringLiteral(R"(RxRomId(#) -> "%1")").arg(r.romId),
+                      QStringLiteral("RxFrqMax(#) -> %1").arg(r.frqMax),
+                      QStringLiteral("RxFrqMin(#) -> %1").arg(r.frqMin), isRemote};
+    if (r.remote == 0) {
+        reads.append(QStringLiteral("RxConnected(#) -> %1").arg(r.connected));
+    }
+    return forRx(rx, reads + QStringList(5, isRemote));
 }
 
 inline QStringList listTexts(const controls::ListBox& list) {
@@ -71,7 +117,6 @@ template <typename Fake = RecordingComponent> struct WindowRig {
     RecordingReporter reporter;
     window::Test window;
     Controls ui{window};
-    bool activated = false; // the window system made the window active
 
     explicit WindowRig(QVector<FakeReceiver> receivers = {}, bool recordReports = true)
         : window([this] { return std::unique_ptr<receiver::Component>(std::move(owned)); },
@@ -81,7 +126,7 @@ template <typename Fake = RecordingComponent> struct WindowRig {
     void showActive() {
         window.show();
         window.activateWindow();
-        activated = QTest::qWaitForWindowActive(&window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     FakeReceiver& rx(int i = 0) { return fake->receivers[i]; }
 };
@@ -90,21 +135,6 @@ inline QVector<FakeReceiver> threeReceivers() {
     return {smallReceiver(QStringLiteral("HF")), smallReceiver(QStringLiteral("VHF"), 145500000),
             smallReceiver(QStringLiteral("BC"), 6070000)};
 }
-
-// A window loaded and shown over `count` small receivers named Rx0, Rx1...,
-// receiver 0 selected by start-up and the call record cleared. Tests change
-// the fake's tables afterwards and drive the window from there.
-struct LoadedWindow : WindowRig<> {
-    explicit LoadedWindow(int count = 1, int32_t remote = 0) {
-        for (int i = 0; i < count; ++i) {
-            fake->receivers.append(smallReceiver(QStringLiteral("Rx%1").arg(i)));
-            fake->receivers.last().remote = remote;
-        }
-        window.load();
-        window.show();
-        fake->clearCalls();
-    }
-};
 
 // A loaded, shown and active window over threeReceivers(), with receiver
 // `selected` picked in the Driver list and the call record cleared. Under

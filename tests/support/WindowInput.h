@@ -31,18 +31,15 @@ inline void clickAt(const QWidget& widget, QPoint at = {-1, -1},
                       widget.mapTo(widget.window(), at));
 }
 
-// The point `dx` pixels from the left edge of entry `row`, halfway down it, in
-// the list's coordinates (-1: its centre).
-inline QPoint entryPoint(controls::ListBox& list, int row, int dx = -1) {
+// The centre of entry `row`, in the list's coordinates.
+inline QPoint entryPoint(controls::ListBox& list, int row) {
     list.scrollToItem(list.item(row));
-    const QRect item = list.visualItemRect(list.item(row));
-    const QPoint inViewport(dx < 0 ? item.center().x() : item.left() + dx, item.center().y());
-    return list.viewport()->mapTo(&list, inViewport);
+    return list.viewport()->mapTo(&list, list.visualItemRect(list.item(row)).center());
 }
 
 // The operator clicks entry `row` of a list.
-inline void pick(controls::ListBox& list, int row, int dx = -1) {
-    clickAt(list, entryPoint(list, row, dx));
+inline void pick(controls::ListBox& list, int row) {
+    clickAt(list, entryPoint(list, row));
 }
 
 // A key pressed and released where the focus is.
