@@ -20,6 +20,10 @@ QJsonObject with(QJsonObject profile, const QString& key, const QJsonValue& valu
     return profile;
 }
 
+QByteArray json(const QJsonObject& profile) {
+    return QJsonDocument(profile).toJson();
+}
+
 // The same receiver, but USB under another code with its narrow filter first,
 // and a higher lower limit.
 QJsonObject otherMaker() {
@@ -237,46 +241,40 @@ TEST(ComponentReceiver, FaultsDropTheLinkRaiseDataErrorsAndFailOperations) {
 // A profile that cannot be used names its file and the field at fault.
 struct BadProfile {
     const char* name;
-    QByteArray json;
-    QString problem; // what the description starts with after the file
+    const char* key;  // the field of the small profile replaced by `value`
+    QJsonValue value; // without a key: the whole file, as text
+    QString problem;  // what the description starts with after the file
 };
-
-QByteArray json(const QJsonObject& profile) {
-    return QJsonDocument(profile).toJson();
-}
 
 class ProfileError : public ::testing::TestWithParam<BadProfile> {};
 
 TEST_P(ProfileError, NamesTheFileAndTheField) {
-    const QString why = failure([] { parseProfile(GetParam().json, "/p/x.json"); });
-    EXPECT_TRUE(why.startsWith("profile /p/x.json: " + GetParam().problem)) << why.toStdString();
+    const auto& [name, key, value, problem] = GetParam();
+    const QByteArray bytes =
+        key != nullptr ? json(with(smallProfile(), key, value)) : value.toString().toUtf8();
+    const QString why = failure([&] { parseProfile(bytes, "/p/x.json"); });
+    EXPECT_TRUE(why.startsWith("profile /p/x.json: " + problem)) << why.toStdString();
 }
 
+const QString whole32 = "expected a whole number within 32 bits";
 INSTANTIATE_TEST_SUITE_P(
     ComponentReceiver, ProfileError,
     ::testing::Values(
-        BadProfile{"NotJson", "{\"romId\": ", "not valid JSON at line 1"},
-        BadProfile{"TopLevelArray", "[]", "(top level): expected an object"},
-        BadProfile{"FieldMissing", json(with(smallProfile(), "frqMax", QJsonValue::Undefined)),
-                   "frqMax: missing"},
-        BadProfile{"Fraction", json(with(smallProfile(), "frqMin", 1.5)),
-                   "frqMin: expected a whole number within 32 bits"},
-        BadProfile{"Past32Bits", json(with(smallProfile(), "frqMax", 3e9)),
-                   "frqMax: expected a whole number within 32 bits"},
-        BadProfile{
-            "NameNotAText",
-            json(with(smallProfile(), "agc", QJsonArray{QJsonObject{{"name", 3}, {"code", 1}}})),
-            "agc[0].name: expected a text"},
-        BadProfile{"ListNotAnArray",
-                   json(with(smallProfile(), "faults", QJsonObject{{"failOps", "RxMod"}})),
+        BadProfile{"NotJson", nullptr, "{\"romId\": ", "not valid JSON at line 1"},
+        BadProfile{"TopLevelArray", nullptr, "[]", "(top level): expected an object"},
+        BadProfile{"FieldMissing", "frqMax", QJsonValue::Undefined, "frqMax: missing"},
+        BadProfile{"Fraction", "frqMin", 1.5, "frqMin: " + whole32},
+        BadProfile{"Past32Bits", "frqMax", 3e9, "frqMax: " + whole32},
+        BadProfile{"NameNotAText", "agc", QJsonArray{QJsonObject{{"name", 3}, {"code", 1}}},
+                   "agc[0].name: expected a text"},
+        BadProfile{"ListNotAnArray", "faults", QJsonObject{{"failOps", "RxMod"}},
                    "faults.failOps: expected an array"},
-        BadProfile{"RomIdTooLong", json(with(smallProfile(), "romId", QString(129, u'X'))),
+        BadProfile{"RomIdTooLong", "romId", QString(129, u'X'),
                    "romId: 129 characters, more than the 128 allowed"},
-        BadProfile{"TooManyModes",
-                   json(with(smallProfile(), "modes",
-                             QJsonArray::fromVariantList(
-                                 QVariantList(257, QVariantMap{{"name", "M"}, {"code", 1}})))),
-                   "modes: 257 entries, more than the 256 allowed"}),
+        BadProfile{
+            "TooManyModes", "modes",
+            QJsonArray::fromVariantList(QVariantList(257, QVariantMap{{"name", "M"}, {"code", 1}})),
+            "modes: 257 entries, more than the 256 allowed"}),
     [](const ::testing::TestParamInfo<BadProfile>& info) { return std::string(info.param.name); });
 
 TEST(ComponentReceiver, OddButWellTypedProfileValuesAreTakenAsTheyStand) {

@@ -17,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaMethod>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -50,7 +51,6 @@ inline QJsonObject smallProfile() {
         .object();
 }
 
-// Writes a whole file, making its folder first.
 inline void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
@@ -88,28 +88,24 @@ class EventLog {
 public:
     explicit EventLog(corvane::receiver::Component& c) {
         using C = corvane::receiver::Component;
-        on(c, &C::DrvUpdated, "DrvUpdated");
-        on(c, &C::RxConnState, "RxConnState");
-        on(c, &C::RxDataError, "RxDataError");
-        on(c, &C::RxFrqUpdated, "RxFrqUpdated");
-        on(c, &C::RxModUpdated, "RxModUpdated");
-        on(c, &C::RxFltUpdated, "RxFltUpdated");
-        on(c, &C::RxAgcUpdated, "RxAgcUpdated");
-        on(c, &C::RxNBlUpdated, "RxNBlUpdated");
-        on(c, &C::RxAttUpdated, "RxAttUpdated");
-        on(c, &C::RxHFFUpdated, "RxHFFUpdated");
+        on(c, &C::DrvUpdated, &C::RxConnState, &C::RxDataError, &C::RxFrqUpdated, &C::RxModUpdated,
+           &C::RxFltUpdated, &C::RxAgcUpdated, &C::RxNBlUpdated, &C::RxAttUpdated,
+           &C::RxHFFUpdated);
     }
 
     // What was emitted since the last take().
     QStringList take() { return std::exchange(m_lines, {}); }
 
 private:
+    template <typename... Signals> void on(corvane::receiver::Component& c, Signals... each) {
+        (connect(c, each), ...);
+    }
     template <typename... A>
-    void on(corvane::receiver::Component& c, void (corvane::receiver::Component::*signal)(A...),
-            const char* name) {
+    void connect(corvane::receiver::Component& c,
+                 void (corvane::receiver::Component::*signal)(A...)) {
+        const QString name = QString::fromLatin1(QMetaMethod::fromSignal(signal).name());
         QObject::connect(&c, signal, &m_context, [this, name](A... args) {
-            m_lines.append(QStringLiteral("%1(%2)").arg(
-                QLatin1String(name), QStringList{QString::number(args)...}.join(u", ")));
+            m_lines.append(name + '(' + QStringList{QString::number(args)...}.join(u", ") + ')');
         });
     }
 
