@@ -117,24 +117,24 @@ TEST_P(BrokenDriverTable, DefaultsAreUsedAndTheFileIsKeptBesideOnSave) {
 
 INSTANTIATE_TEST_SUITE_P(
     ComponentStore, BrokenDriverTable,
-    ::testing::Values(
-        BrokenTable{"OnlyWhiteSpace", "   \n\t\n", "the file is empty"},
-        BrokenTable{"CutOff", "{\"drivers\": [\n  {\"name\": \"A\",",
-                    "not valid JSON at line 2, column"},
-        BrokenTable{"TopLevelArray", "[{\"name\": \"A\", \"kind\": \"sim\"}]",
-                    "the top level is not an object"},
-        BrokenTable{"NoDrivers", "{\"receivers\": []}", "\"drivers\" is missing"},
-        BrokenTable{"DriversNotAnArray", "{\"drivers\": {}}", "\"drivers\" is not an array"},
-        BrokenTable{"DriverNotAnObject", "{\"drivers\": [\"HF\"]}",
-                    "drivers[0]: expected an object"},
-        BrokenTable{"NameNotAText", "{\"drivers\": [{\"name\": 1, \"kind\": \"sim\"}]}",
-                    "drivers[0].name: expected a text"},
-        BrokenTable{"KindMissing", "{\"drivers\": [{\"name\": \"A\"}]}",
-                    "drivers[0].kind: expected a text"},
-        BrokenTable{"ProfileNotAText",
-                    "{\"drivers\": [{\"name\": \"A\", \"kind\": \"sim\", \"profile\": 3}]}",
-                    "drivers[0].profile: expected a text"},
-        BrokenTable{"TooLarge", QByteArray(maxJsonBytes + 1, '\n'), "more than the"}),
+    ::testing::Values(BrokenTable{"OnlyWhiteSpace", "   \n\t\n", "the file is empty"},
+                      BrokenTable{"CutOff", "{\"drivers\": [\n  {\"name\": \"A\",",
+                                  "not valid JSON at line 2, column"},
+                      BrokenTable{"TopLevelArray", R"([{"name": "A", "kind": "sim"}])",
+                                  "the top level is not an object"},
+                      BrokenTable{"NoDrivers", R"({"receivers": []})", R"("drivers" is missing)"},
+                      BrokenTable{"DriversNotAnArray", R"({"drivers": {}})",
+                                  R"("drivers" is not an array)"},
+                      BrokenTable{"DriverNotAnObject", R"({"drivers": ["HF"]})",
+                                  "drivers[0]: expected an object"},
+                      BrokenTable{"NameNotAText", R"({"drivers": [{"name": 1, "kind": "sim"}]})",
+                                  "drivers[0].name: expected a text"},
+                      BrokenTable{"KindMissing", R"({"drivers": [{"name": "A"}]})",
+                                  "drivers[0].kind: expected a text"},
+                      BrokenTable{"ProfileNotAText",
+                                  R"({"drivers": [{"name": "A", "kind": "sim", "profile": 3}]})",
+                                  "drivers[0].profile: expected a text"},
+                      BrokenTable{"TooLarge", QByteArray(maxJsonBytes + 1, '\n'), "more than the"}),
     [](const ::testing::TestParamInfo<BrokenTable>& info) { return std::string(info.param.name); });
 
 // A table of our own edited in the dialog: keys the program does not know
@@ -245,12 +245,12 @@ TEST(ComponentStore, ConfigureEditsOneDriverAndKeepsUntouchedReceiversRunning) {
 
 // The driver dialog takes the height of what it shows.
 TEST(DriverDialog, ShowsOnlyTheFieldsOfTheChosenKind) {
-    DriverTable table;
-    table.drivers = {QJsonObject{{"name", "HF"}, {"kind", "sim"}, {"profile", "builtin:hf"}},
+    DriverDialog d({{},
+                    {QJsonObject{{"name", "HF"}, {"kind", "sim"}, {"profile", "builtin:hf"}},
                      QJsonObject{{"name", "Dummy"}, {"kind", "hamlib"}, {"model", 1}},
                      QJsonObject{{"name", "Net"}, {"kind", "rigctld"}, {"host", "localhost"}},
-                     QJsonObject{{"name", "Old"}, {"kind", "retired"}}};
-    DriverDialog d(table, {"sim", "hamlib", "rigctld"}, {"hf", "vhf"}, QString(), false);
+                     QJsonObject{{"name", "Old"}, {"kind", "retired"}}}},
+                   {"sim", "hamlib", "rigctld"}, {"hf", "vhf"}, QString(), false);
     d.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     auto* list = d.findChild<QListWidget*>(QStringLiteral("drivers"));
