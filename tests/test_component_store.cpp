@@ -26,10 +26,6 @@ QStringList names(CorvaneComponent& c) {
     return out;
 }
 
-QJsonObject readJson(const QString& path) {
-    return QJsonDocument::fromJson(readAll(path)).object();
-}
-
 template <typename W> W* child(QDialog& d, const char* name) {
     W* w = d.findChild<W*>(QString::fromLatin1(name));
     EXPECT_NE(w, nullptr) << name;
@@ -108,7 +104,7 @@ TEST_P(BrokenDriverTable, DefaultsAreUsedAndTheFileIsKeptBesideOnSave) {
         QRegularExpression("^Test\\.json\\.broken-\\d{8}-\\d{6}$").match(kept[0]).hasMatch());
     EXPECT_EQ(readAll(rig.dir.filePath("corvane/" + kept[0])), bytes);
     EXPECT_TRUE(DriverStore(rig.storeFile()).load().problem.isEmpty());
-    EXPECT_EQ(readJson(rig.storeFile()).value("drivers").toArray().size(), 4);
+    EXPECT_EQ(rig.saved()["drivers"].toArray().size(), 4);
 
     // A later save has nothing more to keep.
     c.DrvSetup("Test", 1);
@@ -171,12 +167,11 @@ TEST(ComponentStore, DialogEditsTheTableAndUnknownKeysSurviveTheSave) {
     EXPECT_EQ(log.take(), QStringList{"DrvUpdated(3)"});
     ASSERT_EQ(names(c), (QStringList{"Air", "A", "B2"}));
     EXPECT_EQ(c.RxFrqMax(0), 2000000000);
-    const QJsonObject saved = readJson(rig.storeFile());
-    EXPECT_EQ(saved.value("comment").toString(), "mine");
-    const QJsonArray drivers = saved.value("drivers").toArray();
-    ASSERT_EQ(drivers.size(), 3);
-    EXPECT_EQ(drivers.at(1).toObject().value("colour").toString(), "red");
-    EXPECT_EQ(drivers.at(2).toObject().value("name").toString(), "B2");
+    const QJsonDocument saved = rig.saved();
+    EXPECT_EQ(saved["comment"].toString(), "mine");
+    EXPECT_EQ(saved["drivers"].toArray().size(), 3);
+    EXPECT_EQ(saved["drivers"][1]["colour"].toString(), "red");
+    EXPECT_EQ(saved["drivers"][2]["name"].toString(), "B2");
     // Atomic save leaves no temporary files behind.
     EXPECT_EQ(QDir(rig.dir.filePath("corvane")).entryList({"Test.json*"}, QDir::Files),
               QStringList{"Test.json"});
@@ -198,7 +193,7 @@ TEST(ComponentStore, DialogEditsTheTableAndUnknownKeysSurviveTheSave) {
     EXPECT_EQ(c.DrvCount(), 0);
     rig.deliver();
     EXPECT_EQ(log.take(), QStringList{"DrvUpdated(0)"});
-    EXPECT_EQ(readJson(rig.storeFile()).value("drivers").toArray().size(), 0);
+    EXPECT_EQ(rig.saved()["drivers"].toArray().size(), 0);
 }
 
 TEST(ComponentStore, ConfigureEditsOneDriverAndKeepsUntouchedReceiversRunning) {

@@ -1,15 +1,12 @@
 // Hamlib is loaded when a Hamlib receiver is first used, not at start-up.
 // This executable does not link the Hamlib plugin, so whatever of Hamlib is
 // in the process the component has loaded itself.
-#include "component/core/CorvaneComponent.h"
-#include "component/sim/Clock.h"
+#include "tests/support/ComponentFixture.h"
 #include "tests/support/Controls.h"
 #include "tests/support/RecordingComponent.h"
 #include "window/Test.h"
 
-#include <QFile>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -17,15 +14,11 @@
 namespace corvane::testsupport {
 namespace {
 
-using namespace corvane::component;
-
 // How many files named like `lib` are mapped into this process; "hamlib.so"
 // stands for Hamlib and the plugin together.
 qsizetype mapped(const char* lib) {
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    maps.open(QIODevice::ReadOnly);
     QSet<QByteArray> paths;
-    for (const QByteArray& line : maps.readAll().split('\n')) {
+    for (const QByteArray& line : readAll("/proc/self/maps").split('\n')) {
         if (line.contains(lib)) {
             paths.insert(line.mid(line.indexOf('/')));
         }
@@ -38,18 +31,10 @@ qsizetype mapped(const char* lib) {
 struct Program {
     receiver::Component& c() { return window.receiver(); }
 
-    QTemporaryDir home;
-    std::shared_ptr<DrivenClock> clock = std::make_shared<DrivenClock>();
-    testsupport::RecordingReporter reporter;
-    window::Test window{[this] {
-                            CorvaneComponent::Options options;
-                            options.clock = clock;
-                            options.configHome = home.path();
-                            options.tracePath = QString();
-                            return std::make_unique<CorvaneComponent>(std::move(options));
-                        },
-                        &reporter};
-    testsupport::Controls ui{window};
+    Rig rig;
+    RecordingReporter reporter;
+    window::Test window{[this] { return std::move(rig.component); }, &reporter};
+    Controls ui{window};
 };
 
 // The one test of this executable: it needs a process that has not loaded
@@ -70,7 +55,7 @@ TEST(HamlibLazy, TheDefaultTableLoadsHamlibOnlyWhenItsDummyIsUsed) {
     ASSERT_NE(p.c().property("DrvForward").toInt(), 0);
     p.c().RxConnect(0, -1);
     p.c().RxConnect(2, -1);
-    p.clock->advance(1000);
+    p.rig.advance(1000);
     ASSERT_EQ(p.c().RxRemote(0, -1), 0);
     ASSERT_EQ(p.c().RxRemote(2, -1), 0);
     p.c().setRxFrq(0, 0, 7100000);

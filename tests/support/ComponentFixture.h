@@ -128,6 +128,7 @@ public:
     }
 
     QString storeFile() const { return dir.filePath("corvane/Test.json"); }
+    QJsonDocument saved() const { return QJsonDocument::fromJson(readAll(storeFile())); }
 
     // Broken tables kept beside the store by a save.
     QStringList brokenCopies() const {
