@@ -117,18 +117,16 @@ TEST(BadFiles, TheTraceNeverTakesAFileInUseAndSaysOnceWhenItCannotWrite) {
     for (const Target target : {Target::Table, Target::Profile, Target::Full}) {
         SCOPED_TRACE(static_cast<int>(target));
         Rig rig;
-        const QString profile = rig.writeProfile("p", smallProfile());
+        const QString profile = rig.dir.filePath("corvane/p.json");
+        writeFile(profile, QJsonDocument(smallProfile()).toJson());
         rig.writeTable(QJsonArray{Rig::sim("P", profile)});
         const QByteArray table = readAll(rig.storeFile());
         const QByteArray profileBytes = readAll(profile);
         const QString named = target == Target::Table     ? rig.storeFile()
                               : target == Target::Profile ? profile
                                                           : QStringLiteral("/dev/full");
-        CorvaneComponent::Options o;
-        o.configHome = rig.dir.path();
-        o.tracePath = named;
         StderrCapture err;
-        CorvaneComponent c(std::move(o));
+        CorvaneComponent c(rig.options(named));
         c.DrvSetup("Test", 0);
         EXPECT_EQ(c.DrvCount() + c.DrvCount(), 2);
         EXPECT_EQ(c.RxRomId(0), "Test RX 1");
@@ -149,9 +147,7 @@ TEST(BadFiles, AnExceptionThatEndsACallIsTraced) {
     Rig rig;
     rig.writeTable(QJsonArray{QJsonObject{{"name", "B"}, {"kind", "boom"}}});
     const QString trace = rig.dir.filePath("trace.txt");
-    CorvaneComponent::Options o;
-    o.configHome = rig.dir.path();
-    o.tracePath = trace;
+    CorvaneComponent::Options o = rig.options(trace);
     o.registry = BackendRegistry::withBuiltins();
     o.registry->add("boom", [](const BackendContext&) -> std::unique_ptr<ReceiverBackend> {
         throw std::bad_alloc();

@@ -88,18 +88,16 @@ class EventLog {
 public:
     explicit EventLog(corvane::receiver::Component& c) {
         using C = corvane::receiver::Component;
-        on(c, &C::DrvUpdated, &C::RxConnState, &C::RxDataError, &C::RxFrqUpdated, &C::RxModUpdated,
-           &C::RxFltUpdated, &C::RxAgcUpdated, &C::RxNBlUpdated, &C::RxAttUpdated,
-           &C::RxHFFUpdated);
+        [&](auto... each) {
+            (connect(c, each), ...);
+        }(&C::DrvUpdated, &C::RxConnState, &C::RxDataError, &C::RxFrqUpdated, &C::RxModUpdated,
+          &C::RxFltUpdated, &C::RxAgcUpdated, &C::RxNBlUpdated, &C::RxAttUpdated, &C::RxHFFUpdated);
     }
 
     // What was emitted since the last take().
     QStringList take() { return std::exchange(m_lines, {}); }
 
 private:
-    template <typename... Signals> void on(corvane::receiver::Component& c, Signals... each) {
-        (connect(c, each), ...);
-    }
     template <typename... A>
     void connect(corvane::receiver::Component& c,
                  void (corvane::receiver::Component::*signal)(A...)) {
@@ -115,7 +113,11 @@ private:
 
 class Rig {
 public:
-    explicit Rig(std::optional<QString> trace = QString()) {
+    explicit Rig(std::optional<QString> trace = QString())
+        : component(std::make_unique<CorvaneComponent>(options(std::move(trace)))) {}
+
+    // What `component` was made with, for another one on the same folder.
+    CorvaneComponent::Options options(std::optional<QString> trace) {
         CorvaneComponent::Options o;
         o.clock = clock;
         o.configHome = dir.path();
@@ -124,7 +126,7 @@ public:
             ++dialogsShown;
             return onDialog ? onDialog(d) : int(QDialog::Rejected);
         };
-        component = std::make_unique<CorvaneComponent>(std::move(o));
+        return o;
     }
 
     QString storeFile() const { return dir.filePath("corvane/Test.json"); }
@@ -133,13 +135,6 @@ public:
     // Broken tables kept beside the store by a save.
     QStringList brokenCopies() const {
         return QDir(dir.filePath("corvane")).entryList({"Test.json.broken-*"}, QDir::Files);
-    }
-
-    // A profile file in the store's folder; returns its path.
-    QString writeProfile(const QString& name, const QJsonObject& profile) const {
-        const QString path = dir.filePath("corvane/" + name + ".profile.json");
-        writeFile(path, QJsonDocument(profile).toJson());
-        return path;
     }
 
     void writeTable(const QJsonArray& drivers) const {
@@ -154,8 +149,9 @@ public:
     void setUp(const QList<QJsonObject>& profiles) {
         QJsonArray drivers;
         for (qsizetype i = 0; i < profiles.size(); ++i) {
-            const QString name = QStringLiteral("R%1").arg(i);
-            drivers.append(sim(name, writeProfile(name, profiles[i])));
+            const QString path = dir.filePath(QStringLiteral("corvane/R%1.profile.json").arg(i));
+            writeFile(path, QJsonDocument(profiles[i]).toJson());
+            drivers.append(sim(QStringLiteral("R%1").arg(i), path));
         }
         writeTable(drivers);
         component->DrvSetup("Test", 0);
