@@ -20,10 +20,6 @@ QJsonObject with(QJsonObject profile, const QString& key, const QJsonValue& valu
     return profile;
 }
 
-QByteArray json(const QJsonObject& profile) {
-    return QJsonDocument(profile).toJson();
-}
-
 // The same receiver, but USB under another code with its narrow filter first,
 // and a higher lower limit.
 QJsonObject otherMaker() {
@@ -210,10 +206,9 @@ TEST(ComponentReceiver, SMeterTextScale) {
 TEST(ComponentReceiver, FaultsDropTheLinkRaiseDataErrorsAndFailOperations) {
     QJsonObject p = smallProfile();
     p["behaviour"] = QJsonObject{{"connectDelayMs", 10}, {"smeterIntervalMs", 0}};
-    p["faults"] = QJsonObject{{"dropAfterMs", 1000},
-                              {"dropErr", 7},
-                              {"dataErrorEveryMs", 300},
-                              {"failOps", QJsonArray{"RxRomId", "RxMod"}}};
+    p["faults"] = QJsonDocument::fromJson(R"({"dropAfterMs": 1000, "dropErr": 7,
+        "dataErrorEveryMs": 300, "failOps": ["RxRomId", "RxMod"]})")
+                      .object();
     Rig rig;
     rig.setUp({p, smallProfile()});
     auto& c = *rig.component;
@@ -250,8 +245,9 @@ class ProfileError : public ::testing::TestWithParam<BadProfile> {};
 
 TEST_P(ProfileError, NamesTheFileAndTheField) {
     const auto& [name, key, value, problem] = GetParam();
-    const QByteArray bytes =
-        key != nullptr ? json(with(smallProfile(), key, value)) : value.toString().toUtf8();
+    const QByteArray bytes = key != nullptr
+                                 ? QJsonDocument(with(smallProfile(), key, value)).toJson()
+                                 : value.toString().toUtf8();
     const QString why = failure([&] { parseProfile(bytes, "/p/x.json"); });
     EXPECT_TRUE(why.startsWith("profile /p/x.json: " + problem)) << why.toStdString();
 }
@@ -283,7 +279,7 @@ TEST(ComponentReceiver, OddButWellTypedProfileValuesAreTakenAsTheyStand) {
         [{"width": 70000, "name": ""}]}, {"name": "", "code": 5}])")
                      .array();
     p["initial"] = QJsonObject{{"mode", 5}, {"agc", -1}};
-    const Profile odd = parseProfile(json(p), "odd");
+    const Profile odd = parseProfile(QJsonDocument(p).toJson(), "odd");
     EXPECT_EQ(odd.frqMin, -10);
     EXPECT_EQ(odd.modes.at(0).filters.at(0).width, 70000);
     EXPECT_EQ(odd.initial.filter, 70000);
@@ -306,7 +302,6 @@ TEST(ComponentReceiver, BuiltinProfilesLoadAndFitTheirLimits) {
 // S-meter reads the stations less the attenuator, and only while connected.
 TEST(ComponentReceiver, DocumentedExampleProfileLoadsAndBehavesAsDescribed) {
     const QString example = QStringLiteral(CORVANE_SOURCE_DIR "/docs/examples/airband.json");
-    ASSERT_FALSE(readAll(example).isEmpty());
     EXPECT_TRUE(readAll(CORVANE_SOURCE_DIR "/README.md").contains(readAll(example)))
         << "README.md no longer shows docs/examples/airband.json as it is";
 

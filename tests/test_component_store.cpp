@@ -32,10 +32,6 @@ template <typename W> W* child(QDialog& d, const char* name) {
     return w;
 }
 
-void click(QDialog& d, const char* name) {
-    child<QPushButton>(d, name)->click();
-}
-
 // The fields shown, by object name, among those that belong to one kind.
 QStringList kindFields(const QDialog& d) {
     QStringList shown;
@@ -148,17 +144,17 @@ TEST(ComponentStore, DialogEditsTheTableAndUnknownKeysSurviveTheSave) {
 
     // Add one (sim, vhf profile) and move it to the top, rename B, remove C.
     rig.onDialog = [](DriverDialog& d) {
-        click(d, "add");
+        child<QPushButton>(d, "add")->click();
         child<QLineEdit>(d, "name")->setText("Air");
         child<QComboBox>(d, "profile")->setCurrentText("builtin:vhf");
         for (int i = 0; i < 3; ++i) {
-            click(d, "up");
+            child<QPushButton>(d, "up")->click();
         }
         EXPECT_FALSE(child<QPushButton>(d, "up")->isEnabled());
         child<QListWidget>(d, "drivers")->setCurrentRow(2);
         child<QLineEdit>(d, "name")->setText("B2");
         child<QListWidget>(d, "drivers")->setCurrentRow(3);
-        click(d, "remove");
+        child<QPushButton>(d, "remove")->click();
         return int(QDialog::Accepted);
     };
     c.DrvSetup("Test", 1);
@@ -185,7 +181,7 @@ TEST(ComponentStore, DialogEditsTheTableAndUnknownKeysSurviveTheSave) {
     // Removing every driver leaves none.
     rig.onDialog = [](DriverDialog& d) {
         while (child<QListWidget>(d, "drivers")->count() > 0) {
-            click(d, "remove");
+            child<QPushButton>(d, "remove")->click();
         }
         return int(QDialog::Accepted);
     };
@@ -210,7 +206,6 @@ TEST(ComponentStore, ConfigureEditsOneDriverAndKeepsUntouchedReceiversRunning) {
         return int(QDialog::Accepted);
     };
     EXPECT_EQ(c.RxConfigure(0), 0);
-    EXPECT_EQ(rig.dialogsShown, 1);
     EXPECT_EQ(c.RxRomId(0), c.RxRomId(2)); // now a broadcast receiver too
     EXPECT_EQ(c.RxConnected(2), -1);       // receiver 2 was not touched
     rig.deliver();

@@ -29,8 +29,6 @@ TEST(HamlibMissing, HamlibReceiversRefuseWithTheReasonAndTheRestGoesOn) {
                               QJsonObject{{"name", "Net"}, {"kind", "rigctld"}}});
     auto& c = *rig.component;
     ASSERT_EQ(c.DrvSetup(QStringLiteral("Test"), 0), 0);
-    ASSERT_EQ(c.DrvCount(), 3);
-    EXPECT_EQ(c.DrvName(1), QStringLiteral("Dummy"));
 
     const QString why = QStringLiteral("receiver 1 is not available: Hamlib support is not "
                                        "available: %1: cannot open shared object file: No such "
