@@ -7,12 +7,10 @@
 #include <QFile>
 #include <QTemporaryFile>
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <future>
-#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,39 +45,35 @@ private:
     QTemporaryFile m_file;
 };
 
-// A FIFO at `path`. Unless done() is called within three seconds, it is opened
-// once from the side that lets a blocked reader or writer go on, and closed
-// again; blocked() then says so.
+// A FIFO at `path`. Unless blocked() is asked within three seconds, the FIFO
+// is opened once from the side that lets a blocked reader or writer go on, and
+// closed again; blocked() then says so. Left unasked, it lets go on its way out.
 class FifoTrap {
 public:
     explicit FifoTrap(const QString& path) : m_path(QFile::encodeName(path)) {
         ::mkfifo(m_path.constData(), 0600);
         // The writer let go by a reader that leaves at once must not end the test.
         std::signal(SIGPIPE, SIG_IGN);
-        m_thread = std::thread([this, done = m_done.get_future()] {
-            if (done.wait_for(std::chrono::seconds(3)) == std::future_status::timeout) {
-                m_blocked = true;
-                for (const int side : {O_WRONLY, O_RDONLY}) {
-                    ::close(::open(m_path.constData(), side | O_NONBLOCK));
-                }
+        m_letGo = std::async(std::launch::async, [this, asked = m_asked.get_future()] {
+            if (asked.wait_for(std::chrono::seconds(3)) == std::future_status::ready) {
+                return false;
             }
+            for (const int side : {O_WRONLY, O_RDONLY}) {
+                ::close(::open(m_path.constData(), side | O_NONBLOCK));
+            }
+            return true;
         });
     }
-    ~FifoTrap() { done(); }
 
-    void done() {
-        if (m_thread.joinable()) {
-            m_done.set_value();
-            m_thread.join();
-        }
+    bool blocked() {
+        m_asked.set_value();
+        return m_letGo.get();
     }
-    bool blocked() const { return m_blocked; }
 
 private:
     QByteArray m_path;
-    std::promise<void> m_done;
-    std::atomic<bool> m_blocked{false};
-    std::thread m_thread;
+    std::promise<void> m_asked;
+    std::future<bool> m_letGo;
 };
 
 } // namespace corvane::testsupport
