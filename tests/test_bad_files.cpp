@@ -18,7 +18,6 @@ using namespace corvane::testsupport;
 
 namespace {
 
-// Resident memory of this process in KiB.
 long residentKiB() {
     const QByteArray status = readAll("/proc/self/status");
     const qsizetype at = status.indexOf("VmRSS:");
