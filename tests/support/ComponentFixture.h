@@ -17,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaMethod>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -50,7 +51,6 @@ inline QJsonObject smallProfile() {
         .object();
 }
 
-// Writes a whole file, making its folder first.
 inline void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
@@ -88,16 +88,10 @@ class EventLog {
 public:
     explicit EventLog(corvane::receiver::Component& c) {
         using C = corvane::receiver::Component;
-        on(c, &C::DrvUpdated, "DrvUpdated");
-        on(c, &C::RxConnState, "RxConnState");
-        on(c, &C::RxDataError, "RxDataError");
-        on(c, &C::RxFrqUpdated, "RxFrqUpdated");
-        on(c, &C::RxModUpdated, "RxModUpdated");
-        on(c, &C::RxFltUpdated, "RxFltUpdated");
-        on(c, &C::RxAgcUpdated, "RxAgcUpdated");
-        on(c, &C::RxNBlUpdated, "RxNBlUpdated");
-        on(c, &C::RxAttUpdated, "RxAttUpdated");
-        on(c, &C::RxHFFUpdated, "RxHFFUpdated");
+        [&](auto... each) {
+            (connect(c, each), ...);
+        }(&C::DrvUpdated, &C::RxConnState, &C::RxDataError, &C::RxFrqUpdated, &C::RxModUpdated,
+          &C::RxFltUpdated, &C::RxAgcUpdated, &C::RxNBlUpdated, &C::RxAttUpdated, &C::RxHFFUpdated);
     }
 
     // What was emitted since the last take().
@@ -105,11 +99,11 @@ public:
 
 private:
     template <typename... A>
-    void on(corvane::receiver::Component& c, void (corvane::receiver::Component::*signal)(A...),
-            const char* name) {
+    void connect(corvane::receiver::Component& c,
+                 void (corvane::receiver::Component::*signal)(A...)) {
+        const QString name = QString::fromLatin1(QMetaMethod::fromSignal(signal).name());
         QObject::connect(&c, signal, &m_context, [this, name](A... args) {
-            m_lines.append(QStringLiteral("%1(%2)").arg(
-                QLatin1String(name), QStringList{QString::number(args)...}.join(u", ")));
+            m_lines.append(name + '(' + QStringList{QString::number(args)...}.join(u", ") + ')');
         });
     }
 
@@ -119,7 +113,11 @@ private:
 
 class Rig {
 public:
-    explicit Rig(std::optional<QString> trace = QString()) {
+    explicit Rig(std::optional<QString> trace = QString())
+        : component(std::make_unique<CorvaneComponent>(options(std::move(trace)))) {}
+
+    // What `component` was made with, for another one on the same folder.
+    CorvaneComponent::Options options(std::optional<QString> trace) {
         CorvaneComponent::Options o;
         o.clock = clock;
         o.configHome = dir.path();
@@ -128,21 +126,15 @@ public:
             ++dialogsShown;
             return onDialog ? onDialog(d) : int(QDialog::Rejected);
         };
-        component = std::make_unique<CorvaneComponent>(std::move(o));
+        return o;
     }
 
     QString storeFile() const { return dir.filePath("corvane/Test.json"); }
+    QJsonDocument saved() const { return QJsonDocument::fromJson(readAll(storeFile())); }
 
     // Broken tables kept beside the store by a save.
     QStringList brokenCopies() const {
         return QDir(dir.filePath("corvane")).entryList({"Test.json.broken-*"}, QDir::Files);
-    }
-
-    // A profile file in the store's folder; returns its path.
-    QString writeProfile(const QString& name, const QJsonObject& profile) const {
-        const QString path = dir.filePath("corvane/" + name + ".profile.json");
-        writeFile(path, QJsonDocument(profile).toJson());
-        return path;
     }
 
     void writeTable(const QJsonArray& drivers) const {
@@ -157,8 +149,9 @@ public:
     void setUp(const QList<QJsonObject>& profiles) {
         QJsonArray drivers;
         for (qsizetype i = 0; i < profiles.size(); ++i) {
-            const QString name = QStringLiteral("R%1").arg(i);
-            drivers.append(sim(name, writeProfile(name, profiles[i])));
+            const QString path = dir.filePath(QStringLiteral("corvane/R%1.profile.json").arg(i));
+            writeFile(path, QJsonDocument(profiles[i]).toJson());
+            drivers.append(sim(QStringLiteral("R%1").arg(i), path));
         }
         writeTable(drivers);
         component->DrvSetup("Test", 0);
