@@ -10,10 +10,16 @@
 namespace corvane::hamlib {
 namespace {
 
-std::vector<int32_t> widths(const std::vector<Filter>& filters) {
-    std::vector<int32_t> out;
-    for (const Filter& f : filters) {
-        out.push_back(f.width);
+// "width name" or "code name" per entry, in the table's order; "(read)" marks
+// a value the rig reports but the backend cannot set.
+template <typename T> QStringList described(const std::vector<T>& table) {
+    QStringList out;
+    for (const T& t : table) {
+        if constexpr (std::is_same_v<T, Filter>) {
+            out << QStringLiteral("%1 %2").arg(t.width).arg(t.name);
+        } else {
+            out << QStringLiteral("%1 %2%3").arg(t.code).arg(t.name, t.settable ? "" : " (read)");
+        }
     }
     return out;
 }
@@ -31,46 +37,29 @@ TEST(HamlibMapping, FiltersOfAModeAreCleanedSortedAndNamed) {
         RIG_FLT_END,
         {RIG_MODE_USB, 100}, // past the end marker: not part of the list
     };
-    const auto usb = filtersFor(list, std::size(list), RIG_MODE_USB, 500, 2400, 3000);
-    EXPECT_EQ(widths(usb), (std::vector<int32_t>{500, 2400, 3000, 32767}));
-    EXPECT_EQ(usb[0].name, QStringLiteral("Narrow"));
-    EXPECT_EQ(usb[1].name, QStringLiteral("Normal"));
-    EXPECT_EQ(usb[2].name, QStringLiteral("Wide"));
-    EXPECT_EQ(usb[3].name, QStringLiteral("32767 Hz"));
-
+    const auto of = [&](rmode_t mode, int narrow, int normal, int wide) {
+        return described(filtersFor(list, std::size(list), mode, narrow, normal, wide));
+    };
+    EXPECT_EQ(of(RIG_MODE_USB, 500, 2400, 3000),
+              QStringList({"500 Narrow", "2400 Normal", "3000 Wide", "32767 32767 Hz"}));
     // A passband that is both normal and wide is called normal; no passbands
     // known (0) names every filter by its width.
-    const auto am = filtersFor(list, std::size(list), RIG_MODE_AM, 0, 6000, 6000);
-    ASSERT_EQ(widths(am), (std::vector<int32_t>{6000}));
-    EXPECT_EQ(am[0].name, QStringLiteral("Normal"));
-    const auto lsb = filtersFor(list, std::size(list), RIG_MODE_LSB, 0, 0, 0);
-    ASSERT_EQ(lsb.size(), 1u);
-    EXPECT_EQ(lsb[0].name, QStringLiteral("2400 Hz"));
-    EXPECT_TRUE(filtersFor(list, std::size(list), RIG_MODE_FM, 0, 0, 0).empty());
+    EXPECT_EQ(of(RIG_MODE_AM, 0, 6000, 6000), QStringList({"6000 Normal"}));
+    EXPECT_EQ(of(RIG_MODE_LSB, 0, 0, 0), QStringList({"2400 2400 Hz"}));
+    EXPECT_EQ(of(RIG_MODE_FM, 0, 0, 0), QStringList());
 }
 
 TEST(HamlibMapping, AgcAndAttenuatorTables) {
     const agc_level_e listed[] = {RIG_AGC_OFF, RIG_AGC_SLOW, RIG_AGC_OFF, RIG_AGC_NONE,
                                   RIG_AGC_AUTO};
-    const auto agc = agcChoices(listed, static_cast<int>(std::size(listed)));
-    ASSERT_EQ(agc.size(), 3u);
-    EXPECT_EQ(agc[0].name, QStringLiteral("OFF"));
-    EXPECT_EQ(agc[1].code, RIG_AGC_SLOW);
-    EXPECT_EQ(agc[2].name, QStringLiteral("AUTO"));
-
-    const auto common = agcChoices(nullptr, 0);
-    ASSERT_EQ(common.size(), 4u);
-    EXPECT_EQ(common[0].code, RIG_AGC_OFF);
-    EXPECT_EQ(common[1].code, RIG_AGC_FAST);
-    EXPECT_EQ(common[2].code, RIG_AGC_MEDIUM);
-    EXPECT_EQ(common[3].code, RIG_AGC_SLOW);
+    EXPECT_EQ(described(agcChoices(listed, static_cast<int>(std::size(listed)))),
+              QStringList({"0 OFF", "3 SLOW", "6 AUTO"}));
+    EXPECT_EQ(described(agcChoices(nullptr, 0)),
+              QStringList({"0 OFF", "2 FAST", "5 MEDIUM", "3 SLOW"}));
 
     const int steps[] = {6, 12, 6, 18, 0, 24};
     const auto att = attenuatorChoices(steps, std::size(steps));
-    ASSERT_EQ(att.size(), 4u);
-    EXPECT_EQ(att[0].name, QStringLiteral("0 dB"));
-    EXPECT_EQ(att[0].code, 0);
-    EXPECT_EQ(att[3].code, 18);
+    EXPECT_EQ(described(att), QStringList({"0 0 dB", "6 6 dB", "12 12 dB", "18 18 dB"}));
     EXPECT_EQ(RigTables::indexOf(att, 12), 2);
     EXPECT_EQ(RigTables::indexOf(att, 24), -1);
 }
@@ -137,14 +126,10 @@ TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut
     correctForModel(RIG_MODEL_TS2000, t);
     EXPECT_TRUE(t.modes[0].filters.empty());
     EXPECT_EQ(t.modes[0].normalWidth, 0); // a mode change asks for no width
-    ASSERT_EQ(t.agc.size(), 2u);
-    EXPECT_TRUE(t.agc[0].settable);
-    EXPECT_FALSE(t.agc[1].settable); // "ON" is read, never written
+    EXPECT_EQ(described(t.agc), QStringList({"0 OFF", "1 ON (read)"}));
+    // The IC-R75's 00 and 03, as Hamlib writes them.
     correctForModel(RIG_MODEL_ICR75, t);
-    EXPECT_EQ(t.agc[0].name, QStringLiteral("OFF"));
-    EXPECT_EQ(t.agc[0].code, RIG_AGC_FAST); // what Hamlib writes as 00
-    EXPECT_EQ(t.agc[3].name, QStringLiteral("SLOW"));
-    EXPECT_EQ(t.agc[3].code, RIG_AGC_SUPERFAST); // and as 03
+    EXPECT_EQ(described(t.agc), QStringList({"2 OFF", "5 SUPERFAST", "3 FAST", "1 SLOW"}));
 }
 
 } // namespace

@@ -30,15 +30,11 @@ protected:
 
     // Sets `code` of `setting` (a filter's width for Setting::Mode): the rig
     // takes it and reports it as the program's.
-    ::testing::AssertionResult takes(Setting setting, int32_t code) {
+    ::testing::AssertionResult takes(Setting setting, Kind kind, int32_t code) {
         const bool filter = setting == Setting::Mode;
         const auto now = [&] { return filter ? m_rx->filter() : m_rx->current(setting); };
         const bool already = now() == code;
         const size_t from = m_sink.events.size();
-        const Kind kind = filter                    ? Kind::Flt
-                          : setting == Setting::Agc ? Kind::Agc
-                          : setting == Setting::NBl ? Kind::NBl
-                                                    : Kind::Att;
         const auto e = after(
             [&] {
                 if (filter) {
@@ -116,15 +112,17 @@ TEST_P(PeerRules, EverySettingOfferedIsWrittenAndReported) {
         EXPECT_EQ(flt->origin, Origin::Forwarded);
     }
 
-    for (const Setting setting : {Setting::Agc, Setting::NBl, Setting::Att}) {
+    for (const auto& [setting, kind] : {std::pair{Setting::Agc, Kind::Agc},
+                                        {Setting::NBl, Kind::NBl},
+                                        {Setting::Att, Kind::Att}}) {
         for (int i = m_rx->count(setting) - 1; i >= 0; --i) {
             if (m_rx->available(setting, i)) {
-                EXPECT_TRUE(takes(setting, m_rx->codeAt(setting, i)));
+                EXPECT_TRUE(takes(setting, kind, m_rx->codeAt(setting, i)));
             }
         }
     }
     for (int i = 0; i < m_rx->filterCount(); ++i) {
-        EXPECT_TRUE(takes(Setting::Mode, m_rx->filterWidth(i)));
+        EXPECT_TRUE(takes(Setting::Mode, Kind::Flt, m_rx->filterWidth(i)));
     }
     // Delta-F goes through RIT: the carrier moves, the dial does not.
     if (GetParam().rit) {
@@ -152,6 +150,10 @@ template <typename P, typename... A> std::function<std::unique_ptr<Peer>()> make
     return [=] { return std::make_unique<P>(a...); };
 }
 
+template <typename C> std::string named(const ::testing::TestParamInfo<C>& info) {
+    return info.param.name;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Hamlib, PeerRules,
     ::testing::Values(
@@ -163,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
         PeerCase{"TS2000", make<VRadioPeer>(rigs[2]), "Kenwood TS-2000", 7050000, "LSB", 0, true},
         PeerCase{"TS590SG", make<VRadioPeer>(rigs[3]), "Kenwood TS-590SG", 7050000, "LSB", 0,
                  true}),
-    [](const ::testing::TestParamInfo<PeerCase>& info) { return std::string(info.param.name); });
+    named<PeerCase>);
 
 // A lost link is reported in time, and when the radio is back remote control
 // is taken back and a setting goes through again.
@@ -213,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
         LossCase{"TS2000Silent", make<VRadioPeer>(rigs[2]), Fault::Silence, 1500, 0},
         LossCase{"ICR75Unplugged", make<VRadioPeer>(rigs[0]), Fault::Unplug, 3000, 0},
         LossCase{"TS2000Unplugged", make<VRadioPeer>(rigs[2]), Fault::Unplug, 3000, 0}),
-    [](const ::testing::TestParamInfo<LossCase>& info) { return std::string(info.param.name); });
+    named<LossCase>);
 
 // --- what only the virtual radio shows ---
 

@@ -1,14 +1,13 @@
 #pragma once
 
 // A rigctld that refuses everything once the rig is open: it listens on
-// 127.0.0.1 and passes each connection on to a real daemon, but after the
-// first `opening` commands of a connection (Hamlib's opening of the rig) it
+// 127.0.0.1 and passes one connection at a time on to a real daemon, but after
+// the first `opening` commands of a connection (Hamlib's opening of the rig) it
 // refuses every command with "RPRT -9"; answers already on their way back are
 // still passed on.
 
 #include "tests/support/HamlibPeers.h"
 
-#include <fcntl.h>
 #include <poll.h>
 
 #include <atomic>
@@ -25,9 +24,7 @@ public:
         if (m_thread.joinable()) {
             m_thread.join();
         }
-        if (m_listener >= 0) {
-            ::close(m_listener);
-        }
+        ::close(m_listener);
     }
     Relay(const Relay&) = delete;
     Relay& operator=(const Relay&) = delete;
@@ -42,86 +39,62 @@ public:
             return false;
         }
         m_port = ntohs(a.sin_port);
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this] {
+            while (!m_stop.load()) {
+                relay();
+            }
+        });
         return true;
     }
     quint16 port() const { return m_port; }
 
 private:
-    struct Link {
-        int client = -1;
-        int server = -1;
-        int commands = 0;
-        std::string line;
-    };
-
     static bool send(int fd, const char* data, size_t size) {
         return ::send(fd, data, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
     }
 
-    // One command from the client, with its newline.
-    void command(Link& link) {
-        if (link.commands++ < m_opening) {
-            send(link.server, link.line.data(), link.line.size());
-        } else {
-            send(link.client, "RPRT -9\n", 8);
+    // Serves the next connection until either side ends it; the 20 ms polls
+    // let the destructor stop the thread.
+    void relay() {
+        pollfd listener{m_listener, POLLIN, 0};
+        if (::poll(&listener, 1, 20) != 1) {
+            return;
         }
-    }
-
-    void run() {
-        std::vector<Link> links;
-        while (!m_stop.load()) {
-            std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
-            for (const Link& l : links) {
-                fds.push_back({l.client, POLLIN, 0});
-                fds.push_back({l.server, POLLIN, 0});
-            }
-            if (::poll(fds.data(), fds.size(), 20) <= 0) {
+        const int client = ::accept(m_listener, nullptr, nullptr);
+        const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in a = loopback(m_upstream);
+        bool gone = ::connect(server, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0;
+        int commands = 0;
+        std::string line;
+        while (!gone && !m_stop.load()) {
+            pollfd fds[] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+            if (::poll(fds, 2, 20) <= 0) {
                 continue;
             }
-            if ((fds[0].revents & POLLIN) != 0) {
-                Link l;
-                l.client = ::accept(m_listener, nullptr, nullptr);
-                l.server = ::socket(AF_INET, SOCK_STREAM, 0);
-                const sockaddr_in a = loopback(m_upstream);
-                if (::connect(l.server, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0) {
-                    links.push_back(l);
-                } else {
-                    ::close(l.client);
-                    ::close(l.server);
-                }
-            }
-            for (size_t i = 0; i < links.size() && 1 + 2 * i < fds.size(); ++i) {
-                Link& l = links[i];
-                char buffer[4096];
-                bool gone = false;
-                if ((fds[1 + 2 * i].revents & (POLLIN | POLLHUP)) != 0) {
-                    const ssize_t n = ::recv(l.client, buffer, sizeof buffer, 0);
-                    gone = n <= 0;
-                    for (ssize_t k = 0; k < n; ++k) {
-                        l.line += buffer[k];
-                        if (buffer[k] == '\n') {
-                            command(l);
-                            l.line.clear();
-                        }
+            char buffer[4096];
+            if (fds[0].revents != 0) {
+                const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+                gone = n <= 0;
+                for (ssize_t k = 0; k < n; ++k) {
+                    line += buffer[k];
+                    if (buffer[k] != '\n') {
+                        continue;
                     }
-                }
-                if ((fds[2 + 2 * i].revents & (POLLIN | POLLHUP)) != 0) {
-                    const ssize_t n = ::recv(l.server, buffer, sizeof buffer, 0);
-                    gone = gone || n <= 0 || !send(l.client, buffer, static_cast<size_t>(n));
-                }
-                if (gone) {
-                    ::close(l.client);
-                    ::close(l.server);
-                    l.client = -1;
+                    if (commands++ < m_opening) {
+                        send(server, line.data(), line.size());
+                    } else {
+                        send(client, "RPRT -9\n", 8);
+                    }
+                    line.clear();
                 }
             }
-            std::erase_if(links, [](const Link& l) { return l.client < 0; });
+            if (fds[1].revents != 0) {
+                const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
+                gone = gone || n <= 0 || !send(client, buffer, static_cast<size_t>(n));
+            }
         }
-        for (const Link& l : links) {
-            ::close(l.client);
-            ::close(l.server);
-        }
+        ::close(client);
+        ::close(server);
     }
 
     quint16 m_upstream;
