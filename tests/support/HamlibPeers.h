@@ -24,7 +24,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -242,23 +241,28 @@ private:
     pid_t m_pid = -1;
 };
 
-// What rigctl prints for `command` (words without shell quoting) against the
-// daemon on `port`.
 inline QString rigctl(quint16 port, const QStringList& command) {
-    const QByteArray line = QStringLiteral("rigctl -m 2 -r 127.0.0.1:%1 %2")
-                                .arg(port)
-                                .arg(command.join(' '))
-                                .toLocal8Bit();
-    FILE* pipe = ::popen(line.constData(), "r");
-    if (pipe == nullptr) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
         return {};
     }
+    const pid_t pid = spawn(
+        QStringLiteral("rigctl"),
+        QStringList{"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(port)} + command, fds[1]);
+    ::close(fds[1]);
     QByteArray out;
     char buffer[256];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        out.append(buffer, static_cast<qsizetype>(n));
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, n);
     }
-    ::pclose(pipe);
+    ::close(fds[0]);
+    if (pid <= 0 || !reap(pid, 5000)) {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            reap(pid, 1000);
+        }
+        return {};
+    }
     return QString::fromLatin1(out).trimmed();
 }
 
