@@ -113,8 +113,10 @@ private:
 
 class Rig {
 public:
-    explicit Rig(std::optional<QString> trace = QString())
-        : component(std::make_unique<CorvaneComponent>(options(std::move(trace)))) {}
+    // Made in the body, not in the initialiser list: options() reads `dir` and `clock`.
+    explicit Rig(std::optional<QString> trace = QString()) {
+        component = std::make_unique<CorvaneComponent>(options(std::move(trace)));
+    }
 
     // What `component` was made with, for another one on the same folder.
     CorvaneComponent::Options options(std::optional<QString> trace) {
