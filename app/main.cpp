@@ -1,21 +1,17 @@
 // Corvane Test: one window driving the receivers of the Corvane component.
+#include "app/ProgramIcon.h"
 #include "component/core/Factory.h"
 #include "window/Test.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The desktop entry and the icon installed with it carry this name; it
     // lets the desktop match the running window to its entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("corvane-test"));
-    QIcon icon;
-    for (const int size : {48, 128, 256}) {
-        icon.addFile(QStringLiteral(":/corvane-test/icon-%1.png").arg(size));
-    }
-    QApplication::setWindowIcon(icon);
     corvane::window::Test test(&corvane::component::makeComponent);
+    corvane::app::setProgramIcon(test);
     QObject::connect(&test, &corvane::window::Test::unloaded, &app, [] { QApplication::exit(0); });
     test.load();
     if (test.isUnloaded()) {

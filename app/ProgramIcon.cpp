@@ -1,0 +1,54 @@
+#include "app/ProgramIcon.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace corvane::app {
+
+namespace {
+
+// The format is named: left to guess, Qt loads and asks every image plugin
+// (gif, ico, jpeg...) before it reads one PNG.
+QPixmap iconAt(int size) {
+    QImageReader reader(QStringLiteral(":/corvane-test/icon-%1.png").arg(size), "png");
+    return QPixmap::fromImage(reader.read());
+}
+
+// Waits for the window's first paint, then lets the frame reach the screen
+// before decoding the larger sizes.
+class LargerSizesAfterFirstFrame final : public QObject {
+public:
+    explicit LargerSizesAfterFirstFrame(QObject* parent) : QObject(parent) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                QIcon icon = QApplication::windowIcon();
+                for (const int size : {128, 256}) {
+                    icon.addPixmap(iconAt(size));
+                }
+                QApplication::setWindowIcon(icon);
+                deleteLater();
+            });
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void setProgramIcon(QWidget& window) {
+    QIcon icon;
+    icon.addPixmap(iconAt(48));
+    QApplication::setWindowIcon(icon);
+    window.installEventFilter(new LargerSizesAfterFirstFrame(&window));
+}
+
+} // namespace corvane::app
