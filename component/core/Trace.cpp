@@ -3,7 +3,6 @@
 #include "component/store/JsonText.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
