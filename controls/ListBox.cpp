@@ -1,10 +1,47 @@
 #include "controls/ListBox.h"
 
+#include <QItemSelectionModel>
 #include <QScopeGuard>
+
+#include <functional>
 
 namespace corvane::controls {
 
+namespace {
+
+// The selection as the view's model keeps it, refusing every change that the
+// list does not allow at the time. A disabled list takes no mouse or key, but
+// a screen reader selects through the selection model directly (an entry's
+// Toggle, a list's row selection): that must meet the same refusal.
+class GuardedSelection final : public QItemSelectionModel {
+public:
+    GuardedSelection(QAbstractItemModel* model, QObject* parent, std::function<bool()> allowed)
+        : QItemSelectionModel(model, parent), m_allowed(std::move(allowed)) {}
+
+    void select(const QModelIndex& index, SelectionFlags command) override {
+        if (m_allowed()) {
+            QItemSelectionModel::select(index, command);
+        }
+    }
+    void select(const QItemSelection& selection, SelectionFlags command) override {
+        if (m_allowed()) {
+            QItemSelectionModel::select(selection, command);
+        }
+    }
+
+private:
+    std::function<bool()> m_allowed;
+};
+
+} // namespace
+
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
+    // Code always may (a loader enables the list before it selects); anyone
+    // else only while the list is enabled.
+    QItemSelectionModel* given = selectionModel();
+    setSelectionModel(
+        new GuardedSelection(model(), this, [this] { return m_quiet || isEnabled(); }));
+    delete given;
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
     // One line of text per item: the first item's size stands for all. Without

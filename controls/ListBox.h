@@ -16,7 +16,10 @@ namespace corvane::controls {
 // - clearing the list runs nothing, nor does Qt moving its current item around
 //   (the index is the selection, never currentRow);
 // - an empty text is read at a position without an item, and selecting such a
-//   position is a run-time error.
+//   position is a run-time error;
+// - a disabled list's selection changes only by code: what the mouse and keys
+//   cannot do there, a screen reader's actions (an entry's Toggle, a row
+//   selection) cannot either.
 class ListBox : public QListWidget {
     Q_OBJECT
 

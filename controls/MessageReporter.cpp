@@ -2,9 +2,15 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
 
 #include <cstdio>
 
@@ -23,6 +29,20 @@ QMargins frameMargins(const QWidget& w) {
 
 MessageReporter::MessageReporter(QWidget* window) : m_window(window) {
     qApp->installEventFilter(this);
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    m_pacing = {[started] { return started->elapsed(); },
+                [this](int64_t delayMs, std::function<void()> callback) {
+                    QTimer::singleShot(std::chrono::milliseconds(delayMs), this,
+                                       std::move(callback));
+                }};
+}
+
+void MessageReporter::setPacing(ReportPacing pacing) {
+    m_pacing = std::move(pacing);
+    for (Recent& r : m_recent) {
+        r.flushArmed = false;
+    }
 }
 
 MessageReporter::~MessageReporter() {
@@ -78,8 +98,70 @@ void MessageReporter::place() {
     m_box->setGeometry(QRect(where.topLeft() + QPoint(frame.left(), frame.top()), m_box->size()));
 }
 
+MessageReporter::Recent* MessageReporter::recent(const QString& text) {
+    for (Recent& r : m_recent) {
+        if (r.text == text) {
+            return &r;
+        }
+    }
+    return nullptr;
+}
+
 void MessageReporter::report(const QString& handler, const receiver::RuntimeError& error) {
     const QString text = line(handler, error);
+    const int64_t now = m_pacing.nowMs();
+    if (Recent* r = recent(text)) {
+        ++r->held;
+        flush(*r);
+        return;
+    }
+    if (m_recent.size() == kRecent) {
+        // The oldest makes room; what it holds is said now rather than lost.
+        auto oldest = std::min_element(
+            m_recent.begin(), m_recent.end(),
+            [](const Recent& a, const Recent& b) { return a.shownAt < b.shownAt; });
+        if (oldest->held > 0) {
+            oldest->shownAt = now - kRepeatMs;
+            flush(*oldest);
+        }
+        m_recent.erase(oldest);
+    }
+    m_recent.push_back({text, now});
+    show(text);
+}
+
+void MessageReporter::flush(Recent& r) {
+    if (r.held == 0) {
+        return;
+    }
+    const int64_t now = m_pacing.nowMs();
+    if (now - r.shownAt < kRepeatMs) {
+        armFlush(r);
+        return;
+    }
+    const int64_t count = std::exchange(r.held, 0);
+    r.shownAt = now;
+    show(count == 1 ? r.text : QStringLiteral("%1 (repeated %2 times)").arg(r.text).arg(count));
+}
+
+void MessageReporter::armFlush(Recent& r) {
+    if (r.flushArmed) {
+        return;
+    }
+    r.flushArmed = true;
+    const std::weak_ptr<int> alive = m_alive;
+    m_pacing.after(r.shownAt + kRepeatMs - m_pacing.nowMs(), [this, alive, text = r.text] {
+        if (alive.expired()) {
+            return;
+        }
+        if (Recent* due = recent(text)) {
+            due->flushArmed = false;
+            flush(*due);
+        }
+    });
+}
+
+void MessageReporter::show(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
     const bool shown = !m_box.isNull() && m_box->isVisible();

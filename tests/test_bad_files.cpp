@@ -11,6 +11,7 @@
 
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,34 +107,142 @@ INSTANTIATE_TEST_SUITE_P(
                       FileFault{"TraceIsAFifo", In::Trace, Fault::Fifo, "not a regular file"}),
     [](const ::testing::TestParamInfo<FileFault>& info) { return std::string(info.param.name); });
 
-// The trace never writes into the driver table or a profile in use, and a
-// trace that cannot be written says so once.
+namespace {
+
+// A pseudo-terminal: its line's name and the other end, which reads what is
+// written to the line.
+struct Pty {
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QString line;
+    Pty() {
+        ::grantpt(master);
+        ::unlockpt(master);
+        line = QString::fromLocal8Bit(::ptsname(master));
+    }
+    ~Pty() { ::close(master); }
+    QByteArray received() const {
+        QByteArray all;
+        char buf[4096];
+        ssize_t n = 0;
+        while ((n = ::read(master, buf, sizeof buf)) > 0) {
+            all.append(buf, n);
+        }
+        return all;
+    }
+};
+
+} // namespace
+
+// The trace never writes into the driver table, a profile in use or a
+// receiver's port, under whatever name it reaches them, nor into a device but
+// the program's own terminal and the null sinks; it says once which use it
+// met, and a trace that cannot be written says so once.
 TEST(BadFiles, TheTraceNeverTakesAFileInUseAndSaysOnceWhenItCannotWrite) {
-    enum class Target { Table, Profile, Full };
-    for (const Target target : {Target::Table, Target::Profile, Target::Full}) {
-        SCOPED_TRACE(static_cast<int>(target));
+    enum class Name { Same, SymLink, HardLink, DotDot };
+    struct Case {
+        const char* what;
+        QString file; // under the rig's folder; "" for the port
+        Name name;
+        QString said;
+    };
+    const Pty port;
+    const QString table = "corvane/Test.json", profile = "corvane/p.json";
+    const Case cases[] = {
+        {"table", table, Name::Same, "it is the driver table"},
+        {"table by link", table, Name::SymLink, "it is the driver table"},
+        {"table by hard link", table, Name::HardLink, "it is the driver table"},
+        {"table by ..", table, Name::DotDot, "it is the driver table"},
+        {"profile", profile, Name::Same, "it is a receiver's profile in use"},
+        {"profile by link", profile, Name::SymLink, "it is a receiver's profile in use"},
+        {"profile by ..", profile, Name::DotDot, "it is a receiver's profile in use"},
+        {"port", "", Name::Same, "it is the serial port of driver \"R\""},
+        {"port by link", "", Name::SymLink, "it is the serial port of driver \"R\""},
+        {"a terminal", "", Name::Same, "it is a device other than the program's own terminal"},
+        {"full", "", Name::Same, "No space left"},
+    };
+    for (const auto& [what, file, name, said] : cases) {
+        SCOPED_TRACE(what);
         Rig rig;
-        const QString profile = rig.dir.filePath("corvane/p.json");
-        writeFile(profile, QJsonDocument(smallProfile()).toJson());
-        rig.writeTable(QJsonArray{Rig::sim("P", profile)});
-        const QByteArray table = readAll(rig.storeFile());
-        const QByteArray profileBytes = readAll(profile);
-        const QString named = target == Target::Table     ? rig.storeFile()
-                              : target == Target::Profile ? profile
-                                                          : QStringLiteral("/dev/full");
+        const Pty other;
+        const QString profilePath = rig.dir.filePath(profile);
+        writeFile(profilePath, QJsonDocument(smallProfile()).toJson());
+        rig.writeTable(QJsonArray{
+            Rig::sim("P", profilePath),
+            QJsonObject{{"name", "R"}, {"kind", "hamlib"}, {"model", 1}, {"port", port.line}}});
+        const QByteArray tableBytes = readAll(rig.storeFile());
+        const QByteArray profileBytes = readAll(profilePath);
+        const QString target = !file.isEmpty()                  ? rig.dir.filePath(file)
+                               : QString(what).endsWith("full") ? QStringLiteral("/dev/full")
+                               : QString(what) == "a terminal"  ? other.line
+                                                                : port.line;
+        QString named = target;
+        if (name == Name::SymLink || name == Name::HardLink) {
+            named = rig.dir.filePath("elsewhere");
+            ASSERT_TRUE(name == Name::SymLink ? QFile::link(target, named)
+                                              : ::link(QFile::encodeName(target).constData(),
+                                                       QFile::encodeName(named).constData()) == 0);
+        } else if (name == Name::DotDot) {
+            // Through a link to a folder elsewhere: ".." is taken where the
+            // link leads, not by cutting the name.
+            QDir().mkpath(rig.dir.filePath("a/b/c"));
+            ASSERT_TRUE(QFile::link(rig.dir.filePath("a/b/c"), rig.dir.filePath("l")));
+            named = rig.dir.filePath("l/../../../" + file);
+        }
         StderrCapture err;
         CorvaneComponent c(rig.options(named));
         c.DrvSetup("Test", 0);
-        EXPECT_EQ(c.DrvCount() + c.DrvCount(), 2);
+        EXPECT_EQ(c.DrvCount() + c.DrvCount(), 4);
         EXPECT_EQ(c.RxRomId(0), "Test RX 1");
-        EXPECT_EQ(readAll(rig.storeFile()), table);
-        EXPECT_EQ(readAll(profile), profileBytes);
-        const QString said = err.text();
-        EXPECT_EQ(said.count("corvane:"), 1) << said.toStdString();
-        EXPECT_TRUE(said.contains(named) &&
-                    said.contains(target == Target::Full ? "No space left" : "in use"))
-            << said.toStdString();
+        EXPECT_EQ(readAll(rig.storeFile()), tableBytes);
+        EXPECT_EQ(readAll(profilePath), profileBytes);
+        EXPECT_EQ(port.received() + other.received(), QByteArray());
+        const QString text = err.text();
+        EXPECT_EQ(text.count("corvane:"), 1) << text.toStdString();
+        EXPECT_EQ(text.count(named), 1) << text.toStdString();
+        EXPECT_TRUE(text.contains(said)) << text.toStdString();
     }
+}
+
+// Where there is no driver table yet, a trace that would create it is refused
+// as well: by its name, through a link to where it will be, or through a
+// folder link and "..". A trace beside it is written.
+TEST(BadFiles, TheTraceNeverCreatesTheDriverTable) {
+    for (const char* via :
+         {"corvane/Test.json", "link", "l/../../../corvane/Test.json", "trace.txt"}) {
+        SCOPED_TRACE(via);
+        Rig rig;
+        QDir().mkpath(rig.dir.filePath("a/b/c"));
+        QDir().mkpath(rig.dir.filePath("corvane"));
+        ASSERT_TRUE(QFile::link(rig.dir.filePath("a/b/c"), rig.dir.filePath("l")));
+        ASSERT_TRUE(QFile::link(rig.storeFile(), rig.dir.filePath("link")));
+        StderrCapture err;
+        CorvaneComponent c(rig.options(rig.dir.filePath(via)));
+        c.DrvSetup("Test", 0);
+        EXPECT_EQ(c.DrvCount(), 4);
+        EXPECT_FALSE(QFileInfo::exists(rig.storeFile()));
+        const bool beside = QLatin1String(via) == QLatin1String("trace.txt");
+        EXPECT_EQ(err.text().contains("it is the driver table"), !beside)
+            << err.text().toStdString();
+        EXPECT_EQ(readAll(rig.dir.filePath(via)).startsWith("call DrvSetup"), beside);
+    }
+}
+
+// The terminal the program was started from takes the trace, as stderr would.
+TEST(BadFiles, TheTraceGoesToTheProgramsOwnTerminal) {
+    Pty own;
+    const int line = ::open(QFile::encodeName(own.line).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(line, 0);
+    const int savedIn = ::dup(STDIN_FILENO);
+    ::dup2(line, STDIN_FILENO);
+    {
+        Rig rig(own.line);
+        rig.component->DrvSetup("Test", 0);
+    }
+    ::dup2(savedIn, STDIN_FILENO);
+    ::close(savedIn);
+    ::close(line);
+    EXPECT_TRUE(own.received().startsWith("call DrvSetup(\"Test\", 0) -> 0"))
+        << own.received().toStdString();
 }
 
 // An error that is not the component's own (out of memory while the table is

@@ -1,7 +1,12 @@
 // The four connection buttons, the link events RxConnState and RxDataError,
 // key forwarding to the current receiver and the Coupling box.
+#include "tests/support/ComponentFixture.h"
+#include "tests/support/FileFaults.h"
 #include "tests/support/ShownWindow.h"
 
+#include <QAccessible>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -113,6 +118,95 @@ TEST(LinkEvents, ConnStateOtherThan1000PaintsRedOnlyDataErrorRedrawsWhateverErrH
         EXPECT_EQ(window::backColor(*t.ui.ConnState), c.colour);
         EXPECT_EQ(listsEnabled(t.ui), c.remote != 0 ? "11111" : "00000");
     }
+    EXPECT_EQ(t.reporter.reports, QStringList{});
+}
+
+// A receiver failing every millisecond, on the component: each data error
+// redraws the panel and the redraw fails. Each error is shown at once, then
+// its repeats are counted and shown as one line twice a second, on screen as
+// on stderr, every one counted; the trace keeps every event.
+TEST(LinkEvents, AFloodOfFailingDataErrorsIsReportedAFewLinesASecondEveryOneCounted) {
+    QTemporaryDir traceDir;
+    const QString tracePath = traceDir.filePath("trace.txt");
+    Rig rig(tracePath);
+    QJsonObject profile = smallProfile();
+    profile["initial"] = QJsonObject{{"freq", 7000000}, {"mode", 1}, {"connected", true}};
+    profile["faults"] = QJsonObject{{"dataErrorEveryMs", 1}, {"failOps", QJsonArray{"RxRomId"}}};
+    const QString profilePath = rig.dir.filePath("corvane/flood.json");
+    writeFile(profilePath, QJsonDocument(profile).toJson());
+    rig.writeTable(QJsonArray{Rig::sim("Flood", profilePath)});
+    CorvaneComponent* c = rig.component.get();
+    window::Test w([&] { return std::unique_ptr<receiver::Component>(std::move(rig.component)); });
+    w.ownReporter().setPacing({[&] { return rig.clock->nowMs(); },
+                               [&](int64_t delay, std::function<void()> callback) {
+                                   rig.clock->start(delay, std::move(callback));
+                               }});
+    StderrCapture err;
+    w.load();
+    w.show();
+    QMessageBox* box = w.findChild<QMessageBox*>("Report");
+    ASSERT_NE(box, nullptr); // the start-up's own failure
+    const auto flood = [&](int ms) {
+        int shown = 0; // times the report's text changed
+        for (int i = 0; i < ms; ++i) {
+            const QString before = box->text();
+            rig.advance(1);
+            QCoreApplication::sendPostedEvents(c, QEvent::MetaCall);
+            shown += box->text() != before ? 1 : 0;
+        }
+        return shown;
+    };
+    const int shown = flood(2000);
+    c->RxConnect(0, 0); // the flood ends; what it left is shown when its time is up
+    const int shownAfter = flood(1000);
+
+    int lines = 0;
+    int64_t counted = 0;
+    const QStringList said = err.text().split('\n', Qt::SkipEmptyParts);
+    const QRegularExpression repeated(QStringLiteral(" \\(repeated (\\d+) times\\)$"));
+    for (const QString& line : said) {
+        if (!line.startsWith("Receiver_RxDataError: ")) {
+            continue;
+        }
+        ++lines;
+        const QRegularExpressionMatch m = repeated.match(line);
+        counted += m.hasMatch() ? m.captured(1).toLongLong() : 1;
+        EXPECT_TRUE(line.contains("receiver 0 does not answer")) << line.toStdString();
+    }
+    const qsizetype events = QString::fromUtf8(readAll(tracePath)).count("event RxDataError(0, ");
+    EXPECT_GE(events, 1999);
+    EXPECT_EQ(counted, events);
+    // 2 s of flood: the first error and a line each 500 ms; then the last count.
+    EXPECT_GE(lines, 4);
+    EXPECT_LE(lines, 6);
+    EXPECT_LE(shown, 5);
+    // The last count, and the disconnection's own failing redraw.
+    EXPECT_LE(shownAfter, 2);
+    EXPECT_EQ(box->text(), said.value(said.size() - 1));
+}
+
+// Outside remote control the setting lists are disabled, for a screen reader
+// too: an entry's Toggle or a row selection sends nothing to the receiver,
+// changes nothing shown and enables no list.
+TEST(LinkEvents, OutsideRemoteControlAScreenReaderCannotPickASetting) {
+    ShownWindow<> t(1, /*remote*/ 0, /*connected*/ -1);
+    t.rx(1).modes = {{"USB", 1}, {"LSB", 2}};
+    t.rx(1).att = {{"0dB", 0}, {"10dB", 10}};
+    t.ui.Driver->setListIndex(0);
+    t.ui.Driver->setListIndex(1);
+    t.fake->clearCalls();
+    const QString before = windowState(t.window);
+    ASSERT_EQ(listsEnabled(t.ui), "00000");
+    for (controls::ListBox* list : {t.ui.Mode, t.ui.Att}) {
+        QAccessibleTableInterface* table =
+            QAccessible::queryAccessibleInterface(list)->tableInterface();
+        ASSERT_NE(table, nullptr);
+        table->cellAt(1, 0)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
+        table->selectRow(1);
+    }
+    EXPECT_EQ(t.fake->calls, QStringList{});
+    EXPECT_EQ(windowState(t.window), before);
     EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 

@@ -100,6 +100,35 @@ TEST(ListBox, OperatorAndScreenReaderSelectionRunClickOnceButFocusAloneDoesNot) 
     EXPECT_EQ(f.reporter.reports, QStringList{});
 }
 
+// What the mouse and keyboard cannot do to a disabled list, a screen reader's
+// actions cannot either: neither an entry's Toggle nor selecting or
+// unselecting a row changes the selection or runs Click. Code still selects.
+TEST(ListBox, ADisabledListRefusesTheAccessibilityInterfaceToo) {
+    Form f;
+    f.list->setListIndex(1);
+    f.clicks.clear();
+    f.list->setEnabled(false);
+    QAccessibleTableInterface* table =
+        QAccessible::queryAccessibleInterface(f.list)->tableInterface();
+    ASSERT_NE(table, nullptr);
+    table->cellAt(2, 0)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    table->cellAt(1, 0)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    table->selectRow(0);
+    table->unselectRow(1);
+    pick(*f.list, 2);
+    EXPECT_EQ(f.list->listIndex(), 1);
+    EXPECT_EQ(table->selectedRowCount(), 1);
+    EXPECT_EQ(f.clicks, QList<int>{});
+
+    f.list->setListIndex(2);
+    EXPECT_EQ(f.clicks, QList<int>{2});
+    f.list->setEnabled(true);
+    table->selectRow(0);
+    EXPECT_EQ(f.list->listIndex(), 0);
+    EXPECT_EQ(f.clicks, (QList<int>{2, 0}));
+    EXPECT_EQ(f.reporter.reports, QStringList{});
+}
+
 // MouseDown, with the Shift (1), Ctrl (2) and Alt (4) bits of the press, comes
 // before Click; other modifiers count for nothing; the keyboard runs Click alone.
 TEST(Button, MouseDownWithTheShiftStateBeforeClickAndTheKeyboardClicksAlone) {

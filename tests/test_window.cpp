@@ -231,6 +231,31 @@ INSTANTIATE_TEST_SUITE_P(Window, ReportBeside, ::testing::Bool(), [](const auto&
     return std::string(info.param ? "LowOnTheScreen" : "RoomBelow");
 });
 
+// Esc that closes the report does nothing else: a button held down by the
+// keyboard (Space pressed, not yet released) does not click, neither on the
+// Esc nor on the release after it.
+TEST(Report, EscClosingItWithAButtonHeldDownByTheKeyboardClicksNothing) {
+    WindowRig<> r({smallReceiver("HF")}, false);
+    r.window.load();
+    r.showActive();
+    r.ui.Freq->setFocus();
+    r.ui.Freq->setText(QStringLiteral("abc"));
+    press(r.window, Qt::Key_Tab);
+    QMessageBox* box = report();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(box->isVisible());
+    r.fake->clearCalls();
+    r.ui.Connect->setFocus();
+    QTest::keyPress(handleOf(r.window), Qt::Key_Space);
+    ASSERT_TRUE(r.ui.Connect->isDown());
+    press(r.window, Qt::Key_Escape);
+    EXPECT_FALSE(box->isVisible());
+    QTest::keyRelease(handleOf(r.window), Qt::Key_Space);
+    EXPECT_FALSE(r.ui.Connect->isDown());
+    EXPECT_FALSE(r.fake->calls.join('\n').contains("RxConnect"))
+        << r.fake->calls.join('\n').toStdString();
+}
+
 TEST(Report, PlacementBelowAboveRightLeftOfTheWindowFrame) {
     const QRect screen(0, 0, 1000, 700);
     const QSize size(300, 100);

@@ -44,6 +44,8 @@ public:
     double layoutScale() const { return m_scale; }
     int px(int twips) const;
     int16_t configShift() const { return ConfigShift; }
+    // The window's own report (used when it was given no reporter).
+    controls::MessageReporter& ownReporter() { return m_ownReporter; }
 
     // settings::Host
     receiver::Component& receiver() override;

@@ -36,14 +36,22 @@ void checkApplication(const QString& application) {
 int32_t CorvaneComponent::setup(const QString& application, int16_t dialog) {
     checkApplication(application);
     m_store.emplace(DriverStore::pathFor(m_configHome, application));
-    m_trace.protect(m_store->path());
+    m_trace.protect(m_store->path(), QStringLiteral("the driver table"));
     DriverStore::Loaded loaded = m_store->load();
     m_storeProblem = loaded.problem;
     applyTable(loaded.table);
     // The trace is opened with its first line, after this: it must not be
-    // any of the files just read.
+    // any of the files just read, nor a line to a receiver.
     for (const QString& profile : profileFilesInUse()) {
-        m_trace.protect(profile);
+        m_trace.protect(profile, QStringLiteral("a receiver's profile in use"));
+    }
+    for (const QJsonObject& entry : m_table.drivers) {
+        const QJsonValue port = entry.value(QLatin1String("port"));
+        if (port.isString() && !port.toString().trimmed().isEmpty()) {
+            m_trace.protect(port.toString().trimmed(),
+                            QStringLiteral("the serial port of driver \"%1\"")
+                                .arg(entry.value(QLatin1String("name")).toString()));
+        }
     }
     if (dialog == 0) {
         return 0;

@@ -3,13 +3,15 @@
 #include "component/store/JsonText.h"
 
 #include <QFile>
-#include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace corvane::component {
@@ -39,8 +41,8 @@ Trace::~Trace() {
     }
 }
 
-void Trace::protect(const QString& path) {
-    m_protected.append(path);
+void Trace::protect(const QString& path, const QString& what) {
+    m_protected.append({path, what});
 }
 
 void Trace::fail(const QString& why) {
@@ -51,12 +53,86 @@ void Trace::fail(const QString& why) {
 
 namespace {
 
-bool sameFile(const QString& a, const struct stat& at, const QString& b) {
-    struct stat bt {};
-    if (::stat(QFile::encodeName(b).constData(), &bt) == 0) {
-        return at.st_dev == bt.st_dev && at.st_ino == bt.st_ino;
+const QString kNotAFile = QStringLiteral("not a regular file (use - for stderr)");
+const QString kDevice =
+    QStringLiteral("it is a device other than the program's own terminal (use - for stderr)");
+
+bool sameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The name a file created under `name` gets: the symbolic links at its end
+// followed, its folder resolved by the system (links, ".."). Empty when that
+// folder does not exist, where nothing can be created.
+QByteArray createdName(QByteArray name) {
+    for (int hops = 0; hops < 40; ++hops) {
+        char link[4096];
+        const ssize_t n = ::readlink(name.constData(), link, sizeof link);
+        if (n <= 0 || static_cast<size_t>(n) == sizeof link) {
+            break;
+        }
+        QByteArray to(link, n);
+        if (!to.startsWith('/')) {
+            to.prepend(name.left(name.lastIndexOf('/') + 1));
+        }
+        name = to;
     }
-    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+    const qsizetype slash = name.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : name.left(std::max<qsizetype>(slash, 1));
+    char* real = ::realpath(folder.constData(), nullptr);
+    if (real == nullptr) {
+        return {};
+    }
+    QByteArray out(real);
+    std::free(real);
+    if (!out.endsWith('/')) {
+        out += '/';
+    }
+    return out + name.mid(slash + 1);
+}
+
+// Whether `target` (its stat in `st` when it exists) names the file `path`
+// names, or would create it.
+bool sameFile(const QByteArray& target, const struct stat* st, const QString& path) {
+    const QByteArray other = QFile::encodeName(path);
+    struct stat ot {};
+    const bool exists = ::stat(other.constData(), &ot) == 0;
+    if (st != nullptr || exists) {
+        return st != nullptr && exists && sameInode(*st, ot);
+    }
+    const QByteArray created = createdName(target);
+    return !created.isEmpty() && created == createdName(other);
+}
+
+// The devices a trace may go to: the terminal the program was started from
+// (its own controlling terminal, /dev/tty, included) and the kernel's sinks
+// /dev/null, /dev/zero and /dev/full, which reach nothing.
+bool writableDevice(const struct stat& st) {
+    const unsigned int maj = major(st.st_rdev);
+    const unsigned int min = minor(st.st_rdev);
+    if ((maj == 1 && (min == 3 || min == 5 || min == 7)) || (maj == 5 && min == 0)) {
+        return true;
+    }
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat own {};
+        if (::isatty(fd) != 0 && ::fstat(fd, &own) == 0 && S_ISCHR(own.st_mode) &&
+            own.st_rdev == st.st_rdev) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Why a file of this kind is refused; empty when it is taken.
+QString refusedKind(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) {
+        return {};
+    }
+    if (S_ISCHR(st.st_mode)) {
+        return writableDevice(st) ? QString() : kDevice;
+    }
+    return kNotAFile;
 }
 
 QString errnoText(int err) {
@@ -65,23 +141,33 @@ QString errnoText(int err) {
 
 } // namespace
 
+const Trace::Protected* Trace::inUse() const {
+    const QByteArray name = QFile::encodeName(m_target);
+    struct stat st {};
+    const bool exists = ::stat(name.constData(), &st) == 0;
+    for (const Protected& p : m_protected) {
+        if (sameFile(name, exists ? &st : nullptr, p.path)) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
 bool Trace::open() {
     if (m_target == QLatin1String("-")) {
         m_out = stderr;
         return true;
     }
+    if (const Protected* p = inUse()) {
+        fail(QStringLiteral("it is ") + p->what);
+        return false;
+    }
     const QByteArray name = QFile::encodeName(m_target);
     struct stat st {};
-    const bool exists = ::stat(name.constData(), &st) == 0;
-    for (const QString& path : m_protected) {
-        if (exists ? sameFile(m_target, st, path)
-                   : QFileInfo(m_target).absoluteFilePath() == QFileInfo(path).absoluteFilePath()) {
-            fail(QStringLiteral("it is %1, which is in use").arg(path));
-            return false;
-        }
-    }
-    if (exists && !S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
-        fail(QStringLiteral("not a regular file (use - for stderr)"));
+    // Refused before it is opened: opening a serial port alone may switch
+    // its control lines.
+    if (::stat(name.constData(), &st) == 0 && !refusedKind(st).isEmpty()) {
+        fail(refusedKind(st));
         return false;
     }
     // Without O_TRUNC until it is known what was opened; O_NONBLOCK so that
@@ -92,9 +178,16 @@ bool Trace::open() {
         fail(errnoText(errno));
         return false;
     }
-    if (::fstat(fd, &st) != 0 || (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode))) {
+    // Again for what was opened: the name may have changed hands meanwhile.
+    QString refused = ::fstat(fd, &st) != 0 ? kNotAFile : refusedKind(st);
+    for (const Protected& p : m_protected) {
+        if (refused.isEmpty() && sameFile(name, &st, p.path)) {
+            refused = QStringLiteral("it is ") + p.what;
+        }
+    }
+    if (!refused.isEmpty()) {
         ::close(fd);
-        fail(QStringLiteral("not a regular file (use - for stderr)"));
+        fail(refused);
         return false;
     }
     if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {

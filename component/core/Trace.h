@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <cstdio>
@@ -27,11 +27,14 @@ struct TraceArg {
 // call or event, written and flushed at once, so a crash loses nothing.
 //
 // The file is opened with the first line, so that the files it must never
-// overwrite (the driver table, the profiles in use: protect()) are known by
-// then. What is not a regular file or a character device (/dev/null, a
-// terminal) is refused, and nothing here can block on opening: a FIFO named
-// by mistake must not hang the program. A failed write is said once on stderr
-// and ends the trace.
+// overwrite (the driver table, the profiles in use, the receivers' ports:
+// protect()) are known by then. They are recognised under any name: a
+// symbolic or hard link, a path through "..". Only a regular file is taken,
+// or of the devices the program's own terminal and the null sinks
+// (/dev/null): a serial port or another terminal is a receiver's or someone
+// else's line. Nothing here can block on opening: a FIFO named by mistake
+// must not hang the program. A refusal or a failed write is said once on
+// stderr and ends the trace.
 class Trace {
 public:
     // `target`: empty = off, "-" = stderr, else a file (started afresh).
@@ -42,8 +45,9 @@ public:
 
     bool on() const { return !m_target.isEmpty() && !m_failed; }
 
-    // A file the trace must not be written to; refused when the trace is opened.
-    void protect(const QString& path);
+    // A file the trace must not be written to; refused when the trace is
+    // opened, saying "it is <what>" ("the driver table").
+    void protect(const QString& path, const QString& what);
 
     // "call <op>(<args>)<tail>", the tail being " -> 3", " <- 3" or " !! why".
     void call(const char* op, std::initializer_list<TraceArg> args, const QString& tail);
@@ -57,8 +61,16 @@ private:
     bool open();
     void fail(const QString& why);
 
+    struct Protected {
+        QString path;
+        QString what;
+    };
+
+    // What the target is in use as, if it is a protected file.
+    const Protected* inUse() const;
+
     QString m_target;
-    QStringList m_protected;
+    QList<Protected> m_protected;
     std::FILE* m_out = nullptr;
     bool m_ownsFile = false;
     bool m_failed = false;

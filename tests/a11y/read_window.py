@@ -4,10 +4,12 @@
 Finds every control by its accessible name (a value label by its description),
 reads each list's entries and its selected one, the indicator's state in
 words, then presses Connect and Remote through the accessibility interface,
-reads the indicator again, picks another receiver, and types a frequency that
-is refused: the report appears as an alert and the focus stays in the window.
+reads the indicator again, picks another receiver, tries to pick entries of its
+disabled setting lists (refused: nothing reaches the receiver), and types a
+frequency that is refused: the report appears as an alert and the focus stays in the window.
 Prints what it read; exits non-zero on anything missing or wrong.
 """
+import os
 import sys
 import time
 
@@ -77,6 +79,48 @@ def wait_for(read, expected, timeout=10.0):
     return value
 
 
+def trace_size():
+    path = os.environ.get("CORVANE_A11Y_TRACE")
+    return os.path.getsize(path) if path else 0
+
+
+def refused_while_disabled(named):
+    """The receiver just picked is not connected: its setting lists are
+    disabled, and neither an entry's Toggle nor the list's row selection may
+    pick anything in them (nothing is set, Filter and AGC stay disabled)."""
+    path = os.environ.get("CORVANE_A11Y_TRACE")
+    start = trace_size()
+    for name in ("MODE", "ATT"):
+        acc = named.get(name)
+        if acc is None:
+            continue
+        if acc.getState().contains(pyatspi.STATE_ENABLED):
+            problems.append(f"list {name!r} is enabled on a receiver not connected")
+        entries = children(acc)
+        before = [e.name for e in entries if e.getState().contains(pyatspi.STATE_SELECTED)]
+        others = [i for i, e in enumerate(entries) if e.name not in before]
+        if not others:
+            problems.append(f"list {name!r} has no entry to try picking")
+            continue
+        entries[others[0]].queryAction().doAction(0)
+        acc.queryTable().addRowSelection(others[-1])
+        time.sleep(0.5)
+        after = [e.name for e in children(acc) if e.getState().contains(pyatspi.STATE_SELECTED)]
+        print(f"  disabled list {name!r}: Toggle and addRowSelection, selected {before} -> {after}")
+        if after != before:
+            problems.append(f"disabled list {name!r} took a pick: {before} -> {after}")
+    for name in ("FLT", "AGC"):
+        acc = named.get(name)
+        if acc is not None and acc.getState().contains(pyatspi.STATE_ENABLED):
+            problems.append(f"list {name!r} was enabled by a pick in a disabled list")
+    if path:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            f.seek(start)
+            sets = [line.strip() for line in f if " <- " in line]
+        if sets:
+            problems.append(f"picks in disabled lists reached the receiver: {sets}")
+
+
 def main():
     app, window = find_app(sys.argv[1] if len(sys.argv) > 1 else "corvane-test")
     named = by(window, "name", labels=False)
@@ -131,6 +175,7 @@ def main():
               f"indicator {state()!r}")
         if after == before:
             problems.append("selecting another receiver changed nothing")
+        refused_while_disabled(named)
     # A refused entry: typed into FRQ, sent when the focus moves on, and the
     # report is there for the reader as an alert.
     freq = named.get("FRQ")

@@ -44,7 +44,9 @@ sleep 1
 
 # The default driver table in an empty configuration folder; Qt's bridge on.
 mkdir -p -m 700 "$work/runtime"
-XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+# The trace shows what the reading's actions sent to the receivers.
+export CORVANE_A11Y_TRACE="$work/trace.txt"
+XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" CORVANE_TRACE="$CORVANE_A11Y_TRACE" \
     QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$program" >"$work/app.log" 2>&1 &
 app_pid=$!
 status=0
