@@ -16,7 +16,7 @@ extern "C" __attribute__((visibility("default"))) void* CORVANE_ENTRY() {
 // A symbol of the entry's name at address 0: dlsym() finds it, says no error
 // and gives a null pointer.
 asm(".globl " CORVANE_NAME(CORVANE_ENTRY) "\n"
-    ".set " CORVANE_NAME(CORVANE_ENTRY) ", 0\n");
+                                          ".set " CORVANE_NAME(CORVANE_ENTRY) ", 0\n");
 #elif defined(CORVANE_DATA_ENTRY)
 // Data under the entry's name: calling it would end the program.
 extern "C" __attribute__((visibility("default"))) const char CORVANE_ENTRY[] = "\xff\xff\xff\xff";

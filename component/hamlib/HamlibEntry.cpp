@@ -60,6 +60,12 @@ HamlibEntry readHamlibEntry(const QJsonObject& entry) {
             badEntry(e.name, QStringLiteral("\"port\" must be a device path"));
         }
         e.pathname = port.toString().trimmed();
+        // Left out, Hamlib takes the model's default; given empty, Hamlib
+        // would take the same default without a word and time out on it.
+        if (port.isString() && e.pathname.isEmpty()) {
+            badEntry(e.name, QStringLiteral("\"port\" is empty: name the radio's device, or "
+                                            "leave \"port\" out for Hamlib's default"));
+        }
         const QJsonValue speed = entry.value(QLatin1String("speed"));
         if (!speed.isUndefined()) {
             const std::optional<int> baud = wholeNumber(speed);
