@@ -81,6 +81,55 @@ TEST_F(HamlibRigctld, ASilentSerialRadioIsNeverConnected) {
     ::close(silent);
 }
 
+// A daemon that is still down at the first attempt to reconnect: that attempt
+// fails (a listener in its place takes the connection and drops it) and a
+// later one brings the link back once the daemon is there again.
+TEST_F(HamlibRigctld, AFailedReconnectIsTriedAgain) {
+    connect(false);
+    m_peer->fault(Fault::Kill, true);
+    ASSERT_GE(awaitLink(false, 5000), 0) << "no lost link";
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    const int on = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const sockaddr_in a = loopback(port());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    int attempt = -1;
+    const auto attempted = [&] {
+        if (attempt < 0) {
+            attempt = ::accept(listener, nullptr, nullptr);
+        }
+        return attempt >= 0;
+    };
+    EXPECT_TRUE(waitUntil(attempted, 5000)) << "no attempt to reconnect";
+    ::close(attempt);
+    ::close(listener);
+    EXPECT_FALSE(m_rx->connected());
+    m_peer->fault(Fault::Kill, false);
+    EXPECT_GE(awaitLink(true, 8000), 0) << "the link did not come back";
+    EXPECT_TRUE(m_rx->connected());
+}
+
+// A refusal is said once per session, not once per receiver: after
+// Disconnect and Connect the rig is asked again and its refusal reported
+// again. The relay refuses the attenuator and passes on everything else.
+TEST_F(HamlibRigctld, ARefusalIsReportedAgainInTheNextSession) {
+    Relay relay(port(), 0, " ATT");
+    ASSERT_TRUE(relay.start());
+    m_rx = makeBackend(DaemonPeer::entryFor(relay.port()), m_sink);
+    for (int session = 0; session < 2; ++session) {
+        SCOPED_TRACE(session);
+        const size_t from = m_sink.events.size();
+        connectAndWait(*m_rx, m_sink, 5000, session == 0);
+        const auto refused = m_sink.await(Kind::DataError, from, 4000);
+        ASSERT_TRUE(refused) << "the refusal was not reported";
+        EXPECT_EQ(refused->err(), -RIG_ERJCTED);
+        EXPECT_TRUE(m_rx->connected());
+        ASSERT_EQ(m_rx->connect(false), 0);
+    }
+    m_rx.reset(); // before the relay goes
+}
+
 // Removing a receiver in the driver dialog while a poll waits on its hung
 // daemon (for the entry's 15 s timeout) stalls the window's thread no longer
 // than the dialog's own work, and the program holding such a receiver ends

@@ -32,7 +32,7 @@ QString shown(const QString& path) {
 // Whether `device` is the terminal on one of the program's standard streams.
 bool ownTerminal(dev_t device) {
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        struct stat st{};
+        struct stat st {};
         if (::isatty(fd) != 0 && ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) &&
             st.st_rdev == device) {
             return true;
@@ -46,7 +46,7 @@ std::optional<QString> problemWith(const QString& path) {
                     [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; })) {
         return QStringLiteral("has a control character in it");
     }
-    struct stat st{};
+    struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
         return std::nullopt; // not there (yet): Hamlib says what opening it gives
     }
