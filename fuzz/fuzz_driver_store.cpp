@@ -1,8 +1,11 @@
 // The driver table from arbitrary file contents: loading never changes the
 // file, a refused file names itself and gives the default receivers, and an
-// accepted one comes back the same after a save.
+// accepted one comes back the same after a save. Its Hamlib entries are read
+// as the receivers read them, where numbers of any size meet the reader.
+#include "component/hamlib/HamlibEntryReader.h"
 #include "component/store/DriverStore.h"
 #include "fuzz/Check.h"
+#include "receiver/RuntimeError.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,6 +34,27 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     }
 }
 
+// Every "hamlib" and "rigctld" entry is read or refused with a message that
+// names its driver; nothing else may come of it.
+void readHamlibEntries(const corvane::component::DriverTable& table) {
+    for (const QJsonObject& entry : table.drivers) {
+        const QString kind = entry.value(QLatin1String("kind")).toString();
+        if (kind != QLatin1String("hamlib") && kind != QLatin1String("rigctld")) {
+            continue;
+        }
+        try {
+            const corvane::component::HamlibEntry read = corvane::component::readHamlibEntry(entry);
+            if (read.model <= 0 || read.speed < 0) {
+                fail(QStringLiteral("an entry was read with model or speed out of range"));
+            }
+        } catch (const corvane::receiver::RuntimeError& e) {
+            if (!e.description().startsWith(QStringLiteral("driver \""))) {
+                fail(QStringLiteral("a refused entry is not named: ") + e.description());
+            }
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -54,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
+    readHamlibEntries(loaded.table);
 
     // Accepted: what a save writes reads back as the same table, unknown keys included.
     QFile::remove(again);

@@ -5,6 +5,7 @@
 #include "tests/support/FileFaults.h"
 
 #include "component/core/BackendRegistry.h"
+#include "component/hamlib/HamlibPlugin.h"
 #include "component/store/JsonText.h"
 
 #include <gtest/gtest.h>
@@ -353,11 +354,38 @@ TEST(BadFiles, ADriverTableThatIsASymbolicLinkStaysOne) {
     }
 }
 
+// Numbers beyond 32 bits in a Hamlib entry are refused like any other wrong
+// number, naming the driver and the key, and the other receivers go on.
+// (Reading one used to cast the double to int unchecked: undefined, which
+// the sanitizer build reports.)
+TEST(BadFiles, HamlibNumbersBeyond32BitsAreRefusedNamingTheKey) {
+    Rig rig;
+    writeFile(rig.storeFile(), R"({"drivers": [
+        {"name": "M", "kind": "hamlib", "model": 1e10},
+        {"name": "S", "kind": "hamlib", "model": 1, "speed": -1e10},
+        {"name": "P", "kind": "rigctld", "port": 4294971828},
+        {"name": "T", "kind": "hamlib", "model": "99999999999"},
+        {"name": "HF", "kind": "sim", "profile": "builtin:hf"}]})");
+    StderrCapture quiet;
+    auto& c = *rig.component;
+    c.DrvSetup("Test", 0);
+    ASSERT_EQ(c.DrvCount(), 5);
+    const char* said[] = {R"(driver "M": "model" must be a Hamlib model number)",
+                          R"(driver "S": "speed" must be a number of baud)",
+                          R"(driver "P": "port" must be a TCP port number)",
+                          R"(driver "T": "model" must be a Hamlib model number)"};
+    for (int16_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(failure([&] { c.RxFrqMax(i); }),
+                  QStringLiteral("receiver %1 is not available: %2").arg(i).arg(said[i]));
+    }
+    EXPECT_EQ(c.RxRomId(4), "HF150 v2");
+}
+
 // Lines on stderr say what is wrong and where, once: an empty driver table
 // (the program then ends), an entry refused for what it says itself, a Hamlib
 // plugin that gives nothing.
 TEST(BadFiles, MessagesNameTheFileOrDriverOnceAndGiveAReason) {
-    qputenv("CORVANE_PLUGIN_DIR", CORVANE_NULL_PLUGIN_DIR);
+    qputenv("CORVANE_PLUGIN_DIR", CORVANE_BAD_PLUGINS_DIR "/bad_plugin_gives_nothing");
     const struct {
         QByteArray table;
         QStringList said; // each once, in the line on stderr
@@ -365,7 +393,7 @@ TEST(BadFiles, MessagesNameTheFileOrDriverOnceAndGiveAReason) {
         {R"({"drivers": []})", {"lists no drivers"}},
         {R"({"drivers": [{"name": "H", "kind": "hamlib", "model": -3}]})", {"driver \"H\": "}},
         {R"({"drivers": [{"name": "N", "kind": "hamlib", "model": 1}]})",
-         {"driver \"N\": ", "corvane_hamlib_support_v1() gave no Hamlib support"}},
+         {"driver \"N\": ", QLatin1String(hamlibSupportSymbol) + "() gave nothing"}},
     };
     for (const auto& [table, said] : cases) {
         SCOPED_TRACE(table.toStdString());
@@ -391,4 +419,45 @@ TEST(BadFiles, MessagesNameTheFileOrDriverOnceAndGiveAReason) {
         }
     }
     qunsetenv("CORVANE_PLUGIN_DIR");
+}
+
+// A Hamlib plugin that cannot be used is refused before anything of it runs
+// that could end the program, and the reason names the file and what is
+// wrong: an entry point that is a null symbol, data, gives nothing or a
+// record of another program's; a plugin file or folder others may write.
+TEST(BadFiles, HamlibPluginsThatCannotBeUsedAreRefusedSayingWhy) {
+    const auto plugin = [](const char* bad) {
+        return QStringLiteral(CORVANE_BAD_PLUGINS_DIR "/bad_plugin_%1/libcorvane_hamlib.so")
+            .arg(QLatin1String(bad));
+    };
+    const QString entry = QLatin1String(hamlibSupportSymbol);
+    QTemporaryDir open;
+    const QString copy = QDir(open.path()).filePath("libcorvane_hamlib.so");
+    ASSERT_TRUE(QFile::copy(plugin("gives_nothing"), copy));
+    const struct {
+        QString path;
+        QString said;
+        mode_t file = 0644;
+        mode_t folder = 0700;
+    } cases[] = {
+        {plugin("null_entry"), entry + " is a null symbol"},
+        {plugin("data_entry"), entry + " is not a function"},
+        {plugin("gives_nothing"), entry + "() gave nothing"},
+        {plugin("foreign_entry"), entry + "() gave 0x12345678, not a Corvane Hamlib plugin's"},
+        {copy, "writable by others than its owner (mode 0646)", 0646},
+        {copy, "its folder " + open.path() + " may be changed by others", 0644, 0777},
+    };
+    for (const auto& [path, said, file, folder] : cases) {
+        SCOPED_TRACE(said.toStdString());
+        ASSERT_EQ(::chmod(QFile::encodeName(copy).constData(), file), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(open.path()).constData(), folder), 0);
+        const HamlibPlugin loaded = loadHamlibPlugin({path});
+        EXPECT_EQ(loaded.support, nullptr);
+        EXPECT_TRUE(loaded.problem.startsWith("Hamlib support is not available: " + path + ": ") &&
+                    loaded.problem.contains(said))
+            << loaded.problem.toStdString();
+    }
+    ::chmod(QFile::encodeName(open.path()).constData(), 0700);
+    // Neither the writable copy nor its folder's was ever loaded.
+    EXPECT_FALSE(readAll("/proc/self/maps").contains(QFile::encodeName(copy)));
 }

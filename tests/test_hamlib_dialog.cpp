@@ -86,5 +86,20 @@ TEST(HamlibDialog, TestRunsOffTheWindowsThread) {
     EXPECT_LT(watchdog.longestMs(), 100);
 }
 
+// Test never opens what cannot be a radio's port and says why at once; an
+// emptied port field leaves the port to Hamlib's default for the model.
+TEST(HamlibDialog, TestRefusesWhatCannotBeARadiosPort) {
+    DriverDialog d(table(), {"sim", "hamlib", "rigctld"}, {}, {}, false);
+    auto* port = child<QComboBox>(d, "hamlibPort");
+    port->setCurrentText("/dev/zero");
+    child<QPushButton>(d, "hamlibTest")->click();
+    EXPECT_EQ(child<QLabel>(d, "hamlibResult")->text(),
+              R"(driver "Dummy": port "/dev/zero" is a memory device (like /dev/null), not a )"
+              "line to a radio");
+    EXPECT_EQ(d.table().drivers.at(0).value("port").toString(), "/dev/zero");
+    port->setCurrentText("");
+    EXPECT_FALSE(d.table().drivers.at(0).contains("port"));
+}
+
 } // namespace
 } // namespace corvane::testsupport

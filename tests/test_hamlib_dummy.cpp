@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+#include <pty.h>
+
 namespace corvane::testsupport {
 namespace {
 
@@ -193,6 +195,74 @@ INSTANTIATE_TEST_SUITE_P(
                   kTcpPort},
         EntryCase{"TcpPortTheLast", R"({"name": "a", "kind": "rigctld", "port": 65535})", ""}),
     [](const ::testing::TestParamInfo<EntryCase>& info) { return std::string(info.param.name); });
+
+// What cannot be a radio's port is refused when connecting, naming the
+// driver and the port, before anything is written to it; a pseudo-terminal,
+// like the virtual radio's, and a path where nothing is yet are connected as
+// ever. An empty port is refused with the entry.
+TEST(HamlibPorts, WhatCannotBeARadiosPortIsRefusedNamingDriverAndPort) {
+    int line = -1;
+    int pty = -1;
+    int terminal = -1;
+    int own = -1;
+    ASSERT_EQ(::openpty(&line, &pty, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(::openpty(&terminal, &own, nullptr, nullptr, nullptr), 0);
+    const QString ptyPath = QString::fromLocal8Bit(::ttyname(pty));
+    const QString ownPath = QString::fromLocal8Bit(::ttyname(own));
+    QTemporaryDir folder;
+    const struct {
+        QString port;
+        QString said; // empty: connected
+    } cases[] = {
+        {"/dev/null", "is a memory device"},
+        {"/dev/zero", "is a memory device"},
+        {"/dev/tty", "controlling terminal"},
+        {folder.path(), "is a directory"},
+        {folder.path() + "/a\nb", "has a control character"},
+        {ownPath, "is the terminal this program runs in"},
+        {ptyPath, ""},
+        {folder.path() + "/ttyUSB9", ""},
+    };
+    Rig rig;
+    QJsonArray table;
+    for (const auto& c : cases) {
+        table.append(QJsonObject{{"name", QString("D%1").arg(table.size())},
+                                 {"kind", "hamlib"},
+                                 {"model", 1},
+                                 {"port", c.port}});
+    }
+    table.append(QJsonObject{{"name", "E"}, {"kind", "hamlib"}, {"model", 1}, {"port", " "}});
+    rig.writeTable(table);
+    auto& c = *rig.component;
+    ASSERT_EQ(c.DrvSetup("Test", 0), 0);
+    // The program's own terminal, as a program started from one has it.
+    const int savedIn = ::dup(STDIN_FILENO);
+    ASSERT_EQ(::dup2(own, STDIN_FILENO), STDIN_FILENO);
+    for (int16_t i = 0; i < int16_t(std::size(cases)); ++i) {
+        const auto& [port, said] = cases[i];
+        SCOPED_TRACE(port.toStdString());
+        const QString why = failure([&] { c.RxConnect(i, -1); });
+        if (said.isEmpty()) {
+            EXPECT_EQ(why, "(answered)");
+        } else {
+            const QString named = QString(R"(driver "D%1": port ")").arg(i);
+            EXPECT_TRUE(why.startsWith(named) && why.contains(said) && !why.contains('\n'))
+                << why.toStdString();
+            EXPECT_TRUE(why.contains(port) || port.contains('\n')) << why.toStdString();
+            EXPECT_EQ(c.RxConnected(i), 0);
+        }
+    }
+    ::dup2(savedIn, STDIN_FILENO);
+    ::close(savedIn);
+    EXPECT_TRUE(waitUntil([&] { return c.RxConnected(6) != 0; }, 5000)) << "the pty's receiver";
+    EXPECT_EQ(failure([&] { c.RxConnect(8, -1); }),
+              R"(receiver 8 is not available: driver "E": "port" is empty: name the radio's )"
+              R"(device, or leave "port" out for Hamlib's default)");
+    rig.component.reset();
+    for (const int fd : {line, pty, terminal, own}) {
+        ::close(fd);
+    }
+}
 
 // What an accepted entry becomes: the link Hamlib is given.
 TEST(HamlibEntries, AcceptedEntriesBecomeTheLinkSettings) {

@@ -14,6 +14,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -58,6 +59,16 @@ protected:
 // The plugin's one exported function (extern "C", by this name) and its type:
 // the plugin's HamlibSupport, which lives as long as the process.
 inline constexpr char hamlibSupportSymbol[] = "corvane_hamlib_support_v1";
-using HamlibSupportFunction = HamlibSupport* (*)();
+
+// What the exported function gives: a plain record the loader checks before
+// it calls anything of the plugin's, so that a library that merely exports
+// the name, or one built from other sources, is refused saying what it gave.
+struct HamlibPluginEntry {
+    uint32_t magic; // hamlibPluginMagic
+    uint32_t size;  // sizeof(HamlibPluginEntry) as the plugin was built
+    HamlibSupport* support;
+};
+inline constexpr uint32_t hamlibPluginMagic = 0x4356484c; // "CVHL"
+using HamlibSupportFunction = const HamlibPluginEntry* (*)();
 
 } // namespace corvane::component

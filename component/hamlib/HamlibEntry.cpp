@@ -1,4 +1,5 @@
 #include "component/api/HamlibEntry.h"
+#include "component/api/JsonNumber.h"
 #include "component/hamlib/HamlibEntryReader.h"
 
 #include "receiver/RuntimeError.h"
@@ -17,14 +18,11 @@ namespace {
     throw RuntimeError::componentFailure(QStringLiteral("driver \"%1\": %2").arg(name, what));
 }
 
-// A whole number from a JSON number or a text of digits.
+// A whole number from a JSON number or a text of digits; nothing for one
+// beyond 32 bits, which no model, port or speed comes near.
 std::optional<int> wholeNumber(const QJsonValue& v) {
     if (v.isDouble()) {
-        const double d = v.toDouble();
-        if (d == static_cast<int>(d)) {
-            return static_cast<int>(d);
-        }
-        return std::nullopt;
+        return wholeInt32(v);
     }
     bool ok = false;
     const int n = v.toString().trimmed().toInt(&ok);
@@ -62,6 +60,12 @@ HamlibEntry readHamlibEntry(const QJsonObject& entry) {
             badEntry(e.name, QStringLiteral("\"port\" must be a device path"));
         }
         e.pathname = port.toString().trimmed();
+        // Left out, Hamlib takes the model's default; given empty, Hamlib
+        // would take the same default without a word and time out on it.
+        if (port.isString() && e.pathname.isEmpty()) {
+            badEntry(e.name, QStringLiteral("\"port\" is empty: name the radio's device, or "
+                                            "leave \"port\" out for Hamlib's default"));
+        }
         const QJsonValue speed = entry.value(QLatin1String("speed"));
         if (!speed.isUndefined()) {
             const std::optional<int> baud = wholeNumber(speed);

@@ -20,6 +20,12 @@ struct HamlibPlugin {
 // process-wide state then, which must not race the window's thread) and
 // answers from memory after that.
 const HamlibPlugin& hamlibPlugin();
+// The first of `candidates` that loads, every time it is called; the
+// reasons of all of them when none does. A file is loaded only when nobody
+// but root or this program's user can have changed it or its folder, and
+// its entry point is called only when it is a function of that file; what
+// it gives is checked before anything of it is used. Component's thread.
+HamlibPlugin loadHamlibPlugin(const QStringList& candidates);
 
 // Any thread: the plugin's file in each directory it is looked for, in order:
 // only $CORVANE_PLUGIN_DIR when that is set, else the installed place beside

@@ -1,9 +1,11 @@
 #include "component/hamlib/HamlibReceiver.h"
 #include "component/hamlib/HamlibEntryReader.h"
 #include "component/hamlib/HamlibPlugin.h"
+#include "component/hamlib/HamlibPort.h"
 
 #include "component/api/HamlibSupport.h"
 #include "component/api/UnavailableReceiver.h"
+#include "receiver/RuntimeError.h"
 
 namespace corvane::component {
 
@@ -117,7 +119,14 @@ bool HamlibReceiver::remote() const {
 }
 
 int32_t HamlibReceiver::connect(bool on) {
-    return target().connect(on);
+    ReceiverBackend& rx = target();
+    // Looked at on every connect: what lies at a path may change meanwhile.
+    if (on && m_real) {
+        if (std::optional<QString> why = radioPortProblem(m_entry)) {
+            throw receiver::RuntimeError::componentFailure(*why);
+        }
+    }
+    return rx.connect(on);
 }
 int32_t HamlibReceiver::setRemote(bool on) {
     return target().setRemote(on);

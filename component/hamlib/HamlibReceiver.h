@@ -61,6 +61,8 @@ public:
     // A receiver not made yet is not connected; asking does not make it.
     bool connected() const override;
     bool remote() const override;
+    // Connecting throws RuntimeError, naming the driver and the port, when
+    // the entry's device cannot be a radio's port (HamlibPort.h).
     int32_t connect(bool on) override;
     int32_t setRemote(bool on) override;
     int32_t keyPress(int16_t key) override;

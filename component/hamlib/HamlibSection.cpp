@@ -1,6 +1,7 @@
 #include "component/hamlib/HamlibSection.h"
 #include "component/hamlib/HamlibEntryReader.h"
 #include "component/hamlib/HamlibPlugin.h"
+#include "component/hamlib/HamlibPort.h"
 
 #include "receiver/RuntimeError.h"
 
@@ -119,8 +120,12 @@ HamlibSection::HamlibSection(QWidget* parent)
             change(QStringLiteral("model"), item->data(Qt::UserRole).toInt());
         }
     });
-    connect(m_port, &QComboBox::currentTextChanged, this,
-            [this](const QString& text) { change(QStringLiteral("port"), text.trimmed()); });
+    // An empty field leaves the port to Hamlib's default for the model.
+    connect(m_port, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        const QString port = text.trimmed();
+        change(QStringLiteral("port"),
+               port.isEmpty() ? QJsonValue(QJsonValue::Undefined) : QJsonValue(port));
+    });
     connect(m_speed, &QComboBox::currentTextChanged, this, [this](const QString& text) {
         bool ok = false;
         const int baud = text.trimmed().toInt(&ok);
@@ -270,6 +275,11 @@ void HamlibSection::runTest() {
         entry = readHamlibEntry(m_entry);
     } catch (const receiver::RuntimeError& e) {
         showResult(e.description());
+        return;
+    }
+    // What cannot be a radio's port is never opened, not even for a test.
+    if (std::optional<QString> why = radioPortProblem(entry)) {
+        showResult(*why);
         return;
     }
     const HamlibPlugin& plugin = hamlibPlugin();

@@ -17,18 +17,6 @@
 
 namespace corvane::component {
 
-std::optional<int32_t> wholeInt32(const QJsonValue& value) {
-    if (!value.isDouble()) {
-        return std::nullopt;
-    }
-    const double d = value.toDouble();
-    if (!std::isfinite(d) || std::trunc(d) != d || d < std::numeric_limits<int32_t>::min() ||
-        d > std::numeric_limits<int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<int32_t>(d);
-}
-
 QString describeParseError(const QByteArray& text, const QJsonParseError& error) {
     const qsizetype offset = std::clamp<qsizetype>(error.offset, 0, text.size());
     int line = 1;

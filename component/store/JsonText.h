@@ -1,5 +1,7 @@
 #pragma once
 
+#include "component/api/JsonNumber.h"
+
 #include <QByteArray>
 #include <QJsonParseError>
 #include <QJsonValue>
@@ -13,9 +15,6 @@ namespace corvane::component {
 // Largest JSON file the component reads; anything bigger is refused unread,
 // since neither a driver table nor a receiver profile comes near it.
 inline constexpr qint64 maxJsonBytes = 1024 * 1024;
-
-// A JSON number that is a whole number within 32 bits.
-std::optional<int32_t> wholeInt32(const QJsonValue& value);
 
 // "not valid JSON at line 3, column 7 (offset 41): unterminated object".
 QString describeParseError(const QByteArray& text, const QJsonParseError& error);

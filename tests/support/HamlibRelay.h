@@ -4,7 +4,8 @@
 // 127.0.0.1 and passes one connection at a time on to a real daemon, but after
 // the first `opening` commands of a connection (Hamlib's opening of the rig) it
 // refuses every command with "RPRT -9"; answers already on their way back are
-// still passed on.
+// still passed on. Given `refused`, it refuses only the commands that contain
+// it (" ATT": reading and setting the attenuator) and passes on the rest.
 
 #include "tests/support/HamlibPeers.h"
 
@@ -18,7 +19,8 @@ namespace corvane::testsupport {
 
 class Relay {
 public:
-    Relay(quint16 upstream, int opening) : m_upstream(upstream), m_opening(opening) {}
+    Relay(quint16 upstream, int opening, std::string refused = {})
+        : m_upstream(upstream), m_opening(opening), m_refused(std::move(refused)) {}
     ~Relay() {
         m_stop.store(true);
         if (m_thread.joinable()) {
@@ -80,7 +82,11 @@ private:
                     if (buffer[k] != '\n') {
                         continue;
                     }
-                    if (commands++ < m_opening) {
+                    const bool refuse = m_refused.empty()
+                                            ? commands >= m_opening
+                                            : line.find(m_refused) != std::string::npos;
+                    ++commands;
+                    if (!refuse) {
                         send(server, line.data(), line.size());
                     } else {
                         send(client, "RPRT -9\n", 8);
@@ -99,6 +105,7 @@ private:
 
     quint16 m_upstream;
     int m_opening;
+    std::string m_refused;
     std::atomic<bool> m_stop{false};
     int m_listener = -1;
     quint16 m_port = 0;
