@@ -3,6 +3,7 @@
 #include "hamlib/HamlibMapping.h"
 #include "hamlib/InitHamlib.h"
 #include "hamlib/LinkSettings.h"
+#include "hamlib/ReadOnlyOpen.h"
 
 #include <algorithm>
 
@@ -72,17 +73,19 @@ QString testLink(const LinkSettings& settings) {
         return QStringLiteral("Hamlib knows no model %1").arg(settings.model);
     }
     const rig_caps* caps = rig->caps;
-    rig_set_cache_timeout_ms(rig, HAMLIB_CACHE_ALL, 0);
     int r = configure(rig, settings);
     if (r != RIG_OK) {
         rig_cleanup(rig);
         return QStringLiteral("Failed: Hamlib refused a setting: %1").arg(errorText(r));
     }
+    // The Test only reads, whatever the radio is used for.
+    holdOpenToReads(rig);
     r = rig_open(rig);
     if (r != RIG_OK) {
         rig_cleanup(rig);
         return whyNot(r, settings, caps);
     }
+    releaseAfterOpen(rig);
     const char* info = rig_get_info(rig);
     const QString id = romIdOf(caps, QString::fromUtf8(info != nullptr ? info : "").trimmed());
     freq_t f = 0;

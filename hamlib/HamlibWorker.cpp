@@ -1,4 +1,5 @@
 #include "hamlib/HamlibWorker.h"
+#include "hamlib/ReadOnlyOpen.h"
 
 #include "receiver/Saturate.h"
 
@@ -137,9 +138,6 @@ void HamlibWorker::tryOpen() {
         say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, -RIG_EINVAL});
         return;
     }
-    // Hamlib 4.5 answers a get of the mode from its cache after a set, with
-    // the old passband; every read here must reach the rig.
-    rig_set_cache_timeout_ms(m_rig, HAMLIB_CACHE_ALL, 0);
     if (const int r = configure(m_rig, m_settings); r != RIG_OK) {
         // A setting the rig does not take stays wrong however often we try.
         m_wanted = false;
@@ -148,6 +146,7 @@ void HamlibWorker::tryOpen() {
         say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, r});
         return;
     }
+    holdOpenToReads(m_rig);
     const int r = rig_open(m_rig);
     if (r != RIG_OK) {
         rig_cleanup(m_rig);
@@ -156,6 +155,7 @@ void HamlibWorker::tryOpen() {
         scheduleRetry();
         return;
     }
+    releaseAfterOpen(m_rig);
     m_timeouts = 0;
     m_tick = 0;
     m_deadLevels = 0;

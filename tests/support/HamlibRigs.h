@@ -59,6 +59,8 @@ public:
     // Turns the dial at the radio; false where nothing but the receiver can.
     virtual bool tune(int32_t) { return false; }
     virtual void fault(Fault, bool) {}
+    // Whether fault(Fault::Unplug) takes its line away.
+    virtual bool canUnplug() const { return false; }
     // The longest the window's thread may go without turning its loop.
     virtual qint64 stallMs() const { return 100; }
 
@@ -175,11 +177,8 @@ public:
         QString error;
         ASSERT_TRUE(line->open(&error)) << error.toStdString();
         m_panel = std::make_unique<FrontPanel>(*radio, *engine, *line);
-        // Two VFOs apart: Hamlib 4.5's IC-7300 backend moves a radio whose
-        // VFOs are equal by 100 Hz and back while opening it (docs/hamlib.md).
-        panel("vfo b");
-        panel("freq 7200000");
-        panel("vfo a");
+        // Both VFOs on one frequency: the case in which Hamlib's IC-7300
+        // backend would move the radio 100 Hz and back to find its VFO.
         engine->clearHeard();
     }
     QJsonObject entry() const override {
@@ -214,6 +213,7 @@ public:
             panel(on ? "unplug" : "replug");
         }
     }
+    bool canUnplug() const override { return true; }
     void panel(const QString& command) { m_panel->command(command); }
 
     const VRig rig;
