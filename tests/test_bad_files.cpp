@@ -256,7 +256,7 @@ TEST(BadFiles, MessagesNameTheFileOrDriverOnceAndGiveAReason) {
         {R"({"drivers": []})", {"lists no drivers"}},
         {R"({"drivers": [{"name": "H", "kind": "hamlib", "model": -3}]})", {"driver \"H\": "}},
         {R"({"drivers": [{"name": "N", "kind": "hamlib", "model": 1}]})",
-         {"driver \"N\": ", "corvane_hamlib_support_v1() gave no Hamlib support"}},
+         {"driver \"N\": ", "corvane_hamlib_support_v2() gave no Hamlib support"}},
     };
     for (const auto& [table, said] : cases) {
         SCOPED_TRACE(table.toStdString());

@@ -57,7 +57,7 @@ protected:
 
 // The plugin's one exported function (extern "C", by this name) and its type:
 // the plugin's HamlibSupport, which lives as long as the process.
-inline constexpr char hamlibSupportSymbol[] = "corvane_hamlib_support_v1";
+inline constexpr char hamlibSupportSymbol[] = "corvane_hamlib_support_v2";
 using HamlibSupportFunction = HamlibSupport* (*)();
 
 } // namespace corvane::component
