@@ -2,7 +2,7 @@
 // the receiver's backend. Events and the driver table live in their own files.
 #include "component/core/CorvaneComponent.h"
 
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 #include "receiver/Int16.h"
 #include "receiver/RuntimeError.h"
 

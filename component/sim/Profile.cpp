@@ -1,6 +1,6 @@
 #include "component/sim/Profile.h"
 
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 #include "receiver/RuntimeError.h"
 
 #include <QDir>
