@@ -119,7 +119,7 @@ int32_t HamlibBackend::connect(bool on) {
     m_worker->dropWrites();
     m_worker->close();
     m_connected = false;
-    report(ReceiverEvent::connState(1000));
+    report(ReceiverEvent::connState(receiver::linkChanged));
     return 0;
 }
 
@@ -135,7 +135,7 @@ int32_t HamlibBackend::setRemote(bool on) {
     if (!on) {
         m_worker->dropWrites();
     }
-    report(ReceiverEvent::connState(1000));
+    report(ReceiverEvent::connState(receiver::linkChanged));
     return 0;
 }
 
@@ -171,7 +171,7 @@ void HamlibBackend::onOpened(const RigTablesPtr& tables) {
     m_lastErr = 0;
     // Remote control outlives a lost link: it is the operator's, not the rig's.
     m_worker->setWritable(m_wantRemote);
-    report(ReceiverEvent::connState(1000));
+    report(ReceiverEvent::connState(receiver::linkChanged));
 }
 
 void HamlibBackend::onLost(int err) {
@@ -207,18 +207,17 @@ void HamlibBackend::onRefused(const Note& note) {
         report(ReceiverEvent::filter(s.width, note.origin));
         break;
     case WriteKind::Agc:
-        report(ReceiverEvent::choice(Setting::Agc, s.agc, RigTables::indexOf(m_tables->agc, s.agc),
-                                     note.origin));
-        break;
     case WriteKind::NBl:
-        report(ReceiverEvent::choice(Setting::NBl, s.nb, RigTables::indexOf(m_tables->nb, s.nb),
-                                     note.origin));
-        break;
-    case WriteKind::Att:
-        report(ReceiverEvent::choice(Setting::Att, s.att, RigTables::indexOf(m_tables->att, s.att),
-                                     note.origin));
+    case WriteKind::Att: {
+        const Setting setting = *settingOf(note.what);
+        reportChoice(setting, state().current(setting), note.origin);
         break;
     }
+    }
+}
+
+void HamlibBackend::reportChoice(Setting setting, int32_t code, Origin origin) {
+    report(ReceiverEvent::choice(setting, code, m_tables->caps.indexOf(setting, code), origin));
 }
 
 void HamlibBackend::onPublished(const RigState& s, Origin from) {
@@ -244,8 +243,7 @@ void HamlibBackend::onPublished(const RigState& s, Origin from) {
         const Setting setting = settings[i];
         const int32_t now = current(setting);
         if (now >= 0 && now != before[i]) {
-            report(ReceiverEvent::choice(setting, now, RigTables::indexOf(choices(setting), now),
-                                         from));
+            reportChoice(setting, now, from);
         }
     }
     if (s.hasStrength && (!old.hasStrength || s.strength != old.strength || s.freq != old.freq)) {
@@ -255,74 +253,18 @@ void HamlibBackend::onPublished(const RigState& s, Origin from) {
     }
 }
 
-// --- tables ---
+// --- state ---
 
-const std::vector<Choice>& HamlibBackend::choices(Setting setting) const {
-    switch (setting) {
-    case Setting::Agc:
-        return m_tables->agc;
-    case Setting::NBl:
-        return m_tables->nb;
-    case Setting::Att:
-    default:
-        return m_tables->att;
-    }
-}
-
-bool HamlibBackend::available(Setting setting, int32_t i) const {
-    if (setting == Setting::Mode) {
-        return true;
-    }
-    const std::vector<Choice>& list = choices(setting);
-    return i >= 0 && static_cast<size_t>(i) < list.size() && list[static_cast<size_t>(i)].settable;
-}
-
-int32_t HamlibBackend::count(Setting setting) const {
-    const size_t n = setting == Setting::Mode ? m_tables->modes.size() : choices(setting).size();
-    return static_cast<int32_t>(n);
-}
-
-QString HamlibBackend::name(Setting setting, int32_t i) const {
-    const auto at = static_cast<size_t>(i);
-    return setting == Setting::Mode ? m_tables->modes[at].name : choices(setting)[at].name;
-}
-
-int32_t HamlibBackend::codeAt(Setting setting, int32_t i) const {
-    return setting == Setting::Mode ? i : choices(setting)[static_cast<size_t>(i)].code;
-}
-
-int32_t HamlibBackend::current(Setting setting) const {
-    switch (setting) {
-    case Setting::Mode:
-        return m_state.mode;
-    case Setting::Agc:
-        return m_state.agc;
-    case Setting::NBl:
-        return m_state.nb;
-    case Setting::Att:
-    default:
-        return m_state.att;
-    }
-}
-
-int32_t HamlibBackend::filterCount() const {
-    const Mode* m = currentMode();
-    return m == nullptr ? 0 : static_cast<int32_t>(m->filters.size());
-}
-
-int32_t HamlibBackend::filterWidth(int32_t i) const {
-    return currentMode()->filters[static_cast<size_t>(i)].width;
-}
-
-QString HamlibBackend::filterName(int32_t width) const {
-    if (const Mode* m = currentMode()) {
-        for (const Filter& f : m->filters) {
-            if (f.width == width) {
-                return f.name;
-            }
-        }
-    }
-    return {};
+component::ReceiverState HamlibBackend::state() const {
+    const RigState& s = m_state;
+    return {.frequency = s.freq < 0 ? 0 : s.freq,
+            .deltaF = s.rit,
+            .mode = s.mode,
+            .bfo = s.bfo,
+            .filter = s.width,
+            .agc = s.agc,
+            .nb = s.nb,
+            .att = s.att};
 }
 
 // --- sets: checked here against the tables, since Hamlib checks nothing ---
@@ -340,27 +282,24 @@ void HamlibBackend::set(Setting setting, int32_t code, Origin origin) {
         return; // a monitored radio is never written
     }
     if (setting == Setting::Mode) {
-        const Mode* m = m_tables->mode(code);
+        const Capabilities::Mode* m = m_tables->mode(code);
         if (m == nullptr) {
             refuse(origin);
             return;
         }
         // Always an explicit passband: the filter in use if the new mode has
         // it, else the mode's normal one.
-        const bool keep = std::any_of(m->filters.begin(), m->filters.end(),
-                                      [&](const Filter& f) { return f.width == m_state.width; });
-        write(WriteKind::Mode, {code, keep ? m_state.width : m->normalWidth, origin});
+        const bool keep = !m_tables->caps.filterName(code, m_state.width).isNull();
+        write(WriteKind::Mode,
+              {code, keep ? m_state.width : m_tables->rigMode(code)->normalWidth, origin});
         return;
     }
-    const int32_t at = RigTables::indexOf(choices(setting), code);
+    const int32_t at = m_tables->caps.indexOf(setting, code);
     if (at < 0 || !available(setting, at)) {
         refuse(origin);
         return;
     }
-    const WriteKind kind = setting == Setting::Agc   ? WriteKind::Agc
-                           : setting == Setting::NBl ? WriteKind::NBl
-                                                     : WriteKind::Att;
-    write(kind, {code, 0, origin});
+    write(writeKindOf(setting), {code, 0, origin});
 }
 
 void HamlibBackend::setFilter(int32_t width, Origin origin) {

@@ -38,27 +38,14 @@ public:
     // set up (initHamlib()); the component's thread before.
     static LinkSettings settingsOf(const component::HamlibEntry& entry);
 
-    QString romId() const override { return m_tables->romId; }
-    int32_t frqMin() const override { return m_tables->frqMin; }
-    int32_t frqMax() const override { return m_tables->frqMax; }
+    // What the rig offers, as read when the link was opened (nothing before);
+    // shares ownership of the tables the worker handed over.
+    component::CapabilitiesPtr capabilities() const override { return {m_tables, &m_tables->caps}; }
+    component::ReceiverState state() const override;
 
-    int32_t count(Setting setting) const override;
-    QString name(Setting setting, int32_t i) const override;
-    int32_t codeAt(Setting setting, int32_t i) const override;
-    bool available(Setting setting, int32_t i) const override;
-    int32_t current(Setting setting) const override;
     void set(Setting setting, int32_t code, Origin origin) override;
-
-    int32_t bfo() const override { return m_state.bfo; }
-    int32_t filterCount() const override;
-    int32_t filterWidth(int32_t i) const override;
-    QString filterName(int32_t width) const override;
-    int32_t filter() const override { return m_state.width; }
     void setFilter(int32_t width, Origin origin) override;
-
-    int32_t frequency() const override { return m_state.freq < 0 ? 0 : m_state.freq; }
     void setFrequency(int32_t hz, Origin origin) override;
-    int32_t deltaF() const override { return m_state.rit; }
     void setDeltaF(int32_t hz, Origin origin) override;
 
     bool connected() const override { return m_connected; }
@@ -82,8 +69,7 @@ private:
     void onRefused(const Note& note);
     void refuse(Origin origin);
     void write(WriteKind kind, Write write);
-    const std::vector<Choice>& choices(Setting setting) const;
-    const Mode* currentMode() const { return m_tables->mode(m_state.mode); }
+    void reportChoice(Setting setting, int32_t code, Origin origin);
 
     LinkSettings m_settings;
     RigTablesPtr m_tables;

@@ -33,19 +33,26 @@ template <typename Range> rmode_t modesOf(const Range& ranges) {
 } // namespace
 
 int32_t RigTables::modeCode(rmode_t bits) const {
-    for (size_t i = 0; i < modes.size(); ++i) {
-        if (modes[i].bits == bits) {
+    for (size_t i = 0; i < rigModes.size(); ++i) {
+        if (rigModes[i].bits == bits) {
             return static_cast<int32_t>(i);
         }
     }
     return -1;
 }
 
-const Mode* RigTables::mode(int32_t code) const {
-    if (code < 0 || static_cast<size_t>(code) >= modes.size()) {
+const Capabilities::Mode* RigTables::mode(int32_t code) const {
+    if (code < 0 || static_cast<size_t>(code) >= caps.modes.size()) {
         return nullptr;
     }
-    return &modes[static_cast<size_t>(code)];
+    return &caps.modes[static_cast<size_t>(code)];
+}
+
+const RigMode* RigTables::rigMode(int32_t code) const {
+    if (code < 0 || static_cast<size_t>(code) >= rigModes.size()) {
+        return nullptr;
+    }
+    return &rigModes[static_cast<size_t>(code)];
 }
 
 bool RigTables::tunable(int32_t hz) const {
@@ -170,8 +177,10 @@ QString romIdOf(const rig_caps* caps, const QString& info) {
 
 void correctForModel(rig_model_t model, RigTables& t) {
     const auto noFilterChoice = [&t] {
-        for (Mode& m : t.modes) {
+        for (Capabilities::Mode& m : t.caps.modes) {
             m.filters.clear();
+        }
+        for (RigMode& m : t.rigModes) {
             m.normalWidth = 0; // a mode change keeps the radio's filter
         }
     };
@@ -189,25 +198,26 @@ void correctForModel(rig_model_t model, RigTables& t) {
         // reads them back the same way round. Named for what the radio does.
         // Its filter numbers start at 00 where Hamlib's start at 01, so a
         // chosen width lands on the wrong filter and is read back wrongly.
-        t.agc = agc({{RIG_AGC_FAST, "OFF"},
-                     {RIG_AGC_MEDIUM, "SUPERFAST"},
-                     {RIG_AGC_SLOW, "FAST"},
-                     {RIG_AGC_SUPERFAST, "SLOW"}});
+        t.caps.agc = agc({{RIG_AGC_FAST, "OFF"},
+                          {RIG_AGC_MEDIUM, "SUPERFAST"},
+                          {RIG_AGC_SLOW, "FAST"},
+                          {RIG_AGC_SUPERFAST, "SLOW"}});
         noFilterChoice();
         break;
     case RIG_MODEL_IC7300:
         // The caps list three levels and leave out SLOW; OFF (00) is no
         // choice of this command on the radio. A chosen width reprograms the
         // width of the filter in use instead of choosing FIL1..FIL3.
-        t.agc = agc({{RIG_AGC_FAST, "FAST"}, {RIG_AGC_MEDIUM, "MEDIUM"}, {RIG_AGC_SLOW, "SLOW"}});
+        t.caps.agc =
+            agc({{RIG_AGC_FAST, "FAST"}, {RIG_AGC_MEDIUM, "MEDIUM"}, {RIG_AGC_SLOW, "SLOW"}});
         noFilterChoice();
         break;
     case RIG_MODEL_TS2000:
         // Hamlib writes GT at 84 times the level, where the radio takes a time
         // constant of 000..020: only OFF is set. Every other constant reads
         // back as level 1. The backend ignores the width for this radio.
-        t.agc = agc({{RIG_AGC_OFF, "OFF"}, {RIG_AGC_SUPERFAST, "ON"}});
-        t.agc.back().settable = false;
+        t.caps.agc = agc({{RIG_AGC_OFF, "OFF"}, {RIG_AGC_SUPERFAST, "ON"}});
+        t.caps.agc.back().available = false;
         noFilterChoice();
         break;
     case RIG_MODEL_TS590SG:
@@ -215,8 +225,8 @@ void correctForModel(rig_model_t model, RigTables& t) {
         // constant has two. It reads the attenuator's answer RA0100 as step
         // 100. Both reads fail as protocol errors, which would end the link:
         // neither is read nor offered.
-        t.agc.clear();
-        t.att.clear();
+        t.caps.agc.clear();
+        t.caps.att.clear();
         t.getLevels &= ~(RIG_LEVEL_AGC | RIG_LEVEL_ATT);
         t.setLevels &= ~(RIG_LEVEL_AGC | RIG_LEVEL_ATT);
         break;
@@ -230,7 +240,7 @@ RigTables readTables(RIG* rig) {
     const rig_state& st = rig->state;
     RigTables t;
 
-    t.romId = romIdOf(caps, trimmed(rig_get_info(rig)));
+    t.caps.romId = romIdOf(caps, trimmed(rig_get_info(rig)));
 
     double lo = 0;
     double hi = 0;
@@ -242,8 +252,8 @@ RigTables readTables(RIG* rig) {
         hi = t.ranges.empty() ? r.endf : std::max(hi, r.endf);
         t.ranges.emplace_back(r.startf, r.endf);
     }
-    t.frqMin = clampHz(std::max(lo, 0.0));
-    t.frqMax = clampHz(hi);
+    t.caps.frqMin = clampHz(std::max(lo, 0.0));
+    t.caps.frqMax = clampHz(hi);
 
     rmode_t modes = modesOf(st.rx_range_list);
     if (modes == RIG_MODE_NONE) {
@@ -254,32 +264,34 @@ RigTables readTables(RIG* rig) {
         if ((modes & m) == 0) {
             continue;
         }
-        Mode mode;
-        mode.bits = m;
+        Capabilities::Mode mode;
         mode.name = QString::fromLatin1(rig_strrmode(m));
-        mode.cw = (m & cwModes) != 0;
+        mode.code = static_cast<int32_t>(t.caps.modes.size());
+        RigMode rigMode;
+        rigMode.bits = m;
+        rigMode.cw = (m & cwModes) != 0;
         const pbwidth_t normal = rig_passband_normal(rig, m);
         mode.filters = filtersFor(st.filters, HAMLIB_FLTLSTSIZ, m, rig_passband_narrow(rig, m),
                                   normal, rig_passband_wide(rig, m));
         const bool offered = std::any_of(mode.filters.begin(), mode.filters.end(),
                                          [&](const Filter& f) { return f.width == normal; });
         if (offered) {
-            mode.normalWidth = static_cast<int32_t>(normal);
+            rigMode.normalWidth = static_cast<int32_t>(normal);
         } else if (!mode.filters.empty()) {
-            mode.normalWidth = mode.filters.front().width;
+            rigMode.normalWidth = mode.filters.front().width;
         }
-        t.modes.push_back(std::move(mode));
+        t.caps.modes.push_back(std::move(mode));
+        t.rigModes.push_back(rigMode);
     }
 
-    t.agc = agcChoices(caps->agc_levels, caps->agc_level_count);
-    t.nb.push_back({QStringLiteral("Off"), NbOff});
-    if ((st.has_set_func & RIG_FUNC_NB) != 0) {
-        t.nb.push_back({QStringLiteral("NB"), NbOne});
+    t.caps.agc = agcChoices(caps->agc_levels, caps->agc_level_count);
+    t.caps.nb.push_back({QStringLiteral("Off"), NbOff});
+    for (const NoiseBlankerFunc& b : noiseBlankers) {
+        if ((st.has_set_func & b.func) != 0) {
+            t.caps.nb.push_back({QString::fromLatin1(b.name), b.code});
+        }
     }
-    if ((st.has_set_func & RIG_FUNC_NB2) != 0) {
-        t.nb.push_back({QStringLiteral("NB2"), NbTwo});
-    }
-    t.att = attenuatorChoices(st.attenuator, HAMLIB_MAXDBLSTSIZ);
+    t.caps.att = attenuatorChoices(st.attenuator, HAMLIB_MAXDBLSTSIZ);
     t.maxRit = static_cast<int32_t>(std::clamp<shortfreq_t>(st.max_rit, 0, 1'000'000));
     t.getLevels = st.has_get_level;
     t.setLevels = st.has_set_level;

@@ -5,6 +5,8 @@
 // S-meter text. Everything here that takes a RIG* runs on the rig's worker
 // thread; the result is a plain value that the component's thread only reads.
 
+#include "component/api/Capabilities.h"
+
 #include <QString>
 
 #include <hamlib/rig.h>
@@ -12,46 +14,47 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace corvane::hamlib {
 
-struct Filter {
-    int32_t width = 0;
-    QString name;
-};
+using component::Capabilities;
+using Choice = Capabilities::Choice;
+using Filter = Capabilities::Filter;
 
-struct Mode {
+// Hamlib's side of one mode of the capabilities: what the worker needs to
+// set and read it.
+struct RigMode {
     rmode_t bits = RIG_MODE_NONE;
-    QString name;
-    std::vector<Filter> filters; // rising widths, each width once
-    int32_t normalWidth = 0;     // what a change to this mode asks for; 0 if none
-    bool cw = false;             // the BFO follows the CW pitch
-};
-
-// One entry of the AGC, noise-blanker or attenuator table.
-struct Choice {
-    QString name;
-    int32_t code = 0;
-    // False for a value the rig reports but the backend cannot set.
-    bool settable = true;
+    int32_t normalWidth = 0; // what a change to this mode asks for; 0 if none
+    bool cw = false;         // the BFO follows the CW pitch
 };
 
 // Noise-blanker codes.
 enum NoiseBlanker : int32_t { NbOff = 0, NbOne = 1, NbTwo = 2 };
+// Each noise blanker with the Hamlib function that switches it on and its
+// name; Off is none of them on, and the first one on is the one in use.
+struct NoiseBlankerFunc {
+    setting_t func;
+    NoiseBlanker code;
+    const char* name;
+};
+inline constexpr NoiseBlankerFunc noiseBlankers[] = {{RIG_FUNC_NB, NbOne, "NB"},
+                                                     {RIG_FUNC_NB2, NbTwo, "NB2"}};
 
 // What the rig can do, as read once after opening it.
 struct RigTables {
-    QString romId;
-    int32_t frqMin = 0;
-    int32_t frqMax = 0;
+    // What the receiver offers. A mode's code is its index in caps.modes;
+    // its filters are rising widths, each width once. AGC codes are Hamlib's
+    // agc_level_e values, noise-blanker codes NoiseBlanker, attenuator codes
+    // the attenuation in dB (0 first). An entry the rig reports but the
+    // backend cannot set is not available.
+    Capabilities caps;
+    std::vector<RigMode> rigModes; // one per mode, in the order of caps.modes
     // The receive ranges in Hz; a set frequency must lie in one of them.
     std::vector<std::pair<double, double>> ranges;
-    std::vector<Mode> modes; // a mode's code is its index here
-    std::vector<Choice> agc; // code: Hamlib's agc_level_e value
-    std::vector<Choice> nb;  // code: NoiseBlanker
-    std::vector<Choice> att; // code: attenuation in dB, 0 first
-    int32_t maxRit = 0;      // 0: no RIT, so no delta-F
+    int32_t maxRit = 0; // 0: no RIT, so no delta-F
     setting_t getLevels = 0;
     setting_t setLevels = 0;
     setting_t getFuncs = 0;
@@ -63,7 +66,9 @@ struct RigTables {
 
     // -1 when the rig's mode is not in the table.
     int32_t modeCode(rmode_t bits) const;
-    const Mode* mode(int32_t code) const;
+    // Both halves of the mode with that code; null for an unknown code.
+    const Capabilities::Mode* mode(int32_t code) const;
+    const RigMode* rigMode(int32_t code) const;
     bool tunable(int32_t hz) const;
     static int32_t indexOf(const std::vector<Choice>& list, int32_t code);
 };

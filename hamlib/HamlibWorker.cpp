@@ -135,7 +135,7 @@ void HamlibWorker::tryOpen() {
     m_rig = rig_init(m_settings.model);
     if (m_rig == nullptr) {
         m_wanted = false; // no such model: trying again cannot help
-        say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, -RIG_EINVAL});
+        say(Note::lost(-RIG_EINVAL));
         return;
     }
     if (const int r = configure(m_rig, m_settings); r != RIG_OK) {
@@ -143,7 +143,7 @@ void HamlibWorker::tryOpen() {
         m_wanted = false;
         rig_cleanup(m_rig);
         m_rig = nullptr;
-        say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, r});
+        say(Note::lost(r));
         return;
     }
     holdOpenToReads(m_rig);
@@ -151,7 +151,7 @@ void HamlibWorker::tryOpen() {
     if (r != RIG_OK) {
         rig_cleanup(m_rig);
         m_rig = nullptr;
-        say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, r});
+        say(Note::lost(r));
         scheduleRetry();
         return;
     }
@@ -180,7 +180,7 @@ void HamlibWorker::tryOpen() {
 void HamlibWorker::linkLost(int err) {
     m_poll->stop();
     dropWrites();
-    say({Note::Kind::Lost, 0, {}, {}, Origin::Receiver, err});
+    say(Note::lost(err));
     releaseRig();
     scheduleRetry();
 }
@@ -211,7 +211,7 @@ bool HamlibWorker::check(int result, setting_t feature, bool isFunc) {
         // The rig would not give this value: said once per session and
         // error, and nothing is taken from the call.
         if (m_refusalsSaid.insert(result).second) {
-            say({Note::Kind::Refused, 0, {}, {}, Origin::Receiver, result});
+            say(Note::refused(result));
         }
         return unanswered(result);
     }
@@ -225,7 +225,7 @@ void HamlibWorker::answered() {
     if (!m_answered) {
         m_answered = true;
         m_attempt = 0;
-        say({Note::Kind::Opened, 0, m_tables, {}, Origin::Receiver, 0});
+        say(Note::opened(m_tables));
     }
 }
 
@@ -243,7 +243,7 @@ void HamlibWorker::publish(Origin origin) {
     }
     m_published = m_state;
     m_hasPublished = true;
-    say({Note::Kind::Published, 0, {}, m_state, origin, 0});
+    say(Note::published(m_state, origin));
 }
 
 // --- polling ---
@@ -309,7 +309,7 @@ bool HamlibWorker::readMode() {
     answered();
     m_state.mode = m_tables->modeCode(mode);
     m_state.width = receiver::saturate<int32_t>(width);
-    const Mode* m = m_tables->mode(m_state.mode);
+    const RigMode* m = m_tables->rigMode(m_state.mode);
     if (m == nullptr || !m->cw || !gettable(RIG_LEVEL_CWPITCH)) {
         m_state.bfo = 0;
         return true;
@@ -348,20 +348,19 @@ bool HamlibWorker::readAtt() {
 bool HamlibWorker::readNb() {
     int32_t code = NbOff;
     bool known = true;
-    for (const auto& [func, value] :
-         {std::pair{RIG_FUNC_NB, NbOne}, std::pair{RIG_FUNC_NB2, NbTwo}}) {
-        if ((m_tables->getFuncs & func) == 0 || (m_deadFuncs & func) != 0) {
+    for (const NoiseBlankerFunc& b : noiseBlankers) {
+        if ((m_tables->getFuncs & b.func) == 0 || (m_deadFuncs & b.func) != 0) {
             continue;
         }
         int on = 0;
-        const int r = rig_get_func(m_rig, RIG_VFO_CURR, func, &on);
-        if (!check(r, func, true)) {
+        const int r = rig_get_func(m_rig, RIG_VFO_CURR, b.func, &on);
+        if (!check(r, b.func, true)) {
             return false;
         }
         if (r != RIG_OK) {
             known = missingFeature(r) && known;
         } else if (on != 0 && code == NbOff) {
-            code = value;
+            code = b.code;
         }
     }
     if (known) {
@@ -405,14 +404,8 @@ void HamlibWorker::drainWrites(const std::map<WriteKind, Write>& writes) {
         // and some take another than the one asked for: what was read back
         // decides, and the window is told what the rig holds.
         if (m_writeError != 0 || (m_wrote && !holds(kind, write))) {
-            say({Note::Kind::Refused,
-                 0,
-                 {},
-                 m_state,
-                 write.origin,
-                 m_writeError != 0 ? m_writeError : -RIG_ERJCTED,
-                 kind,
-                 true});
+            say(Note::refusedWrite(kind, m_writeError != 0 ? m_writeError : -RIG_ERJCTED, m_state,
+                                   write.origin));
         }
     }
 }
@@ -425,7 +418,7 @@ bool HamlibWorker::finishWrite(int result) {
     }
     m_writeError = result;
     if (linkError(result)) {
-        say({Note::Kind::Refused, 0, {}, {}, Origin::Receiver, result});
+        say(Note::refused(result));
         return check(result);
     }
     return true;
@@ -444,7 +437,10 @@ bool HamlibWorker::holds(WriteKind kind, const Write& w) const {
     case WriteKind::Att:
         return !gettable(RIG_LEVEL_ATT) || m_state.att == w.value;
     case WriteKind::NBl:
-        return (m_tables->getFuncs & (RIG_FUNC_NB | RIG_FUNC_NB2)) == 0 || m_state.nb == w.value;
+        return std::none_of(
+                   std::begin(noiseBlankers), std::end(noiseBlankers),
+                   [&](const NoiseBlankerFunc& b) { return (m_tables->getFuncs & b.func) != 0; }) ||
+               m_state.nb == w.value;
     case WriteKind::Rit:
         return m_ritDead || m_state.rit == w.value;
     }
@@ -460,7 +456,7 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         }
         return finishWrite(rig_set_freq(m_rig, RIG_VFO_CURR, static_cast<freq_t>(w.value)));
     case WriteKind::Mode: {
-        const Mode* m = m_tables->mode(w.value);
+        const RigMode* m = m_tables->rigMode(w.value);
         if (m == nullptr || w.value == m_state.mode) {
             return true;
         }
@@ -470,10 +466,9 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
     case WriteKind::Filter: {
         // A filter chosen for the mode that was in force before a mode change
         // that has since gone out: not one this mode offers, so left alone.
-        const Mode* m = m_tables->mode(m_state.mode);
+        const RigMode* m = m_tables->rigMode(m_state.mode);
         const bool offered =
-            m != nullptr && std::any_of(m->filters.begin(), m->filters.end(),
-                                        [&](const Filter& f) { return f.width == w.value; });
+            m != nullptr && !m_tables->caps.filterName(m_state.mode, w.value).isNull();
         if (!offered || w.value == m_state.width) {
             return true;
         }
@@ -493,10 +488,10 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         if (w.value == m_state.nb) {
             return true;
         }
-        for (const auto& [func, value] :
-             {std::pair{RIG_FUNC_NB, NbOne}, std::pair{RIG_FUNC_NB2, NbTwo}}) {
-            if ((m_tables->setFuncs & func) != 0 &&
-                !finishWrite(rig_set_func(m_rig, RIG_VFO_CURR, func, w.value == value ? 1 : 0))) {
+        for (const NoiseBlankerFunc& b : noiseBlankers) {
+            if ((m_tables->setFuncs & b.func) != 0 &&
+                !finishWrite(
+                    rig_set_func(m_rig, RIG_VFO_CURR, b.func, w.value == b.code ? 1 : 0))) {
                 return false;
             }
         }

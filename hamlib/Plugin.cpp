@@ -46,7 +46,7 @@ public:
 } // namespace corvane::hamlib
 
 // Called once, on the component's thread, by the component's loader.
-extern "C" Q_DECL_EXPORT const corvane::component::HamlibPluginEntry* corvane_hamlib_support_v1() {
+extern "C" Q_DECL_EXPORT const corvane::component::HamlibPluginEntry* corvane_hamlib_support_v2() {
     using corvane::component::HamlibPluginEntry;
     // Lives as long as the process and is never destroyed: a model list or a
     // link test may still be running on a pool thread when the program ends.

@@ -10,6 +10,14 @@
 
 namespace corvane::receiver {
 
+// True as the component's numbers carry it: what RxConnected, RxIsRemote and
+// the Avail operations answer for yes, and what RxConnect and RxRemote take
+// for on. Any other nonzero value is taken as true as well.
+inline constexpr int16_t comTrue = -1;
+// RxConnState's Err when the link or remote control changed as asked; any
+// other value is the error that ended the link.
+inline constexpr int32_t linkChanged = 1000;
+
 // The Corvane receiver component as the window uses it: the driver table and,
 // per receiver (first argument `Index`, its 0-based position in the table), the
 // operations below. A failed operation throws RuntimeError; command statuses are

@@ -11,7 +11,7 @@ QString FilterList::entryText(int32_t bandwidth, const QString& name) {
     return QStringLiteral("%1 / ").arg(numberText(bandwidth), 6) + name;
 }
 
-void FilterList::load(const int32_t& value) {
+void FilterList::load(int32_t value) {
     receiver::Component& rx = m_host.receiver();
     m_list.clearList();
     m_list.setEnabled(true);
@@ -19,10 +19,9 @@ void FilterList::load(const int32_t& value) {
     const int16_t last = receiver::lastOf(rx.RxFltCount(m_host.curRx()));
     for (int32_t i = 0; i <= last; ++i) {
         const auto pos = static_cast<int16_t>(i);
-        // The field is formed before the name is asked for, and the width is
-        // asked again for the name: a component is free to answer each call.
-        const QString field =
-            QStringLiteral("%1").arg(numberText(rx.RxFltWidth(m_host.curRx(), pos)), 6);
+        // The width is asked once for the field and again for the name: a
+        // component is free to answer each call, and the field shows the first.
+        const int32_t shown = rx.RxFltWidth(m_host.curRx(), pos);
         const int32_t width = rx.RxFltWidth(m_host.curRx(), pos);
         const int16_t width16 = receiver::toInt16(width, [&] {
             return QStringLiteral("receiver %1, filter %2: bandwidth %3")
@@ -31,7 +30,7 @@ void FilterList::load(const int32_t& value) {
                 .arg(width);
         });
         const QString name = rx.RxFltName(m_host.curRx(), width16);
-        m_list.addListItem(field + QStringLiteral(" / ") + name);
+        m_list.addListItem(entryText(shown, name));
     }
 
     const int16_t lastPos = receiver::lastOf(rx.RxFltCount(m_host.curRx()));

@@ -14,11 +14,12 @@ class FilterList {
 public:
     FilterList(controls::ListBox& list, Host& host);
 
+    // What the list shows for one filter.
     static QString entryText(int32_t bandwidth, const QString& name);
 
     // LoadFilterList: rebuilds the list and selects the first entry whose
     // bandwidth equals value; the selection runs Filter_Click.
-    void load(const int32_t& value);
+    void load(int32_t value);
     // Filter_Click: sends the selected entry's bandwidth.
     void click();
     // Receiver_RxFltUpdated: reloads when index is the Driver list's selection.

@@ -6,7 +6,7 @@
 
 #include "component/core/BackendRegistry.h"
 #include "component/hamlib/HamlibPlugin.h"
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,8 @@
 // session.
 #include "tests/support/ComponentFixture.h"
 
+#include "component/api/Capabilities.h"
+
 #include "receiver/Component.h"
 
 #include <QSignalSpy>
@@ -86,6 +88,53 @@ TEST(ComponentReceiver, TablesAnswerFromTheProfileAndRefuseWhatIsOutOfRange) {
     EXPECT_TRUE(failure([&] { c.RxFltWidth(0, 2); }).contains("no filter 2"));
     EXPECT_TRUE(failure([&] { c.RxFrq(0, 1); }).contains("no VFO 1"));
     EXPECT_TRUE(failure([&] { c.RxFrq(0, -1); }).contains("no VFO -1"));
+}
+
+// The look-ups every backend shares, on a table with duplicate names and codes:
+// the first entry with a name or code wins, and filters and AGC follow the
+// mode asked about, an unknown one having no filters and allowing every AGC.
+TEST(Capabilities, LookUpsTakeTheFirstEntryAndFollowTheMode) {
+    using corvane::component::Capabilities;
+    using corvane::component::Setting;
+    Capabilities caps;
+    caps.modes = {
+        {"USB", 3, true, {{2400, "SSB"}, {1800, ""}, {2400, "Again"}}, std::vector<int32_t>{1}},
+        {"USB", 5, true, {{500, "CW"}}, std::nullopt},
+        {"AM", 3, false, {{6000, "Wide"}}, std::nullopt}};
+    caps.agc = {{"Fast", 1}, {"Slow", 2}, {"Fast", 7}, {"Off", 0, false}};
+    caps.att = {{"0 dB", 0}, {"", 10}, {"10 dB", 10}};
+    const auto number = [](int32_t n) { return QString::number(n); };
+    const auto name = [](const QString& text) { return text.isNull() ? QString("(none)") : text; };
+    const auto avail = [](bool yes) { return QString(yes ? "yes" : "no"); };
+    const struct {
+        const char* what;
+        QString got;
+        QString want;
+    } cases[] = {
+        {"mode named twice", number(caps.code(Setting::Mode, "USB")), "3"},
+        {"AGC named twice", number(caps.code(Setting::Agc, "Fast")), "1"},
+        {"blank attenuator name", number(caps.code(Setting::Att, "")), "10"},
+        {"name in another case", number(caps.code(Setting::Agc, "fast")), "-1"},
+        {"mode code twice", number(caps.indexOf(Setting::Mode, 3)), "0"},
+        {"attenuator code twice", number(caps.indexOf(Setting::Att, 10)), "1"},
+        {"unknown code", number(caps.indexOf(Setting::Agc, 3)), "-1"},
+        {"filters of a code twice", number(static_cast<int32_t>(caps.filters(3).size())), "3"},
+        {"filters of the other USB", number(static_cast<int32_t>(caps.filters(5).size())), "1"},
+        {"filters of an unknown mode", number(static_cast<int32_t>(caps.filters(8).size())), "0"},
+        {"width twice in a mode", name(caps.filterName(3, 2400)), "SSB"},
+        {"blank filter name", name(caps.filterName(3, 1800)), ""},
+        {"width of another mode", name(caps.filterName(3, 500)), "(none)"},
+        {"width in an unknown mode", name(caps.filterName(8, 2400)), "(none)"},
+        {"AGC the mode allows", avail(caps.available(Setting::Agc, 0, 3)), "yes"},
+        {"AGC the mode leaves out", avail(caps.available(Setting::Agc, 1, 3)), "no"},
+        {"AGC in a mode naming none", avail(caps.available(Setting::Agc, 1, 5)), "yes"},
+        {"AGC in an unknown mode", avail(caps.available(Setting::Agc, 2, 8)), "yes"},
+        {"AGC unavailable in any mode", avail(caps.available(Setting::Agc, 3, 5)), "no"},
+        {"unavailable mode", avail(caps.available(Setting::Mode, 2, 3)), "no"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.got, c.want) << c.what;
+    }
 }
 
 // Sets are ignored unless connected and under remote control, and then apply

@@ -2,7 +2,7 @@
 // the driver dialog shows, for the chosen driver, only the fields its kind uses.
 #include "tests/support/ComponentFixture.h"
 
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 
 #include <QComboBox>
 #include <QLabel>

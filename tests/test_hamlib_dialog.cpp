@@ -2,7 +2,7 @@
 // holds up the window.
 #include "tests/support/HamlibPeers.h"
 
-#include "component/store/DriverDialog.h"
+#include "component/dialog/DriverDialog.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -18,7 +18,7 @@ template <typename T> QStringList described(const std::vector<T>& table) {
         if constexpr (std::is_same_v<T, Filter>) {
             out << QStringLiteral("%1 %2").arg(t.width).arg(t.name);
         } else {
-            out << QStringLiteral("%1 %2%3").arg(t.code).arg(t.name, t.settable ? "" : " (read)");
+            out << QStringLiteral("%1 %2%3").arg(t.code).arg(t.name, t.available ? "" : " (read)");
         }
     }
     return out;
@@ -121,15 +121,16 @@ TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut
     }
 
     RigTables t;
-    t.modes = {{RIG_MODE_USB, "USB", {{2400, "Normal"}, {3000, "Wide"}}, 2400, false}};
-    t.agc = agcChoices(nullptr, 0);
+    t.caps.modes = {{"USB", 0, true, {{2400, "Normal"}, {3000, "Wide"}}, std::nullopt}};
+    t.rigModes = {{RIG_MODE_USB, 2400, false}};
+    t.caps.agc = agcChoices(nullptr, 0);
     correctForModel(RIG_MODEL_TS2000, t);
-    EXPECT_TRUE(t.modes[0].filters.empty());
-    EXPECT_EQ(t.modes[0].normalWidth, 0); // a mode change asks for no width
-    EXPECT_EQ(described(t.agc), QStringList({"0 OFF", "1 ON (read)"}));
+    EXPECT_TRUE(t.caps.modes[0].filters.empty());
+    EXPECT_EQ(t.rigModes[0].normalWidth, 0); // a mode change asks for no width
+    EXPECT_EQ(described(t.caps.agc), QStringList({"0 OFF", "1 ON (read)"}));
     // The IC-R75's 00 and 03, as Hamlib writes them.
     correctForModel(RIG_MODEL_ICR75, t);
-    EXPECT_EQ(described(t.agc), QStringList({"2 OFF", "5 SUPERFAST", "3 FAST", "1 SLOW"}));
+    EXPECT_EQ(described(t.caps.agc), QStringList({"2 OFF", "5 SUPERFAST", "3 FAST", "1 SLOW"}));
 }
 
 } // namespace

@@ -4,14 +4,13 @@
 namespace corvane::window {
 
 namespace {
-constexpr int16_t kTrue = -1;
+using receiver::comTrue;
 constexpr int16_t kFalse = 0;
-constexpr int32_t kStateChanged = 1000;
 } // namespace
 
 void Test::Connect_Click() {
     // The new state arrives as RxConnState; nothing is redrawn here.
-    receiver().RxConnect(CurRx, kTrue);
+    receiver().RxConnect(CurRx, comTrue);
 }
 
 void Test::Disconnect_Click() {
@@ -20,7 +19,7 @@ void Test::Disconnect_Click() {
 }
 
 void Test::Remote_Click() {
-    receiver().RxRemote(CurRx, kTrue);
+    receiver().RxRemote(CurRx, comTrue);
     RefreshStatus();
 }
 
@@ -33,7 +32,7 @@ void Test::Receiver_RxConnState(int16_t Index, int32_t Err) {
     if (Driver->listIndex() != Index) {
         return;
     }
-    if (Err == kStateChanged) {
+    if (Err == receiver::linkChanged) {
         RefreshStatus();
     } else {
         showConnState(kRed);

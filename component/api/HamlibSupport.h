@@ -58,7 +58,7 @@ protected:
 
 // The plugin's one exported function (extern "C", by this name) and its type:
 // the plugin's HamlibSupport, which lives as long as the process.
-inline constexpr char hamlibSupportSymbol[] = "corvane_hamlib_support_v1";
+inline constexpr char hamlibSupportSymbol[] = "corvane_hamlib_support_v2";
 
 // What the exported function gives: a plain record the loader checks before
 // it calls anything of the plugin's, so that a library that merely exports

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "component/api/Capabilities.h"
+#include "receiver/Component.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -13,9 +16,6 @@ namespace corvane::component {
 
 class Clock;
 class ReceiverBackend;
-
-// The four enumerated settings that a receiver publishes as name/code tables.
-enum class Setting { Mode, Agc, NBl, Att };
 
 // Who caused a change. A change caused by forwarding is never forwarded again,
 // so a backend hands the origin of a set back with every event that set causes
@@ -33,8 +33,8 @@ public:
     static ReceiverEvent drvUpdated(int32_t count) {
         return {Kind::DrvUpdated, count, 0, 0, {}, Origin::Receiver};
     }
-    // 1000: the link or remote state changed; anything else: the link failed
-    // with that error.
+    // receiver::linkChanged: the link or remote state changed; anything else:
+    // the link failed with that error.
     static ReceiverEvent connState(int32_t err) {
         return {Kind::ConnState, err, 0, 0, {}, Origin::Receiver};
     }
@@ -55,11 +55,7 @@ public:
     }
     // An AGC, noise-blanker or attenuator code and its level.
     static ReceiverEvent choice(Setting setting, int32_t code, int32_t level, Origin origin) {
-        const Kind kind = setting == Setting::Agc   ? Kind::Agc
-                          : setting == Setting::NBl ? Kind::NBl
-                          : setting == Setting::Att ? Kind::Att
-                                                    : Kind::Mod;
-        return {kind, code, level, 0, {}, origin};
+        return {kindOf(setting), code, level, 0, {}, origin};
     }
     static ReceiverEvent hff(int32_t sts) { return {Kind::HFF, sts, 0, 0, {}, Origin::Receiver}; }
     // The meter at `freq`: level in dBm, dB over S9, and its text.
@@ -82,6 +78,30 @@ public:
     // The first value of any kind, under whichever name it has above: for a
     // table of events of several kinds, or a message.
     int32_t value() const { return m_a; }
+
+    // The kind that reports a change of that setting, and back; no setting
+    // for the other kinds.
+    static constexpr Kind kindOf(Setting setting) {
+        switch (setting) {
+        case Setting::Mode:
+            return Kind::Mod;
+        case Setting::Agc:
+            return Kind::Agc;
+        case Setting::NBl:
+            return Kind::NBl;
+        case Setting::Att:
+        default:
+            return Kind::Att;
+        }
+    }
+    static constexpr std::optional<Setting> settingOf(Kind kind) {
+        for (const auto setting : {Setting::Mode, Setting::Agc, Setting::NBl, Setting::Att}) {
+            if (kindOf(setting) == kind) {
+                return setting;
+            }
+        }
+        return std::nullopt;
+    }
 
     Kind kind = Kind::ConnState;
     Origin origin = Origin::Receiver;
@@ -106,8 +126,41 @@ protected:
     ~BackendSink() = default;
 };
 
+// What a receiver is set to now, as its backend last knew it: the values that
+// change while it runs, as opposed to its Capabilities.
+struct ReceiverState {
+    int32_t frequency = 0;
+    int32_t deltaF = 0;
+    int32_t mode = -1; // a code of Capabilities::modes
+    int32_t bfo = 0;   // the BFO offset that comes with the mode
+    int32_t filter = 0;
+    int32_t agc = -1;
+    int32_t nb = -1;
+    int32_t att = -1;
+
+    int32_t current(Setting setting) const {
+        switch (setting) {
+        case Setting::Mode:
+            return mode;
+        case Setting::Agc:
+            return agc;
+        case Setting::NBl:
+            return nb;
+        case Setting::Att:
+        default:
+            return att;
+        }
+    }
+};
+
 // One receiver behind the component, whatever drives it (simulation, Hamlib,
 // rigctld...). All calls come on the component's thread.
+//
+// A backend hands over what the receiver offers as one value
+// (capabilities()) and a new value when that changes, before the event that
+// tells of the change; what it is set to now (state()); the sets; and the
+// link. The look-ups on the tables are Capabilities' own, offered here under
+// the names the component calls them by.
 //
 // Getters answer from memory and never wait on the receiver. Setters and
 // commands never block either: a backend that talks to hardware sends the
@@ -135,43 +188,14 @@ public:
     // tables, no link and refuses every command, as one that could not be made
     // does. A backend overrides what it really has.
 
-    // --- identity and limits ---
-    virtual QString romId() const { return {}; }
-    virtual int32_t frqMin() const { return 0; }
-    virtual int32_t frqMax() const { return 0; }
+    // What the receiver offers; never null.
+    virtual CapabilitiesPtr capabilities() const { return noCapabilities(); }
+    virtual ReceiverState state() const { return {}; }
 
-    // --- enumerated settings ---
-    virtual int32_t count(Setting) const { return 0; }
-    virtual QString name(Setting, int32_t) const { return {}; }
-    virtual int32_t codeAt(Setting, int32_t) const { return -1; }
-    // Available now (for AGC: also allowed in the current mode).
-    virtual bool available(Setting, int32_t) const { return false; }
-    // Code of the first entry with exactly that name; -1 for an unknown name.
-    virtual int32_t code(Setting setting, const QString& name) const {
-        const int32_t n = count(setting);
-        for (int32_t i = 0; i < n; ++i) {
-            if (this->name(setting, i) == name) {
-                return codeAt(setting, i);
-            }
-        }
-        return -1;
-    }
-    virtual int32_t current(Setting) const { return -1; }
+    // --- sets (VFO 0 only; the component refuses others) ---
     virtual void set(Setting, int32_t /*code*/, Origin) {}
-
-    // --- mode-dependent values ---
-    virtual int32_t bfo() const { return 0; }
-    virtual int32_t filterCount() const { return 0; }
-    virtual int32_t filterWidth(int32_t) const { return 0; }
-    // Name of the first filter of the current mode with that width; "" if none.
-    virtual QString filterName(int32_t /*width*/) const { return {}; }
-    virtual int32_t filter() const { return 0; }
     virtual void setFilter(int32_t /*width*/, Origin) {}
-
-    // --- tuning (VFO 0 only; the component refuses others) ---
-    virtual int32_t frequency() const { return 0; }
     virtual void setFrequency(int32_t /*hz*/, Origin) {}
-    virtual int32_t deltaF() const { return 0; }
     virtual void setDeltaF(int32_t /*hz*/, Origin) {}
 
     // --- link ---
@@ -183,6 +207,39 @@ public:
     // Take or release remote control; 0 for accepted, nonzero when refused.
     virtual int32_t setRemote(bool /*on*/) { return 1; }
     virtual int32_t keyPress(int16_t /*key*/) { return 1; }
+
+    // --- the same, by the names callers use ---
+    QString romId() const { return capabilities()->romId; }
+    int32_t frqMin() const { return capabilities()->frqMin; }
+    int32_t frqMax() const { return capabilities()->frqMax; }
+    int32_t count(Setting setting) const { return capabilities()->count(setting); }
+    QString name(Setting setting, int32_t i) const { return capabilities()->name(setting, i); }
+    int32_t codeAt(Setting setting, int32_t i) const { return capabilities()->codeAt(setting, i); }
+    // Available now (for AGC: also allowed in the current mode).
+    bool available(Setting setting, int32_t i) const {
+        return capabilities()->available(setting, i, state().mode);
+    }
+    // Code of the first entry with exactly that name; -1 for an unknown name.
+    int32_t code(Setting setting, const QString& name) const {
+        return capabilities()->code(setting, name);
+    }
+    int32_t current(Setting setting) const { return state().current(setting); }
+    int32_t bfo() const { return state().bfo; }
+    // The filters of the current mode.
+    int32_t filterCount() const {
+        return static_cast<int32_t>(capabilities()->filters(state().mode).size());
+    }
+    int32_t filterWidth(int32_t i) const {
+        return capabilities()->filters(state().mode)[static_cast<size_t>(i)].width;
+    }
+    // Name of the first filter of the current mode with that width; a null
+    // text if none.
+    QString filterName(int32_t width) const {
+        return capabilities()->filterName(state().mode, width);
+    }
+    int32_t filter() const { return state().filter; }
+    int32_t frequency() const { return state().frequency; }
+    int32_t deltaF() const { return state().deltaF; }
 
 protected:
     void report(ReceiverEvent event) { m_sink.report(*this, std::move(event)); }

@@ -15,32 +15,6 @@ namespace {
 using Kind = ReceiverEvent::Kind;
 using receiver::saturate;
 
-std::optional<Setting> settingOf(Kind kind) {
-    switch (kind) {
-    case Kind::Mod:
-        return Setting::Mode;
-    case Kind::Agc:
-        return Setting::Agc;
-    case Kind::NBl:
-        return Setting::NBl;
-    case Kind::Att:
-        return Setting::Att;
-    default:
-        return std::nullopt;
-    }
-}
-
-// Index of the first entry with that code that the receiver offers now.
-std::optional<int32_t> offered(const ReceiverBackend& rx, Setting setting, int32_t code) {
-    const int32_t n = rx.count(setting);
-    for (int32_t i = 0; i < n; ++i) {
-        if (rx.codeAt(setting, i) == code) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 void CorvaneComponent::report(ReceiverBackend& from, ReceiverEvent event) {
@@ -177,18 +151,19 @@ void CorvaneComponent::emitEvent(int16_t i, const ReceiverEvent& e) {
 }
 
 void CorvaneComponent::forward(const ReceiverBackend& from, const ReceiverEvent& e) {
-    const std::optional<Setting> setting = settingOf(e.kind);
+    const std::optional<Setting> setting = ReceiverEvent::settingOf(e.kind);
     if (e.kind != Kind::Frq && e.kind != Kind::Flt && !setting) {
         return; // not a setting: link states and readings stay with their receiver
     }
     // Settings travel by name: the same code may mean something else elsewhere.
     QString name;
     if (setting) {
-        const std::optional<int32_t> at = offered(from, *setting, e.code());
-        if (!at) {
+        const CapabilitiesPtr caps = from.capabilities();
+        const int32_t at = caps->indexOf(*setting, e.code());
+        if (at < 0) {
             return;
         }
-        name = from.name(*setting, *at);
+        name = caps->name(*setting, at);
     }
     for (Slot& slot : m_slots) {
         ReceiverBackend& to = *slot.backend;

@@ -2,9 +2,9 @@
 // and turning its entries into receivers.
 #include "component/core/CorvaneComponent.h"
 
+#include "component/dialog/DriverDialog.h"
 #include "component/sim/Profile.h"
 #include "component/sim/ProfileCache.h"
-#include "component/store/DriverDialog.h"
 #include "receiver/RuntimeError.h"
 
 #include <QFileInfo>

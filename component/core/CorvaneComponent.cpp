@@ -2,7 +2,7 @@
 // the receiver's backend. Events and the driver table live in their own files.
 #include "component/core/CorvaneComponent.h"
 
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 #include "receiver/Int16.h"
 #include "receiver/RuntimeError.h"
 
@@ -171,13 +171,15 @@ int32_t CorvaneComponent::RxKeyPress(int16_t index, int16_t keyAscii) {
 // --- state ---
 
 int32_t CorvaneComponent::RxConnected(int16_t index) {
-    return traced<int32_t>("RxConnected", {index},
-                           [&] { return receiver(index, "RxConnected").connected() ? -1 : 0; });
+    return traced<int32_t>("RxConnected", {index}, [&] {
+        return receiver(index, "RxConnected").connected() ? receiver::comTrue : 0;
+    });
 }
 
 int32_t CorvaneComponent::RxIsRemote(int16_t index) {
-    return traced<int32_t>("RxIsRemote", {index},
-                           [&] { return receiver(index, "RxIsRemote").remote() ? -1 : 0; });
+    return traced<int32_t>("RxIsRemote", {index}, [&] {
+        return receiver(index, "RxIsRemote").remote() ? receiver::comTrue : 0;
+    });
 }
 
 QString CorvaneComponent::RxRomId(int16_t index) {
@@ -252,7 +254,7 @@ int32_t CorvaneComponent::tableAvail(int16_t index, Setting setting, int32_t i, 
     return traced<int32_t>(op, {index, i}, [&] {
         const ReceiverBackend& rx = receiver(index, op);
         checkEntry(rx, index, setting, i);
-        return rx.available(setting, i) ? -1 : 0;
+        return rx.available(setting, i) ? receiver::comTrue : 0;
     });
 }
 
@@ -334,6 +336,9 @@ int32_t CorvaneComponent::RxFltWidth(int16_t index, int16_t i) {
 QString CorvaneComponent::RxFltName(int16_t index, int16_t bandwidth) {
     return traced<QString>("RxFltName", {index, bandwidth}, [&] {
         const QString name = receiver(index, "RxFltName").filterName(bandwidth);
+        // Inside, a null text marks a width no filter of the mode has (the
+        // backends' filter sets refuse by it); the program is answered the
+        // empty text for that, as for a filter with a blank name.
         return name.isNull() ? QString(QLatin1String("")) : name;
     });
 }

@@ -1,6 +1,6 @@
 #include "component/core/Trace.h"
 
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 
 #include <QFile>
 

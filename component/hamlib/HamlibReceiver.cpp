@@ -49,62 +49,20 @@ ReceiverBackend& HamlibReceiver::target() const {
 std::optional<QString> HamlibReceiver::refusal(std::string_view operation) const {
     return target().refusal(operation);
 }
-QString HamlibReceiver::romId() const {
-    return target().romId();
+CapabilitiesPtr HamlibReceiver::capabilities() const {
+    return target().capabilities();
 }
-int32_t HamlibReceiver::frqMin() const {
-    return target().frqMin();
-}
-int32_t HamlibReceiver::frqMax() const {
-    return target().frqMax();
-}
-int32_t HamlibReceiver::count(Setting setting) const {
-    return target().count(setting);
-}
-QString HamlibReceiver::name(Setting setting, int32_t i) const {
-    return target().name(setting, i);
-}
-int32_t HamlibReceiver::codeAt(Setting setting, int32_t i) const {
-    return target().codeAt(setting, i);
-}
-bool HamlibReceiver::available(Setting setting, int32_t i) const {
-    return target().available(setting, i);
-}
-int32_t HamlibReceiver::code(Setting setting, const QString& name) const {
-    return target().code(setting, name);
-}
-int32_t HamlibReceiver::current(Setting setting) const {
-    return target().current(setting);
+ReceiverState HamlibReceiver::state() const {
+    return target().state();
 }
 void HamlibReceiver::set(Setting setting, int32_t code, Origin origin) {
     target().set(setting, code, origin);
 }
-int32_t HamlibReceiver::bfo() const {
-    return target().bfo();
-}
-int32_t HamlibReceiver::filterCount() const {
-    return target().filterCount();
-}
-int32_t HamlibReceiver::filterWidth(int32_t i) const {
-    return target().filterWidth(i);
-}
-QString HamlibReceiver::filterName(int32_t width) const {
-    return target().filterName(width);
-}
-int32_t HamlibReceiver::filter() const {
-    return target().filter();
-}
 void HamlibReceiver::setFilter(int32_t width, Origin origin) {
     target().setFilter(width, origin);
 }
-int32_t HamlibReceiver::frequency() const {
-    return target().frequency();
-}
 void HamlibReceiver::setFrequency(int32_t hz, Origin origin) {
     target().setFrequency(hz, origin);
-}
-int32_t HamlibReceiver::deltaF() const {
-    return target().deltaF();
 }
 void HamlibReceiver::setDeltaF(int32_t hz, Origin origin) {
     target().setDeltaF(hz, origin);

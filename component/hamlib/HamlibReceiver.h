@@ -34,28 +34,12 @@ public:
 
     std::optional<QString> refusal(std::string_view operation) const override;
 
-    QString romId() const override;
-    int32_t frqMin() const override;
-    int32_t frqMax() const override;
+    CapabilitiesPtr capabilities() const override;
+    ReceiverState state() const override;
 
-    int32_t count(Setting setting) const override;
-    QString name(Setting setting, int32_t i) const override;
-    int32_t codeAt(Setting setting, int32_t i) const override;
-    bool available(Setting setting, int32_t i) const override;
-    int32_t code(Setting setting, const QString& name) const override;
-    int32_t current(Setting setting) const override;
     void set(Setting setting, int32_t code, Origin origin) override;
-
-    int32_t bfo() const override;
-    int32_t filterCount() const override;
-    int32_t filterWidth(int32_t i) const override;
-    QString filterName(int32_t width) const override;
-    int32_t filter() const override;
     void setFilter(int32_t width, Origin origin) override;
-
-    int32_t frequency() const override;
     void setFrequency(int32_t hz, Origin origin) override;
-    int32_t deltaF() const override;
     void setDeltaF(int32_t hz, Origin origin) override;
 
     // A receiver not made yet is not connected; asking does not make it.

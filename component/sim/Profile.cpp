@@ -1,6 +1,6 @@
 #include "component/sim/Profile.h"
 
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 #include "receiver/RuntimeError.h"
 
 #include <QDir>
@@ -173,6 +173,20 @@ int32_t firstCode(const std::vector<Profile::Choice>& list) {
 }
 
 } // namespace
+
+Capabilities capabilitiesOf(const Profile& profile) {
+    Capabilities c;
+    c.romId = profile.romId;
+    c.frqMin = profile.frqMin;
+    c.frqMax = profile.frqMax;
+    // The simulation's own fields stay behind; the entries keep their order,
+    // so an index means the same entry in both.
+    c.modes.assign(profile.modes.begin(), profile.modes.end());
+    c.agc.assign(profile.agc.begin(), profile.agc.end());
+    c.nb.assign(profile.nb.begin(), profile.nb.end());
+    c.att.assign(profile.att.begin(), profile.att.end());
+    return c;
+}
 
 QStringList builtinProfiles() {
     return {QStringLiteral("hf"), QStringLiteral("vhf"), QStringLiteral("bc")};

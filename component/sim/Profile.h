@@ -1,5 +1,7 @@
 #pragma once
 
+#include "component/api/Capabilities.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,23 +15,14 @@ namespace corvane::component {
 // duplicate codes, blank names, negative frequencies or initial codes that no
 // entry has are all legal, so that a profile can imitate odd receivers.
 struct Profile {
-    struct Choice {
-        QString name;
-        int32_t code = 0;
-        bool available = true;
+    // The tables are the receiver's Capabilities with what only a simulation
+    // needs beside them.
+    struct Choice : Capabilities::Choice {
         int32_t dB = 0; // attenuation of an attenuator entry, subtracted from the S-meter
     };
-    struct Filter {
-        int32_t width = 0;
-        QString name;
-    };
-    struct Mode {
-        QString name;
-        int32_t code = 0;
-        bool available = true;
+    using Filter = Capabilities::Filter;
+    struct Mode : Capabilities::Mode {
         int32_t bfo = 0;
-        std::vector<Filter> filters;
-        std::optional<std::vector<int32_t>> agc; // codes of AGC entries allowed; none = all
     };
     struct Station {
         int32_t freq = 0;
@@ -71,6 +64,9 @@ struct Profile {
         QStringList failOps;
     } faults;
 };
+
+// What a receiver described by `profile` offers.
+Capabilities capabilitiesOf(const Profile& profile);
 
 // Names of the profiles compiled into the component ("hf", "vhf", "bc"); a
 // driver entry names them as "builtin:<name>".

@@ -17,10 +17,20 @@ namespace {
 // What tells one state of a file from another.
 using Stamp = std::tuple<dev_t, ino_t, off_t, long, long>;
 
+// A profile with its capabilities, in one allocation.
+struct Both {
+    Profile profile;
+    Capabilities caps;
+};
+
+SharedProfile shared(const std::shared_ptr<const Both>& both) {
+    return {{both, &both->profile}, {both, &both->caps}};
+}
+
 struct Entry {
     Stamp stamp;
     qint64 bytes = 0;
-    std::weak_ptr<const Profile> profile;
+    std::weak_ptr<const Both> profile;
     QString problem; // why it cannot be used; empty when it can
 };
 
@@ -43,7 +53,7 @@ qint64 bytesInUse() {
 
 } // namespace
 
-std::shared_ptr<const Profile> sharedProfile(const QString& reference, const QString& baseDir) {
+SharedProfile sharedProfile(const QString& reference, const QString& baseDir) {
     const QString path = profilePath(reference, baseDir);
     const bool resource = path.startsWith(u':');
     QString key = path;
@@ -66,8 +76,8 @@ std::shared_ptr<const Profile> sharedProfile(const QString& reference, const QSt
         if (!found->second.problem.isEmpty()) {
             throw receiver::RuntimeError::componentFailure(found->second.problem);
         }
-        if (std::shared_ptr<const Profile> p = found->second.profile.lock()) {
-            return p;
+        if (std::shared_ptr<const Both> p = found->second.profile.lock()) {
+            return shared(p);
         }
     }
     Entry& e = cache()[key];
@@ -85,9 +95,11 @@ std::shared_ptr<const Profile> sharedProfile(const QString& reference, const QSt
                 .arg(maxProfileBytesInUse));
     }
     try {
-        auto profile = std::make_shared<const Profile>(loadProfile(reference, baseDir));
-        e.profile = profile;
-        return profile;
+        Profile profile = loadProfile(reference, baseDir);
+        Capabilities caps = capabilitiesOf(profile);
+        auto both = std::make_shared<const Both>(Both{std::move(profile), std::move(caps)});
+        e.profile = both;
+        return shared(both);
     } catch (const receiver::RuntimeError& error) {
         e.problem = error.description();
         throw;

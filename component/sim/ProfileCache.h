@@ -18,9 +18,16 @@ namespace corvane::component {
 // files; one more is refused with a message saying so.
 inline constexpr qint64 maxProfileBytesInUse = 16 * 1024 * 1024;
 
+// A profile and what a receiver described by it offers, made once from it:
+// both live as long as either is used.
+struct SharedProfile {
+    std::shared_ptr<const Profile> profile;
+    CapabilitiesPtr caps;
+};
+
 // Component's thread. The profile `reference` stands for (see loadProfile);
 // throws RuntimeError naming the file and what is wrong with it.
-std::shared_ptr<const Profile> sharedProfile(const QString& reference, const QString& baseDir);
+SharedProfile sharedProfile(const QString& reference, const QString& baseDir);
 
 // Component's thread. The files of the profiles read so far that are in use,
 // as absolute paths (resources left out).

@@ -27,11 +27,17 @@ uint32_t seedOf(const QString& text) {
 } // namespace
 
 SimReceiver::SimReceiver(std::shared_ptr<const Profile> profile, Clock& clock, BackendSink& sink)
-    : ReceiverBackend(sink), m_shared(std::move(profile)), m_profile(*m_shared), m_clock(clock),
-      m_freq(m_profile.initial.freq), m_mode(m_profile.initial.mode),
-      m_filter(m_profile.initial.filter), m_agc(m_profile.initial.agc), m_nb(m_profile.initial.nb),
-      m_att(m_profile.initial.att), m_deltaF(m_profile.initial.deltaF), m_connected(false),
-      m_remote(false), m_noise(seedOf(m_profile.romId)) {
+    : SimReceiver(
+          SharedProfile{profile, std::make_shared<const Capabilities>(capabilitiesOf(*profile))},
+          clock, sink) {}
+
+SimReceiver::SimReceiver(SharedProfile profile, Clock& clock, BackendSink& sink)
+    : ReceiverBackend(sink), m_shared(std::move(profile.profile)), m_profile(*m_shared),
+      m_caps(std::move(profile.caps)), m_clock(clock), m_freq(m_profile.initial.freq),
+      m_mode(m_profile.initial.mode), m_filter(m_profile.initial.filter),
+      m_agc(m_profile.initial.agc), m_nb(m_profile.initial.nb), m_att(m_profile.initial.att),
+      m_deltaF(m_profile.initial.deltaF), m_connected(false), m_remote(false),
+      m_noise(seedOf(m_profile.romId)) {
     if (m_profile.initial.connected) {
         // Already up when the component starts: nothing to report, the
         // program reads the state.
@@ -67,83 +73,24 @@ std::optional<QString> SimReceiver::refusal(std::string_view operation) const {
     return std::nullopt;
 }
 
-// --- tables ---
+// --- state ---
 
-const std::vector<Profile::Choice>& SimReceiver::choices(Setting setting) const {
-    switch (setting) {
-    case Setting::Agc:
-        return m_profile.agc;
-    case Setting::NBl:
-        return m_profile.nb;
-    case Setting::Att:
-    default:
-        return m_profile.att;
-    }
-}
-
-int32_t SimReceiver::count(Setting setting) const {
-    const size_t n = setting == Setting::Mode ? m_profile.modes.size() : choices(setting).size();
-    return static_cast<int32_t>(n);
-}
-
-QString SimReceiver::name(Setting setting, int32_t i) const {
-    const auto at = static_cast<size_t>(i);
-    return setting == Setting::Mode ? m_profile.modes[at].name : choices(setting)[at].name;
-}
-
-int32_t SimReceiver::codeAt(Setting setting, int32_t i) const {
-    const auto at = static_cast<size_t>(i);
-    return setting == Setting::Mode ? m_profile.modes[at].code : choices(setting)[at].code;
-}
-
-bool SimReceiver::available(Setting setting, int32_t i) const {
-    const auto at = static_cast<size_t>(i);
-    if (setting == Setting::Mode) {
-        return m_profile.modes[at].available;
-    }
-    const Profile::Choice& c = choices(setting)[at];
-    return c.available && (setting != Setting::Agc || agcAllowed(c.code));
-}
-
-int32_t SimReceiver::current(Setting setting) const {
-    switch (setting) {
-    case Setting::Mode:
-        return m_mode;
-    case Setting::Agc:
-        return m_agc;
-    case Setting::NBl:
-        return m_nb;
-    case Setting::Att:
-    default:
-        return m_att;
-    }
+ReceiverState SimReceiver::state() const {
+    const Profile::Mode* mode = currentMode();
+    return {.frequency = m_freq,
+            .deltaF = m_deltaF,
+            .mode = m_mode,
+            .bfo = mode == nullptr ? 0 : mode->bfo,
+            .filter = m_filter,
+            .agc = m_agc,
+            .nb = m_nb,
+            .att = m_att};
 }
 
 const Profile::Mode* SimReceiver::currentMode() const {
-    for (const auto& m : m_profile.modes) {
-        if (m.code == m_mode) {
-            return &m;
-        }
-    }
-    return nullptr;
-}
-
-bool SimReceiver::agcAllowed(int32_t agcCode) const {
-    const Profile::Mode* mode = currentMode();
-    if (mode == nullptr || !mode->agc) {
-        return true;
-    }
-    return std::find(mode->agc->begin(), mode->agc->end(), agcCode) != mode->agc->end();
-}
-
-int32_t SimReceiver::level(Setting setting, int32_t code) const {
-    const auto& list = choices(setting);
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (list[i].code == code) {
-            return static_cast<int32_t>(i);
-        }
-    }
-    return -1;
+    // The capabilities keep the profile's order.
+    const int32_t at = m_caps->indexOf(Setting::Mode, m_mode);
+    return at < 0 ? nullptr : &m_profile.modes[static_cast<size_t>(at)];
 }
 
 void SimReceiver::reportChoice(Setting setting, Origin origin) {
@@ -180,8 +127,7 @@ void SimReceiver::set(Setting setting, int32_t code, Origin origin) {
         m_mode = code;
         reportChoice(Setting::Mode, origin);
         // A filter or AGC that the new mode lacks gives way to the mode's first.
-        const Profile::Mode* mode = currentMode();
-        const auto& filters = mode->filters;
+        const auto& filters = m_caps->filters(m_mode);
         const bool keepFilter = std::any_of(filters.begin(), filters.end(),
                                             [&](const auto& f) { return f.width == m_filter; });
         if (!keepFilter && !filters.empty()) {
@@ -192,7 +138,7 @@ void SimReceiver::set(Setting setting, int32_t code, Origin origin) {
         if (agcIndex < 0 || !available(Setting::Agc, agcIndex)) {
             for (int32_t i = 0; i < count(Setting::Agc); ++i) {
                 if (available(Setting::Agc, i)) {
-                    m_agc = m_profile.agc[static_cast<size_t>(i)].code;
+                    m_agc = codeAt(Setting::Agc, i);
                     reportChoice(Setting::Agc, origin);
                     break;
                 }
@@ -205,32 +151,6 @@ void SimReceiver::set(Setting setting, int32_t code, Origin origin) {
 }
 
 // --- mode-dependent values ---
-
-int32_t SimReceiver::bfo() const {
-    const Profile::Mode* mode = currentMode();
-    return mode == nullptr ? 0 : mode->bfo;
-}
-
-int32_t SimReceiver::filterCount() const {
-    const Profile::Mode* mode = currentMode();
-    return mode == nullptr ? 0 : static_cast<int32_t>(mode->filters.size());
-}
-
-int32_t SimReceiver::filterWidth(int32_t i) const {
-    return currentMode()->filters[static_cast<size_t>(i)].width;
-}
-
-QString SimReceiver::filterName(int32_t width) const {
-    const Profile::Mode* mode = currentMode();
-    if (mode != nullptr) {
-        for (const auto& f : mode->filters) {
-            if (f.width == width) {
-                return f.name;
-            }
-        }
-    }
-    return {};
-}
 
 void SimReceiver::setFilter(int32_t width, Origin origin) {
     if (!obeys() || width == m_filter || filterName(width).isNull()) {
@@ -276,7 +196,7 @@ int32_t SimReceiver::connect(bool on) {
                 m_connectTimer = 0;
                 m_connected = true;
                 becomeConnected();
-                report(ReceiverEvent::connState(1000));
+                report(ReceiverEvent::connState(receiver::linkChanged));
             });
         }
         return 0;
@@ -284,7 +204,7 @@ int32_t SimReceiver::connect(bool on) {
     m_clock.cancel(m_connectTimer);
     m_connectTimer = 0;
     if (m_connected) {
-        becomeDisconnected(1000);
+        becomeDisconnected(receiver::linkChanged);
     }
     return 0;
 }
@@ -295,7 +215,7 @@ int32_t SimReceiver::setRemote(bool on) {
     }
     if (on != m_remote) {
         m_remote = on;
-        report(ReceiverEvent::connState(1000));
+        report(ReceiverEvent::connState(receiver::linkChanged));
     }
     return 0;
 }

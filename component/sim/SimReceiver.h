@@ -4,6 +4,7 @@
 #include "component/api/SMeter.h"
 #include "component/sim/Clock.h"
 #include "component/sim/Profile.h"
+#include "component/sim/ProfileCache.h"
 
 #include <QString>
 
@@ -19,6 +20,9 @@ namespace corvane::component {
 class SimReceiver final : public ReceiverBackend {
 public:
     SimReceiver(std::shared_ptr<const Profile> profile, Clock& clock, BackendSink& sink);
+    // The same with the profile's capabilities made already (and shared with
+    // every receiver of that profile).
+    SimReceiver(SharedProfile profile, Clock& clock, BackendSink& sink);
     ~SimReceiver() override;
 
     // Builds one from a driver entry ("profile": "builtin:hf" or a path).
@@ -26,27 +30,12 @@ public:
 
     std::optional<QString> refusal(std::string_view operation) const override;
 
-    QString romId() const override { return m_profile.romId; }
-    int32_t frqMin() const override { return m_profile.frqMin; }
-    int32_t frqMax() const override { return m_profile.frqMax; }
+    CapabilitiesPtr capabilities() const override { return m_caps; }
+    ReceiverState state() const override;
 
-    int32_t count(Setting setting) const override;
-    QString name(Setting setting, int32_t i) const override;
-    int32_t codeAt(Setting setting, int32_t i) const override;
-    bool available(Setting setting, int32_t i) const override;
-    int32_t current(Setting setting) const override;
     void set(Setting setting, int32_t code, Origin origin) override;
-
-    int32_t bfo() const override;
-    int32_t filterCount() const override;
-    int32_t filterWidth(int32_t i) const override;
-    QString filterName(int32_t width) const override;
-    int32_t filter() const override { return m_filter; }
     void setFilter(int32_t width, Origin origin) override;
-
-    int32_t frequency() const override { return m_freq; }
     void setFrequency(int32_t hz, Origin origin) override;
-    int32_t deltaF() const override { return m_deltaF; }
     void setDeltaF(int32_t hz, Origin origin) override;
 
     bool connected() const override { return m_connected; }
@@ -62,11 +51,10 @@ public:
     static smeter::Reading reading(int32_t dBm) { return smeter::fromDbm(dBm); }
 
 private:
-    const std::vector<Profile::Choice>& choices(Setting setting) const;
+    // The profile's entry of the current mode; null when no mode has its code.
     const Profile::Mode* currentMode() const;
     bool obeys() const { return m_connected && m_remote; }
-    bool agcAllowed(int32_t agcCode) const;
-    int32_t level(Setting setting, int32_t code) const;
+    int32_t level(Setting setting, int32_t code) const { return m_caps->indexOf(setting, code); }
     void reportChoice(Setting setting, Origin origin);
     void reportFrequency(Origin origin);
 
@@ -80,6 +68,8 @@ private:
     // Shared with every receiver of the same profile file.
     std::shared_ptr<const Profile> m_shared;
     const Profile& m_profile;
+    // Made from the profile; the tables never change while the receiver runs.
+    CapabilitiesPtr m_caps;
     Clock& m_clock;
 
     int32_t m_freq;
@@ -97,7 +87,8 @@ private:
     Clock::TimerId m_dropTimer = 0;
     Clock::TimerId m_dataErrorTimer = 0;
 
-    std::mt19937 m_noise;
+    // Only the meter's noise: four bytes of state, seeded by the model.
+    std::minstd_rand m_noise;
     QString m_typed;
 };
 

@@ -1,6 +1,6 @@
 #include "component/store/DriverStore.h"
 
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 #include "receiver/RuntimeError.h"
 
 #include <QDateTime>

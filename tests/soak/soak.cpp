@@ -10,7 +10,7 @@
 // end, or when the window no longer shows a receiver it is asked for. A
 // crash, a sanitizer finding or a leak ends it through the sanitizers.
 #include "component/core/CorvaneComponent.h"
-#include "component/store/DriverDialog.h"
+#include "component/dialog/DriverDialog.h"
 #include "tests/support/Controls.h"
 #include "tests/support/WindowInput.h"
 #include "window/Test.h"

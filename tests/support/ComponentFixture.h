@@ -3,10 +3,10 @@
 // A component on a driven clock in a private configuration folder, with helpers
 // to write driver tables and profiles and to deliver queued events.
 #include "component/core/CorvaneComponent.h"
+#include "component/dialog/DriverDialog.h"
 #include "component/sim/Clock.h"
 #include "component/sim/Profile.h"
 #include "component/sim/SimReceiver.h"
-#include "component/store/DriverDialog.h"
 #include "receiver/RuntimeError.h"
 #include "tests/support/Printers.h"
 

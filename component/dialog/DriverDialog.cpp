@@ -1,4 +1,4 @@
-#include "component/store/DriverDialog.h"
+#include "component/dialog/DriverDialog.h"
 
 #include "component/hamlib/HamlibSection.h"
 

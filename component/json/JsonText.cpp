@@ -1,4 +1,4 @@
-#include "component/store/JsonText.h"
+#include "component/json/JsonText.h"
 
 #include <algorithm>
 
