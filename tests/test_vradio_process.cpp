@@ -49,7 +49,8 @@ qint64 rssKb(pid_t pid) {
 // One corvane-vradio, its standard input, output and error on pipes.
 class Program {
 public:
-    explicit Program(const QStringList& args) {
+    // `ignored`: a signal it starts with ignored, as under nohup (0: none).
+    explicit Program(const QStringList& args, int ignored = 0) {
         int in[2];
         int out[2];
         int err[2];
@@ -90,7 +91,7 @@ public:
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             for (int sig = 1; sig < NSIG; ++sig) {
                 if (sig != SIGKILL && sig != SIGSTOP) {
-                    std::signal(sig, SIG_DFL);
+                    std::signal(sig, sig == ignored ? SIG_IGN : SIG_DFL);
                 }
             }
             ::dup2(in[0], STDIN_FILENO);
@@ -367,6 +368,19 @@ INSTANTIATE_TEST_SUITE_P(Vradio, Signals,
                                            // A reader of its output that has gone: it plays on.
                                            SignalCase{SIGPIPE, "SIGPIPE", false, false}),
                          signalName);
+
+TEST_F(VradioProcess, ASignalIgnoredFromTheStartStaysIgnored) {
+    // nohup corvane-vradio ...: the terminal it was started from may close.
+    Program radio(ts2000(), SIGHUP);
+    ASSERT_FALSE(startRadio(radio).isEmpty());
+    ASSERT_EQ(::kill(radio.pid(), SIGHUP), 0);
+    ::usleep(300000);
+    EXPECT_TRUE(radio.running());
+    EXPECT_TRUE(isLink(link()));
+    ::kill(radio.pid(), SIGTERM);
+    ASSERT_TRUE(radio.end(5000).has_value());
+    EXPECT_FALSE(QFile::exists(link()));
+}
 
 // --- the link it is given ---
 

@@ -66,11 +66,18 @@ void handleSignals() {
     sigemptyset(&a.sa_mask);
     a.sa_flags = SA_RESTART;
     a.sa_handler = onEnd;
+    const auto ending = [&a](int sig) {
+        // One ignored from the start stays so (nohup's SIGHUP).
+        struct sigaction now {};
+        if (sigaction(sig, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+            sigaction(sig, &a, nullptr);
+        }
+    };
     for (const int sig : endingSignals) {
-        sigaction(sig, &a, nullptr);
+        ending(sig);
     }
     for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) {
-        sigaction(sig, &a, nullptr);
+        ending(sig);
     }
     a.sa_handler = nullptr;
     a.sa_sigaction = onCrash;
