@@ -181,11 +181,14 @@ TEST_F(OnLine, AFasterPaceAppliesToWhatIsWaitingAndASlowerOneToo) {
     ASSERT_EQ(receive("FA00007050000;", 2000).toStdString(), "FA00007050000;");
     EXPECT_GE(t.elapsed(), 130); // 14 bytes, 10 ms each
     EXPECT_LE(t.elapsed(), 600);
+    // 50 ms a byte, then slower while the answer is on its way: the rest of
+    // it waits.
+    panel->command(QStringLiteral("slow 50"));
     send("FA;");
-    idle(60);
+    idle(100);
     panel->command(QStringLiteral("slow 100000"));
-    QByteArray got = receive("FA00007050000;", 300);
-    EXPECT_LT(got.size(), 14) << "a slower pace left what waits at the faster one";
+    const QByteArray got = receive("FA00007050000;", 300);
+    EXPECT_LT(got.size(), 10) << "a slower pace left what waits at the faster one";
 }
 
 TEST_F(OnLine, UnplugAndReplugLeaveNoPaceOwed) {

@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -413,6 +414,26 @@ TEST_F(VradioProcess, AStaleLinkIsTakenOverAndSaidSo) {
         << radio.errors().toStdString();
 }
 
+TEST_F(VradioProcess, ALinkToATerminalAnotherProgramHasOpenIsRefused) {
+    // The number of a killed radio's terminal given to another program since
+    // (or a link that program keeps): not this program's to take.
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    fcntl(master, F_SETFD, FD_CLOEXEC); // this test's, not the radio's
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    ASSERT_TRUE(QFile::link(QFile::decodeName(name), link()));
+    Program radio(ts2000());
+    const auto status = radio.end(5000);
+    EXPECT_TRUE(status.has_value() && WIFEXITED(*status) && WEXITSTATUS(*status) == 1);
+    EXPECT_TRUE(radio.errors().contains("another program has open"))
+        << radio.errors().toStdString();
+    EXPECT_EQ(QFile::symLinkTarget(link()), QFile::decodeName(name));
+    ::close(slave);
+    ::close(master);
+}
+
 TEST_F(VradioProcess, TwoRadiosGivenOneLinkNeverTakeEachOthers) {
     Program first(ts2000());
     const QByteArray firstTerminal = startRadio(first);
@@ -527,8 +548,8 @@ TEST_F(VradioProcess, AnOutputNobodyReadsStopsNothing) {
     Program radio(ts2000());
     ASSERT_FALSE(startRadio(radio).isEmpty());
     QByteArray help;
-    for (int i = 0; i < 4000; ++i) {
-        help += "help\n"; // some 400 bytes of output each: 1.6 MB
+    for (int i = 0; i < 8000; ++i) {
+        help += "help\n"; // some 330 bytes of output each: 2.6 MB
     }
     ASSERT_TRUE(radio.type(help));
     ASSERT_TRUE(radio.type("freq 7100000\n"));

@@ -19,7 +19,7 @@ struct ConsoleWriter::State {
     std::condition_variable wake;  // something to write
     std::condition_variable drain; // all written
     QByteArray pending;            // guarded by mutex
-    bool writing = false;          // guarded by mutex
+    size_t writing = 0;            // bytes being written; guarded by mutex
     bool gone = false;             // the reader has gone; guarded by mutex
     uint64_t dropped = 0;          // lines left out; guarded by mutex
 
@@ -37,7 +37,7 @@ struct ConsoleWriter::State {
             wake.wait(lock, [&] { return !pending.isEmpty(); });
             QByteArray out;
             out.swap(pending);
-            writing = true;
+            writing = size_t(out.size());
             lock.unlock();
             bool failed = false;
             for (qsizetype at = 0; at < out.size();) {
@@ -52,7 +52,7 @@ struct ConsoleWriter::State {
                 at += n;
             }
             lock.lock();
-            writing = false;
+            writing = 0;
             if (failed) {
                 gone = true;
                 pending.clear();
@@ -86,7 +86,7 @@ void ConsoleWriter::say(const QByteArray& text) {
     if (s.gone) {
         return;
     }
-    const size_t size = size_t(s.pending.size()) + size_t(text.size()) + 1;
+    const size_t size = s.writing + size_t(s.pending.size()) + size_t(text.size()) + 1;
     if (size > s.limit) {
         ++s.dropped;
         return;
@@ -103,7 +103,7 @@ bool ConsoleWriter::flush(std::chrono::milliseconds limit) {
     State& s = *m_state;
     std::unique_lock lock(s.mutex);
     return s.drain.wait_for(lock, limit,
-                            [&] { return s.gone || (s.pending.isEmpty() && !s.writing); });
+                            [&] { return s.gone || (s.pending.isEmpty() && s.writing == 0); });
 }
 
 void CommandLines::feed(const char* bytes, qsizetype size) {

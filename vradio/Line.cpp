@@ -211,7 +211,11 @@ bool Line::makeLink(QString* error) {
                              : QStringLiteral(" (it points at %1)").arg(QFile::decodeName(old)));
             return false;
         }
-        if (old != target) {
+        // A terminal exists while a program has it open: one whose terminal
+        // is gone has ended. One whose terminal is there may be a running
+        // radio's, or another program's that was given the number since, or
+        // a link into /dev/pts that another program keeps: all refused.
+        if (old != target && ::access(old.constData(), F_OK) == 0) {
             if (const std::optional<Holder> h = radioHolding(old)) {
                 *error = h->sure ? QStringLiteral("%1 is the link of a running radio (process "
                                                   "%2, on %3); refusing to take it over")
@@ -225,6 +229,11 @@ bool Line::makeLink(QString* error) {
                                        .arg(h->pid);
                 return false;
             }
+            *error = QStringLiteral("%1 points at %2, a terminal that another program has open; "
+                                    "refusing to take it over (if it is the link of a radio that "
+                                    "has ended, remove it)")
+                         .arg(m_linkPath, QFile::decodeName(old));
+            return false;
         }
         // A link of a radio that has ended: replaced by one made beside it
         // and renamed over it.

@@ -45,8 +45,8 @@ public:
 
     // Opens the pseudo-terminal and makes the link; false with the reason in
     // `error` (the terminal is then closed again). A link path that exists is
-    // refused unless it is a link into /dev/pts that no running virtual
-    // radio holds: that one, a dead radio's, is replaced and notice() says so.
+    // refused unless it is a link to a terminal in /dev/pts that is gone: that
+    // one, a dead radio's, is replaced and notice() says so.
     bool open(QString* error);
     QString slavePath() const { return m_slavePath; }
     QString linkPath() const { return m_linkPath; }
