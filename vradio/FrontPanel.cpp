@@ -33,25 +33,24 @@ QString FrontPanel::status() const {
     const auto widths = m_radio.filters();
     const int fil = m_radio.filterIndex();
     return QStringLiteral("%1 %2 Hz VFO %3 %4 FIL%5 (%6 Hz) AGC %7 NB %8 ATT %9 dB RIT %10%11 Hz "
-                          "S %12 dBm; line %13%14%15%16")
-               .arg(m_engine.model().name)
-               .arg(m_radio.freq())
-               .arg(m_radio.vfo() == 0 ? 'A' : 'B')
-               .arg(mode ? nameOf(*mode) : QStringLiteral("?"))
-               .arg(fil + 1)
-               .arg(widths.empty() ? 0 : widths[static_cast<size_t>(fil)])
-               .arg(agc ? nameOf(*agc) : QStringLiteral("?"))
-               .arg(m_radio.nb())
-               .arg(m_radio.attDb())
-               .arg(m_radio.ritOn() ? QStringLiteral("on ") : QStringLiteral("off "))
-               .arg(m_radio.rit())
-               .arg(m_radio.smeterDbm())
-               .arg(m_line.plugged() ? m_line.slavePath() : QStringLiteral("unplugged"))
-               .arg(m_line.silent() ? QStringLiteral(" silent") : QString())
-               .arg(m_line.slowMs() > 0 ? QStringLiteral(" slow %1 ms").arg(m_line.slowMs())
-                                        : QString())
-               .arg(m_line.garbage() ? QStringLiteral(" garbage") : QString()) +
-           lineTraffic();
+                          "S %12 dBm; line %13%14%15%16%17")
+        .arg(m_engine.model().name)
+        .arg(m_radio.freq())
+        .arg(m_radio.vfo() == 0 ? 'A' : 'B')
+        .arg(mode ? nameOf(*mode) : QStringLiteral("?"))
+        .arg(fil + 1)
+        .arg(widths.empty() ? 0 : widths[static_cast<size_t>(fil)])
+        .arg(agc ? nameOf(*agc) : QStringLiteral("?"))
+        .arg(m_radio.nb())
+        .arg(m_radio.attDb())
+        .arg(m_radio.ritOn() ? QStringLiteral("on ") : QStringLiteral("off "))
+        .arg(m_radio.rit())
+        .arg(m_radio.smeterDbm())
+        .arg(m_line.plugged() ? m_line.slavePath() : QStringLiteral("unplugged"))
+        .arg(m_line.silent() ? QStringLiteral(" silent") : QString())
+        .arg(m_line.slowMs() > 0 ? QStringLiteral(" slow %1 ms").arg(m_line.slowMs()) : QString())
+        .arg(m_line.garbage() ? QStringLiteral(" garbage") : QString())
+        .arg(lineTraffic());
 }
 
 // What the line holds back and has lost: the truth behind a quiet line.
