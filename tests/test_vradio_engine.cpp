@@ -123,6 +123,11 @@ const Case cases[] = {
     {"TS-2000", "", "FA00014074000;", "", "LSB 14074000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
     {"TS-2000", "", "FA00099000000;", "?;", "LSB 7050000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
     {"TS-2000", "", "MD2;MD;", "MD2;", "USB 7050000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
+    // A mode the radio has no digit for (8), and one the profile lacks
+    // (7, CW-R): refused, and the radio keeps its mode.
+    {"TS-2000", "", "MD8;MD;", "?;MD1;", "LSB 7050000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
+    {"TS-2000", "", "MD7;MD;", "?;MD1;", "LSB 7050000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
+    {"TS-590SG", "MD3;", "MD0;MD;", "?;MD3;", "CW 7050000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
     // AGC as a time constant 000..020: 252 is refused, 020 is slow.
     {"TS-2000", "", "GT252;", "?;", "LSB 7050000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
     {"TS-2000", "", "GT020;GT;", "GT020;", "LSB 7050000/7050000 A F1 Slow NB0 ATT0 RIT-0"},

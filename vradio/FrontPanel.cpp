@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <limits>
+
 namespace corvane::vradio {
 
 namespace {
@@ -31,7 +33,7 @@ QString FrontPanel::status() const {
     const auto widths = m_radio.filters();
     const int fil = m_radio.filterIndex();
     return QStringLiteral("%1 %2 Hz VFO %3 %4 FIL%5 (%6 Hz) AGC %7 NB %8 ATT %9 dB RIT %10%11 Hz "
-                          "S %12 dBm; line %13%14%15%16")
+                          "S %12 dBm; line %13%14%15%16%17")
         .arg(m_engine.model().name)
         .arg(m_radio.freq())
         .arg(m_radio.vfo() == 0 ? 'A' : 'B')
@@ -47,7 +49,23 @@ QString FrontPanel::status() const {
         .arg(m_line.plugged() ? m_line.slavePath() : QStringLiteral("unplugged"))
         .arg(m_line.silent() ? QStringLiteral(" silent") : QString())
         .arg(m_line.slowMs() > 0 ? QStringLiteral(" slow %1 ms").arg(m_line.slowMs()) : QString())
-        .arg(m_line.garbage() ? QStringLiteral(" garbage") : QString());
+        .arg(m_line.garbage() ? QStringLiteral(" garbage") : QString())
+        .arg(lineTraffic());
+}
+
+// What the line holds back and has lost: the truth behind a quiet line.
+QString FrontPanel::lineTraffic() const {
+    QString out;
+    if (m_line.waitingOut() > 0) {
+        out += QStringLiteral(", %1 bytes to send").arg(m_line.waitingOut());
+    }
+    if (m_line.overrunIn() > 0) {
+        out += QStringLiteral(", %1 bytes lost to input overruns").arg(m_line.overrunIn());
+    }
+    if (m_line.lostOut() > 0) {
+        out += QStringLiteral(", %1 bytes sent to nobody").arg(m_line.lostOut());
+    }
+    return out;
 }
 
 QString FrontPanel::command(const QString& line) {
@@ -88,11 +106,16 @@ QString FrontPanel::command(const QString& line) {
 
 // A null text when `what` is no knob, empty when done, else why not.
 QString FrontPanel::knob(const QString& what, const QString& value) {
+    // Numbers out of an int's range are refused, never wrapped.
     bool ok = false;
     const qlonglong number = value.toLongLong(&ok);
+    ok = ok && number >= std::numeric_limits<int>::min() &&
+         number <= std::numeric_limits<int>::max();
     bool done = false;
     if (what == QLatin1String("freq")) {
-        done = ok && m_radio.setFreq(number);
+        bool hz = false;
+        const qlonglong freq = value.toLongLong(&hz);
+        done = hz && m_radio.setFreq(freq);
     } else if (what == QLatin1String("vfo")) {
         done = (value == QLatin1String("a") || value == QLatin1String("b")) &&
                m_radio.setVfo(value == QLatin1String("b") ? 1 : 0);
@@ -123,11 +146,16 @@ QString FrontPanel::knob(const QString& what, const QString& value) {
 
 QString FrontPanel::fault(const QString& what, const QString& value) {
     const std::optional<bool> on = onOff(value);
-    if (what == QLatin1String("silent") && on) {
+    const bool isSwitch = what == QLatin1String("silent") || what == QLatin1String("garbage") ||
+                          what == QLatin1String("echo");
+    if (isSwitch && !on) {
+        return QStringLiteral("%1 takes on or off").arg(what);
+    }
+    if (what == QLatin1String("silent")) {
         m_line.setSilent(*on);
-    } else if (what == QLatin1String("garbage") && on) {
+    } else if (what == QLatin1String("garbage")) {
         m_line.setGarbage(*on);
-    } else if (what == QLatin1String("echo") && on) {
+    } else if (what == QLatin1String("echo")) {
         m_engine.echo = *on;
     } else if (what == QLatin1String("slow")) {
         bool ok = false;
@@ -156,6 +184,9 @@ QString FrontPanel::fault(const QString& what, const QString& value) {
         QString error;
         if (!m_line.replug(&error)) {
             return QStringLiteral("replug failed: %1").arg(error);
+        }
+        if (!m_line.notice().isEmpty()) {
+            return m_line.notice() + QLatin1Char('\n') + status();
         }
     } else {
         return QStringLiteral("unknown command \"%1\" (help lists them)").arg(what);

@@ -28,6 +28,7 @@ public:
 private:
     QString knob(const QString& what, const QString& value);
     QString fault(const QString& what, const QString& value);
+    QString lineTraffic() const;
 
     Radio& m_radio;
     Engine& m_engine;

@@ -3,6 +3,7 @@
 #include "component/sim/Clock.h"
 #include "component/sim/Profile.h"
 #include "receiver/RuntimeError.h"
+#include "vradio/Console.h"
 #include "vradio/FrontPanel.h"
 
 #include <QCommandLineParser>
@@ -10,17 +11,39 @@
 #include <QDir>
 #include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace corvane;
 
 namespace {
 
 int quitPipe[2] = {-1, -1};
+volatile sig_atomic_t endedBy = 0;
 
-void onSignal(int) {
+// Signals whose default is to end the program: it ends by them all the same,
+// but its link goes at once (while its terminal is still open, so that its
+// number cannot have gone to another program yet), and then the program
+// closes down as it does at any end.
+const int endingSignals[] = {SIGHUP,    SIGINT,  SIGTERM, SIGUSR1, SIGUSR2,  SIGALRM,
+                             SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSTKFLT};
+// Signals of a crash (or a request for a core): the link goes, then the
+// signal takes its course as it would have (a sanitizer's report, a core).
+const int crashSignals[] = {SIGSEGV, SIGBUS, SIGFPE,  SIGILL,  SIGABRT,
+                            SIGTRAP, SIGSYS, SIGQUIT, SIGXCPU, SIGXFSZ};
+struct sigaction before[NSIG];
+
+void onEnd(int sig) {
+    vradio::Line::removeLinkOnSignal();
+    if (endedBy == 0) {
+        endedBy = sig;
+    }
     const char b = 'q';
     // A full pipe already holds a wake-up; nothing else can be done here.
     if (::write(quitPipe[1], &b, 1) < 0) {
@@ -28,9 +51,127 @@ void onSignal(int) {
     }
 }
 
+void onCrash(int sig, siginfo_t* info, void*) {
+    vradio::Line::removeLinkOnSignal();
+    sigaction(sig, &before[sig], nullptr);
+    if (info == nullptr || info->si_code <= 0) {
+        raise(sig); // sent by a program: taken as before once this returns
+    }
+    // A fault: returning runs the faulting instruction again, which now
+    // meets the handling it had before.
+}
+
+void handleSignals() {
+    struct sigaction a {};
+    sigemptyset(&a.sa_mask);
+    a.sa_flags = SA_RESTART;
+    a.sa_handler = onEnd;
+    const auto ending = [&a](int sig) {
+        // One ignored from the start stays so (nohup's SIGHUP).
+        struct sigaction now {};
+        if (sigaction(sig, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+            sigaction(sig, &a, nullptr);
+        }
+    };
+    for (const int sig : endingSignals) {
+        ending(sig);
+    }
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) {
+        ending(sig);
+    }
+    a.sa_handler = nullptr;
+    a.sa_sigaction = onCrash;
+    a.sa_flags = SA_SIGINFO | SA_RESTART;
+    for (const int sig : crashSignals) {
+        sigaction(sig, &a, &before[sig]);
+    }
+    // Standard output or error whose reader has gone ends nothing; nor does
+    // a write to the terminal from the background stop it.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGTTOU, SIG_IGN);
+}
+
 void say(FILE* to, const QString& text) {
     std::fprintf(to, "%s\n", text.toLocal8Bit().constData());
     std::fflush(to);
+}
+
+// Runs the radio until a signal or the event loop's end: the signal, 0, or
+// -1 when it could not start.
+int run(const vradio::RadioModel& model, component::Profile profile, int baud, const QString& link,
+        bool log) {
+    vradio::ConsoleWriter out(STDOUT_FILENO);
+    vradio::ConsoleWriter err(STDERR_FILENO);
+    component::RealClock clock;
+    vradio::Radio radio(std::move(profile), clock);
+    const auto engine = vradio::makeEngine(radio, model);
+    if (log) {
+        engine->onHeard = [&err](const vradio::Heard& h) {
+            err.say(QStringLiteral("%1 %2")
+                        .arg(h.refused ? "refused"
+                             : h.write ? "write"
+                                       : "read",
+                             QString::fromLatin1(h.command))
+                        .toLocal8Bit());
+        };
+    }
+    {
+        vradio::Line line(*engine, baud, link);
+        line.guardLinkOnSignals();
+        QString error;
+        if (!line.open(&error)) {
+            say(stderr, QStringLiteral("corvane-vradio: %1").arg(error));
+            return -1;
+        }
+        vradio::FrontPanel panel(radio, *engine, line);
+
+        out.say(line.slavePath().toLocal8Bit());
+        if (!line.notice().isEmpty()) {
+            err.say(QStringLiteral("corvane-vradio: %1").arg(line.notice()).toLocal8Bit());
+        }
+        err.say(QStringLiteral("%1 (Hamlib model %2) on %3%4 at %5 baud; type help")
+                    .arg(model.name)
+                    .arg(model.hamlibModel)
+                    .arg(line.slavePath())
+                    .arg(line.linkPath().isEmpty() ? QString()
+                                                   : QStringLiteral(", link ") + line.linkPath())
+                    .arg(baud)
+                    .toLocal8Bit());
+
+        QSocketNotifier quit(quitPipe[0], QSocketNotifier::Read);
+        QObject::connect(&quit, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
+
+        vradio::CommandLines commands(
+            [&](const QByteArray& command) {
+                out.say(panel.command(QString::fromLocal8Bit(command)).toLocal8Bit());
+            },
+            [&](qsizetype bytes) {
+                out.say(QStringLiteral("a command line of %1 bytes, longer than %2: ignored")
+                            .arg(bytes)
+                            .arg(vradio::CommandLines::longest)
+                            .toLocal8Bit());
+            });
+        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(&input, &QSocketNotifier::activated, qApp, [&] {
+            // One bounded read a turn of the event loop: typing, however
+            // much, never keeps the radio from its line.
+            static char buffer[65536];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) {
+                return;
+            }
+            if (n <= 0) {
+                input.setEnabled(false); // no more commands; the radio plays on
+                return;
+            }
+            commands.feed(buffer, n);
+        });
+        QCoreApplication::exec();
+    } // the link removed, then the terminal closed
+    // What is still to be written gets a moment, not more.
+    out.flush(std::chrono::milliseconds(300));
+    err.flush(std::chrono::milliseconds(300));
+    return endedBy;
 }
 
 } // namespace
@@ -64,7 +205,9 @@ int main(int argc, char** argv) {
          QStringLiteral("baud"),
          QStringLiteral("9600")},
         {{QStringLiteral("l"), QStringLiteral("link")},
-         QStringLiteral("Keep a symbolic link at this path pointing at the terminal."),
+         QStringLiteral("Keep a symbolic link at this path pointing at the terminal. A path "
+                        "that exists is refused, unless it is the stale link of a radio that "
+                        "has ended."),
          QStringLiteral("path")},
         {QStringLiteral("log"), QStringLiteral("Write every command heard on standard error.")},
     });
@@ -91,57 +234,26 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    component::RealClock clock;
-    vradio::Radio radio(std::move(profile), clock);
-    const auto engine = vradio::makeEngine(radio, *model);
-    if (args.isSet(QStringLiteral("log"))) {
-        engine->onHeard = [](const vradio::Heard& h) {
-            say(stderr, QStringLiteral("%1 %2").arg(h.refused ? "refused"
-                                                    : h.write ? "write"
-                                                              : "read",
-                                                    QString::fromLatin1(h.command)));
-        };
-    }
-    vradio::Line line(*engine, baud, args.value(QStringLiteral("link")));
-    QString error;
-    if (!line.open(&error)) {
-        say(stderr, QStringLiteral("corvane-vradio: %1").arg(error));
+    // Before the link is made: from then on no signal that ends the radio
+    // leaves it behind.
+    if (::pipe2(quitPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        say(stderr, QStringLiteral("corvane-vradio: no pipe for signals"));
         return 1;
     }
-    vradio::FrontPanel panel(radio, *engine, line);
-
-    say(stdout, line.slavePath());
-    say(stderr, QStringLiteral("%1 (Hamlib model %2) on %3%4 at %5 baud; type help")
-                    .arg(model->name)
-                    .arg(model->hamlibModel)
-                    .arg(line.slavePath())
-                    .arg(line.linkPath().isEmpty() ? QString()
-                                                   : QStringLiteral(", link ") + line.linkPath())
-                    .arg(baud));
-
-    // Ends cleanly (the link removed) on SIGINT and SIGTERM.
-    if (::pipe(quitPipe) == 0) {
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
+    handleSignals();
+    const int sig = run(*model, std::move(profile), baud, args.value(QStringLiteral("link")),
+                        args.isSet(QStringLiteral("log")));
+    if (sig < 0) {
+        return 1;
     }
-    QSocketNotifier quit(quitPipe[0], QSocketNotifier::Read);
-    QObject::connect(&quit, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-
-    QByteArray typed;
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[1024];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            input.setEnabled(false); // no more commands; the radio plays on
-            return;
-        }
-        typed.append(buffer, n);
-        for (qsizetype end; (end = typed.indexOf('\n')) >= 0;) {
-            const QString command = QString::fromLocal8Bit(typed.left(end));
-            typed.remove(0, end + 1);
-            say(stdout, panel.command(command));
-        }
-    });
-    return QCoreApplication::exec();
+    if (sig > 0) {
+        // Ended by a signal: the program's end says so, as the signal's would have.
+        std::signal(sig, SIG_DFL);
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, sig);
+        pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+        raise(sig);
+    }
+    return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "tests/support/HamlibPeers.h"
 
+#include "hamlib/WorkerThreads.h"
 #include "vradio/FrontPanel.h"
 
 #include <QStandardPaths>
@@ -240,6 +241,15 @@ protected:
     }
     void TearDown() override {
         m_rx.reset();
+        // The Hamlib side ends before the radio does: a worker still inside a
+        // call (a reconnect, say) could otherwise open the radio's link after
+        // its terminal has gone and its number been given to another test's
+        // radio. The radio answers meanwhile, from this loop.
+        const bool ended =
+            waitUntil([] { return hamlib::WorkerThreads::running() == 0; }, workersMs);
+        if (dynamic_cast<VRadioPeer*>(m_peer.get()) != nullptr) {
+            EXPECT_TRUE(ended) << "a Hamlib worker outlived its receiver by " << workersMs << " ms";
+        }
         if (m_watchdog) {
             EXPECT_LT(m_watchdog->longestMs(), m_peer->stallMs()) << "the window's thread stalled";
         }
@@ -271,6 +281,8 @@ protected:
         return e ? t.elapsed() : -1;
     }
     size_t dataErrors(size_t from) const { return m_sink.of(Kind::DataError, from).size(); }
+
+    static constexpr int workersMs = 10000;
 
     Recorder m_sink;
     std::unique_ptr<Watchdog> m_watchdog;
