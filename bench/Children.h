@@ -93,8 +93,9 @@ public:
             ::pipe2(err, O_CLOEXEC) != 0 || ::pipe2(m_wake, O_CLOEXEC) != 0) {
             return;
         }
-        std::vector<QByteArray> args{program,          "--radio", radio.toUtf8(), "--speed",
-                                     QByteArray::number(baud), "--link",  link.toUtf8()};
+        std::vector<QByteArray> args{
+            program,  "--radio",    radio.toUtf8(), "--speed", QByteArray::number(baud),
+            "--link", link.toUtf8()};
         if (log) {
             args.emplace_back("--log");
         }

@@ -25,10 +25,7 @@ namespace corvane::bench {
 class WireBytes {
 public:
     explicit WireBytes(const vradio::RadioModel& model)
-        : m_model(model),
-          m_radio((initBenchProfiles(),
-                   component::loadProfile(QStringLiteral("builtin:hf"), QString())),
-                  m_clock),
+        : m_model(model), m_radio(hfProfile(), m_clock),
           m_engine(vradio::makeEngine(m_radio, model)) {
         m_engine->echo = false;
     }
@@ -53,6 +50,12 @@ public:
     }
 
 private:
+    // The virtual radio's own default receiver.
+    static component::Profile hfProfile() {
+        initBenchProfiles();
+        return component::loadProfile(QStringLiteral("builtin:hf"), QString());
+    }
+
     const vradio::RadioModel& m_model;
     component::RealClock m_clock;
     vradio::Radio m_radio;

@@ -354,8 +354,14 @@ void BM_SetToEvent(benchmark::State& state) {
     const auto [progBytes, ours] = typical(counted);
     const auto [rigctlBytes, theirs] = typical(cell.rigctlExchanges());
     if (qEnvironmentVariableIsSet("BENCH_VRADIO_SHOW")) {
-        std::fprintf(stderr, "%s %d: the program's set: %s; rigctl's: %s\n", qPrintable(model.name),
-                     baud, ours.constData(), theirs.constData());
+        QByteArrayList each;
+        for (const Exchange& e : counted) {
+            each.append(QByteArray::number(e.bytes));
+        }
+        std::fprintf(stderr,
+                     "%s %d: the program's set: %s (bytes of each counted: %s); rigctl's: %s\n",
+                     qPrintable(model.name), baud, ours.constData(), each.join(' ').constData(),
+                     theirs.constData());
     }
     state.counters["floor_ms"] = cell.floorMs();
     state.counters["prog_ms"] = prog;
