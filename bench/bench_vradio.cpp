@@ -23,10 +23,10 @@
 //   x_floor, x_rigctl   prog_ms over floor_ms and over rigctl_ms.
 //   prog_B, rigctl_B    median bytes the exchange took on the line, both ways,
 //             CI-V's echo left out, from the commands the radio logs (--log).
-//             For the program only sets that found the line quiet (no poll
-//             under way) are counted, and only commands heard until the event;
-//             counted is how many. A rigctl whose read-back comes from Hamlib's
-//             cache shows it here: it never reaches the line. With
+//             For the program only sets that had the line to themselves (no
+//             poll under way or begun meanwhile) are counted, and only commands
+//             heard until the event; counted is how many of the samples. A rigctl whose read-back
+//             comes from Hamlib's cache shows it here: it never reaches the line. With
 //             BENCH_VRADIO_SHOW set, the commands of a typical exchange of each
 //             go to standard error.
 //
@@ -216,23 +216,33 @@ public:
     }
     const std::vector<double>& rigctlMs() const { return m_rigctlMs; }
 
-    // Each program sample that found the line quiet: the commands heard
-    // after the set and up to its event.
+    // Each program sample that had the line to itself: the commands heard
+    // after the set and up to its event. Left out are sets that came while
+    // a poll was under way (a command heard shortly before: within a poll,
+    // the next command follows the longest answer within about 45 byte
+    // times) and sets during which a poll began (the poll reads the S-meter,
+    // a set never does).
     std::vector<Exchange> programExchanges() {
-        const auto quiet = std::chrono::microseconds(50000 + 40 * 10000000LL / m_baud);
+        const auto quiet = std::chrono::microseconds(20000 + 45 * 10000000LL / m_baud);
+        const QByteArray meter =
+            m_model.protocol == Protocol::CiV ? QByteArray("read 15 02") : QByteArray("read SM");
         std::vector<Exchange> out;
         for (const Mark& m : m_program) {
             // A few lines back: one stamped late may belong before the set.
             const std::vector<Stamped> log = m_ours->log(m.logFrom > 8 ? m.logFrom - 8 : 0);
-            const bool busy = std::any_of(log.begin(), log.end(), [&](const Stamped& s) {
+            const auto before = [&](const Stamped& s) {
                 return s.at <= m.sent && s.at >= m.sent - quiet;
-            });
-            if (busy) {
+            };
+            const auto during = [&](const Stamped& s) { return s.at > m.sent && s.at <= m.seen; };
+            if (std::any_of(log.begin(), log.end(), before) ||
+                std::any_of(log.begin(), log.end(), [&](const Stamped& s) {
+                    return during(s) && s.text.startsWith(meter);
+                })) {
                 continue;
             }
             Exchange e;
             for (const Stamped& s : log) {
-                if (s.at > m.sent && s.at <= m.seen) {
+                if (during(s)) {
                     e.add(s.text, m_bytes.of(s.text));
                 }
             }
