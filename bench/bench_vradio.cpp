@@ -1,117 +1,388 @@
-// A typed frequency to the event that shows it, through Hamlib's real backends
-// and the virtual radio at 9600, 19200 and 115200 baud, against the floor that
-// the bytes of one set and one read impose on the line, and against rigctl
-// doing the same set and read from the shell on the same virtual radio.
+// What the user waits for between a typed frequency and the radio's answer on
+// the window, through Hamlib's real backends and the virtual radio running as
+// a program of its own, at 9600, 19200 and 115200 baud (the IC-R75 goes no
+// faster than 19200, so it has no 115200 row).
 //
-//   bench_vradio --benchmark_counters_tabular=true
+//   build/bench/bench_vradio --benchmark_counters_tabular=true
+//
+// How to read it, one row per radio and speed:
+//   floor_ms  the line's own time for the shortest set and read of a frequency:
+//             their bytes both ways (CI-V 11 + 6 + 6 + 11, Kenwood 14 + 3 + 14)
+//             times 10 bits over the speed. Nothing that sets and then reads
+//             back over that line can be faster.
+//   prog_ms   median, from the window's setRxFrq call on the component made by
+//             makeComponent to the RxFrqUpdated of that frequency on the window's
+//             thread. Sets land at random moments of the receiver's 300 ms
+//             poll, as a user's do. The Time column is this value.
+//   rigctl_ms median of the same set and read-back ("F <f>", then "f") through
+//             rigctl kept open on a second virtual radio of the same model and
+//             speed (two programs cannot share one terminal), timed from writing
+//             the commands to reading the answer of "f". One rigctl sample is
+//             taken beside each of the program's, in alternating order, so both
+//             see the same load on the machine.
+//   x_floor, x_rigctl   prog_ms over floor_ms and over rigctl_ms.
+//   prog_B, rigctl_B    median bytes the exchange took on the line, both ways,
+//             CI-V's echo left out, from the commands the radio logs (--log).
+//             For the program only sets that had the line to themselves (no
+//             poll under way or begun meanwhile) are counted, and only commands
+//             heard until the event; counted is how many of the samples. A rigctl whose read-back
+//             comes from Hamlib's cache shows it here: it never reaches the line. With
+//             BENCH_VRADIO_SHOW set, the commands of a typical exchange of each
+//             go to standard error.
+//
+// The stall measurement at the end runs the virtual radio the same way and
+// measures the longest the window's thread went without turning its loop.
+#include "bench/Children.h"
+#include "bench/WireBytes.h"
+#include "component/core/Factory.h"
+#include "receiver/RuntimeError.h"
 #include "tests/support/HamlibPeers.h"
 
-#include "vradio/FrontPanel.h"
-
+#include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
-#include <fcntl.h>
-#include <sys/prctl.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
 
 #include <benchmark/benchmark.h>
 
-static void initProfiles() {
-    Q_INIT_RESOURCE(profiles);
-}
-
-namespace corvane::testsupport {
+namespace corvane::bench {
 namespace {
 
-using namespace corvane::vradio;
+using testsupport::idle;
+using testsupport::waitUntil;
+using vradio::Protocol;
+using vradio::RadioModel;
 
 const char* const radios[] = {"IC-R75", "IC-7300", "TS-2000", "TS-590SG"};
+constexpr int samplesPerCell = 21;
+constexpr int warmUpPairs = 2;
+constexpr int pollMs = 300; // the receiver's fast poll
+constexpr int32_t frequencies[] = {7100000, 7150000};
 
-// Bytes of the shortest set and read of a frequency: CI-V's set (11, its echo
-// on the line at the same time) and OK (6), read (6) and answer (11); Kenwood's
-// FA set (14), FA; (3) and its answer (14).
+// Bytes of the shortest set and read of a frequency, both ways.
 int floorBytes(Protocol protocol) {
     return protocol == Protocol::CiV ? 11 + 6 + 6 + 11 : 14 + 3 + 14;
 }
 
-struct Bench {
-    QTemporaryDir dir;
-    RealClock clock;
-    const RadioModel* model;
-    Radio radio;
-    std::unique_ptr<Engine> engine;
-    Line line;
+double median(std::vector<double> v) {
+    if (v.empty()) {
+        return 0;
+    }
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
 
-    Bench(const char* name, int baud)
-        : model(findRadioModel(QString::fromLatin1(name))),
-          radio((initProfiles(), loadProfile(QStringLiteral("builtin:hf"), {})), clock),
-          engine(makeEngine(radio, *model)), line(*engine, baud, dir.filePath("radio")) {}
-    QString port() const { return dir.filePath("radio"); }
-    double byteMs() const { return 10000.0 / line.baud(); }
-    // Opens the radio's line, or marks the benchmark skipped with the reason.
-    bool open(benchmark::State& state) {
-        QString error;
-        if (!line.open(&error)) {
-            state.SkipWithError(error.toStdString().c_str());
+QString found(const char* program) {
+    return QStandardPaths::findExecutable(QString::fromLatin1(program));
+}
+
+// One program sample: when the set went, when its event came, and where the
+// radio's log stood a little before.
+struct Mark {
+    Clock::time_point sent;
+    Clock::time_point seen;
+    size_t logFrom = 0;
+};
+
+// What the radio heard during one sample, and the bytes it took on the line.
+struct Exchange {
+    void add(const QByteArray& line, int b) {
+        heard.append(line);
+        bytes += b;
+    }
+    QByteArrayList heard;
+    int bytes = 0;
+};
+
+// The median of the exchanges' bytes, and the commands of one exchange of
+// that many bytes (or the nearest), to show what a typical one consists of.
+std::pair<double, QByteArray> typical(const std::vector<Exchange>& exchanges) {
+    std::vector<double> bytes;
+    for (const Exchange& e : exchanges) {
+        bytes.push_back(e.bytes);
+    }
+    const double m = median(bytes);
+    const auto nearest = std::min_element(exchanges.begin(), exchanges.end(),
+                                          [&](const Exchange& a, const Exchange& b) {
+                                              return std::abs(a.bytes - m) < std::abs(b.bytes - m);
+                                          });
+    return {m, nearest == exchanges.end() ? QByteArray() : nearest->heard.join(", ")};
+}
+
+// One radio and speed: two virtual radios, the component on one and rigctl
+// kept open on the other. Members end in reverse order: rigctl and the
+// component let go of their terminals before the radios go.
+class Cell {
+public:
+    Cell(const RadioModel& model, int baud) : m_model(model), m_baud(baud), m_bytes(model) {}
+
+    bool start(QString* why) {
+        if (!m_dir.isValid()) {
+            *why = QStringLiteral("no temporary folder");
             return false;
         }
+        const QString rigctl = found("rigctl");
+        if (rigctl.isEmpty()) {
+            *why = QStringLiteral("rigctl is not installed");
+            return false;
+        }
+        m_ours = startRadio(QStringLiteral("ours"));
+        m_theirs = startRadio(QStringLiteral("theirs"));
+        if (!m_ours || !m_theirs) {
+            *why = QStringLiteral("the virtual radio did not start");
+            return false;
+        }
+        m_rigctl = std::make_unique<RigctlShell>(rigctl.toLocal8Bit(), m_model.hamlibModel,
+                                                 m_dir.filePath("theirs"), m_baud);
+        // Its first answer: it has opened the radio.
+        if (!m_rigctl->started() ||
+            !m_rigctl->exchange(
+                "f\n", [](const QByteArray& l) { return l.startsWith("f "); }, 10000)) {
+            *why = QStringLiteral("rigctl did not answer");
+            return false;
+        }
+        return connect(why);
+    }
+
+    double floorMs() const { return floorBytes(m_model.protocol) * 10000.0 / m_baud; }
+
+    // setRxFrq to the RxFrqUpdated of that frequency; false when none came.
+    bool program(int32_t hz) {
+        Mark mark;
+        mark.logFrom = m_ours->logSize();
+        QEventLoop loop;
+        bool seen = false;
+        const auto watch = QObject::connect(m_component.get(), &receiver::Component::RxFrqUpdated,
+                                            &loop, [&](int16_t index, int32_t freq, int32_t) {
+                                                if (index == 0 && freq == hz && !seen) {
+                                                    mark.seen = Clock::now();
+                                                    seen = true;
+                                                    loop.quit();
+                                                }
+                                            });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        mark.sent = Clock::now();
+        m_component->setRxFrq(0, 0, hz);
+        if (!seen) {
+            loop.exec();
+        }
+        QObject::disconnect(watch);
+        if (seen) {
+            m_program.push_back(mark);
+        }
+        return seen;
+    }
+
+    // "F <hz>", "f" to rigctl; false unless it read back `hz`.
+    bool rigctl(int32_t hz) {
+        const QByteArray want = QByteArray::number(hz);
+        m_rigctlLogFrom.push_back(m_theirs->logSize());
+        const Clock::time_point sent = Clock::now();
+        const auto lines = m_rigctl->exchange(
+            "F " + want + "\nf\n",
+            [](const QByteArray& l) { return l.startsWith("f ") && l.trimmed().size() > 2; }, 5000);
+        const Clock::time_point seen = Clock::now();
+        if (!lines || !lines->last().trimmed().endsWith(" " + want)) {
+            return false;
+        }
+        m_rigctlMs.push_back(msBetween(sent, seen));
         return true;
     }
+
+    // Drops what was measured so far (the warm-up).
+    void forget() {
+        m_program.clear();
+        m_rigctlMs.clear();
+        m_rigctlLogFrom.clear();
+    }
+
+    std::vector<double> programMs() const {
+        std::vector<double> out;
+        for (const Mark& m : m_program) {
+            out.push_back(msBetween(m.sent, m.seen));
+        }
+        return out;
+    }
+    const std::vector<double>& rigctlMs() const { return m_rigctlMs; }
+
+    // Each program sample that had the line to itself: the commands heard
+    // after the set and up to its event. Left out are sets that came while
+    // a poll was under way (a command heard shortly before: within a poll,
+    // the next command follows the longest answer within about 45 byte
+    // times) and sets during which a poll began (the poll reads the S-meter,
+    // a set never does).
+    std::vector<Exchange> programExchanges() {
+        const auto quiet = std::chrono::microseconds(20000 + 45 * 10000000LL / m_baud);
+        const QByteArray meter =
+            m_model.protocol == Protocol::CiV ? QByteArray("read 15 02") : QByteArray("read SM");
+        std::vector<Exchange> out;
+        for (const Mark& m : m_program) {
+            // A few lines back: one stamped late may belong before the set.
+            const std::vector<Stamped> log = m_ours->log(m.logFrom > 8 ? m.logFrom - 8 : 0);
+            const auto before = [&](const Stamped& s) {
+                return s.at <= m.sent && s.at >= m.sent - quiet;
+            };
+            const auto during = [&](const Stamped& s) { return s.at > m.sent && s.at <= m.seen; };
+            if (std::any_of(log.begin(), log.end(), before) ||
+                std::any_of(log.begin(), log.end(), [&](const Stamped& s) {
+                    return during(s) && s.text.startsWith(meter);
+                })) {
+                continue;
+            }
+            Exchange e;
+            for (const Stamped& s : log) {
+                if (during(s)) {
+                    e.add(s.text, m_bytes.of(s.text));
+                }
+            }
+            out.push_back(e);
+        }
+        return out;
+    }
+
+    // Each rigctl sample: everything its radio heard until the next.
+    std::vector<Exchange> rigctlExchanges() {
+        std::vector<Exchange> out;
+        const std::vector<Stamped> log = m_theirs->log(0);
+        for (size_t i = 0; i < m_rigctlLogFrom.size(); ++i) {
+            const size_t to = i + 1 < m_rigctlLogFrom.size() ? m_rigctlLogFrom[i + 1] : log.size();
+            Exchange e;
+            for (size_t j = m_rigctlLogFrom[i]; j < to && j < log.size(); ++j) {
+                e.add(log[j].text, m_bytes.of(log[j].text));
+            }
+            out.push_back(e);
+        }
+        return out;
+    }
+
+private:
+    std::unique_ptr<VradioProcess> startRadio(const QString& link) {
+        auto radio = std::make_unique<VradioProcess>(CORVANE_VRADIO, m_model.name, m_baud,
+                                                     m_dir.filePath(link), true);
+        return radio->waitForTerminal(5000).isEmpty() ? nullptr : std::move(radio);
+    }
+
+    // The window's way: a driver table with the one receiver, DrvSetup, then
+    // connect and take remote control, and wait for both.
+    bool connect(QString* why) {
+        const QString config = m_dir.filePath("config");
+        QDir().mkpath(config + "/corvane");
+        QFile table(config + "/corvane/Test.json");
+        table.open(QIODevice::WriteOnly);
+        table.write(QJsonDocument(QJsonObject{{"drivers", QJsonArray{QJsonObject{
+                                                              {"name", m_model.name},
+                                                              {"kind", "hamlib"},
+                                                              {"model", m_model.hamlibModel},
+                                                              {"port", m_dir.filePath("ours")},
+                                                              {"speed", m_baud},
+                                                          }}}})
+                        .toJson());
+        table.close();
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+        try {
+            m_component = component::makeComponent();
+            m_component->DrvSetup(QStringLiteral("Test"), 0);
+            m_component->RxConnect(0, -1);
+            if (!waitUntil([&] { return m_component->RxConnected(0) != 0; }, 10000)) {
+                *why = QStringLiteral("the receiver did not connect");
+                return false;
+            }
+            m_component->RxRemote(0, -1);
+            if (!waitUntil([&] { return m_component->RxIsRemote(0) != 0; }, 5000)) {
+                *why = QStringLiteral("no remote control");
+                return false;
+            }
+        } catch (const receiver::RuntimeError& e) {
+            *why = e.description();
+            return false;
+        }
+        idle(1000); // the first full reading of the radio
+        return true;
+    }
+
+    const RadioModel& m_model;
+    const int m_baud;
+    QTemporaryDir m_dir;
+    WireBytes m_bytes;
+    std::unique_ptr<VradioProcess> m_ours;
+    std::unique_ptr<VradioProcess> m_theirs;
+    std::unique_ptr<receiver::Component> m_component;
+    std::unique_ptr<RigctlShell> m_rigctl;
+    std::vector<Mark> m_program;
+    std::vector<double> m_rigctlMs;
+    std::vector<size_t> m_rigctlLogFrom;
 };
 
 void BM_SetToEvent(benchmark::State& state) {
-    const char* name = radios[state.range(0)];
+    const RadioModel& model = *vradio::findRadioModel(QString::fromLatin1(radios[state.range(0)]));
     const int baud = static_cast<int>(state.range(1));
-    Bench b(name, baud);
-    if (!b.open(state)) {
+    state.SetLabel(QStringLiteral("%1 %2").arg(model.name).arg(baud).toStdString());
+    Cell cell(model, baud);
+    QString why;
+    if (!cell.start(&why)) {
+        state.SkipWithError(why.toStdString().c_str());
         return;
     }
-    Recorder sink;
-    const auto rx = makeBackend(
-        entryFrom(QStringLiteral(R"({"name": "V", "kind": "hamlib", "model": %1, "port": "%2",
-            "speed": %3})")
-                      .arg(b.model->hamlibModel)
-                      .arg(b.port())
-                      .arg(baud)
-                      .toUtf8()
-                      .constData()),
-        sink);
-    rx->connect(true);
-    if (!waitUntil([&] { return rx->connected() && rx->frequency() > 0; }, 8000) ||
-        rx->setRemote(true) != 0) {
-        state.SkipWithError("the radio did not connect");
-        return;
-    }
-    int32_t f = 7000000;
-    uint64_t bytes = 0;
+    // A fixed seed: the same moments of the poll on every run.
+    std::mt19937 random(static_cast<unsigned>(baud + state.range(0)));
+    std::uniform_int_distribution<int> phase(0, pollMs - 1);
     for (auto _ : state) {
-        f += 10;
-        const size_t from = sink.events.size();
-        const uint64_t before = b.line.bytesIn() + b.line.bytesOut();
-        QElapsedTimer t;
-        t.start();
-        rx->setFrequency(f, Origin::Program);
-        const bool seen = waitUntil(
-            [&] {
-                const auto frq = sink.of(Kind::Frq, from);
-                return !frq.empty() && frq.back().freq() == f;
-            },
-            5000);
-        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
-        bytes += b.line.bytesIn() + b.line.bytesOut() - before;
-        if (!seen) {
-            state.SkipWithError("no event");
-            break;
+        for (int i = -warmUpPairs; i < samplesPerCell; ++i) {
+            if (i == 0) {
+                cell.forget();
+            }
+            const int32_t hz = frequencies[i & 1];
+            // In alternating order, so that neither always runs first.
+            for (const bool ours : {(i & 1) == 0, (i & 1) != 0}) {
+                // Also lets the window's thread catch up on what queued while
+                // rigctl had it waiting.
+                idle(ours ? phase(random) : 20);
+                if (!(ours ? cell.program(hz) : cell.rigctl(hz))) {
+                    state.SkipWithError(ours ? "no RxFrqUpdated of the frequency set"
+                                             : "rigctl did not read the frequency back");
+                    return;
+                }
+            }
         }
-        idle(20); // lets a poll that was under way end before the next set
+        idle(50); // the last commands heard reach their log
+        state.SetIterationTime(median(cell.programMs()) / 1000);
     }
-    state.SetLabel(QStringLiteral("%1 %2 baud").arg(QLatin1String(name)).arg(baud).toStdString());
-    state.counters["floor_ms"] = floorBytes(b.model->protocol) * b.byteMs();
-    // What crossed the pty per set (a poll may add its share), with CI-V's
-    // echo counted as the bytes it repeats.
-    state.counters["bytes"] = benchmark::Counter(double(bytes), benchmark::Counter::kAvgIterations);
+    const double prog = median(cell.programMs());
+    const double rigctl = median(cell.rigctlMs());
+    const std::vector<Exchange> counted = cell.programExchanges();
+    const auto [progBytes, ours] = typical(counted);
+    const auto [rigctlBytes, theirs] = typical(cell.rigctlExchanges());
+    if (qEnvironmentVariableIsSet("BENCH_VRADIO_SHOW")) {
+        QByteArrayList each;
+        for (const Exchange& e : counted) {
+            each.append(QByteArray::number(e.bytes));
+        }
+        std::fprintf(stderr,
+                     "%s %d: the program's set: %s (bytes of each counted: %s); rigctl's: %s\n",
+                     qPrintable(model.name), baud, ours.constData(), each.join(' ').constData(),
+                     theirs.constData());
+    }
+    state.counters["floor_ms"] = cell.floorMs();
+    state.counters["prog_ms"] = prog;
+    state.counters["rigctl_ms"] = rigctl;
+    state.counters["x_floor"] = prog / cell.floorMs();
+    state.counters["x_rigctl"] = prog / rigctl;
+    state.counters["prog_B"] = progBytes;
+    state.counters["counted"] = static_cast<double>(counted.size());
+    state.counters["rigctl_B"] = rigctlBytes;
 }
-// The IC-R75 goes no faster than 19200 baud.
+
 void speeds(benchmark::internal::Benchmark* b) {
     for (int radio = 0; radio < 4; ++radio) {
         for (const int baud : {9600, 19200, 115200}) {
@@ -121,116 +392,29 @@ void speeds(benchmark::internal::Benchmark* b) {
         }
     }
 }
-
 BENCHMARK(BM_SetToEvent)
     ->Apply(speeds)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->Iterations(30);
-
-// rigctl -m <model> -r <pty> -s <baud> F <f> f, from the shell: it opens the
-// radio (as the program did once, at connecting), sets, reads and closes.
-void BM_Rigctl(benchmark::State& state) {
-    const char* name = radios[state.range(0)];
-    const int baud = static_cast<int>(state.range(1));
-    Bench b(name, baud);
-    if (!b.open(state)) {
-        return;
-    }
-    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    int f = 7000000;
-    for (auto _ : state) {
-        f += 10;
-        QElapsedTimer t;
-        t.start();
-        const pid_t pid = spawn(QStringLiteral("rigctl"),
-                                {"-m", QString::number(b.model->hamlibModel), "-r", b.port(), "-s",
-                                 QString::number(baud), "F", QString::number(f), "f"},
-                                quiet);
-        // The virtual radio answers from this thread's event loop meanwhile.
-        bool ended = false; // waitpid reaps once: remember it
-        if (pid > 0) {
-            waitUntil([&] { return ended = ended || ::waitpid(pid, nullptr, WNOHANG) == pid; },
-                      20000);
-        }
-        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
-        if (!ended || b.radio.freq() != f) {
-            if (pid > 0) {
-                ::kill(pid, SIGKILL);
-                reap(pid, 1000);
-            }
-            state.SkipWithError("rigctl did not set the frequency");
-            break;
-        }
-    }
-    ::close(quiet);
-    state.SetLabel(QStringLiteral("%1 %2 baud").arg(QLatin1String(name)).arg(baud).toStdString());
-    state.counters["floor_ms"] = floorBytes(b.model->protocol) * b.byteMs();
-}
-BENCHMARK(BM_Rigctl)->Apply(speeds)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
-
-// The virtual radio as a program of its own, so that only the receiver's
-// side runs on this (the window's) thread; commands go to its front panel.
-class RadioProcess {
-public:
-    RadioProcess(const QString& radio, int baud, const QString& link) {
-        int fds[2];
-        if (::pipe(fds) != 0) {
-            return;
-        }
-        const QByteArray program = CORVANE_VRADIO;
-        const QByteArray args[] = {
-            program, "-r", radio.toUtf8(), "-s", QByteArray::number(baud), "-l", link.toUtf8()};
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            ::dup2(fds[0], STDIN_FILENO);
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(quiet, STDOUT_FILENO);
-            ::dup2(quiet, STDERR_FILENO);
-            std::vector<char*> argv;
-            for (const QByteArray& a : args) {
-                argv.push_back(const_cast<char*>(a.constData()));
-            }
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(fds[0]);
-        m_in = fds[1];
-        waitUntil([&] { return QFile::exists(link); }, 5000);
-    }
-    ~RadioProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            reap(m_pid, 2000);
-        }
-        if (m_in >= 0) {
-            ::close(m_in);
-        }
-    }
-    void command(const QByteArray& line) {
-        const QByteArray text = line + '\n';
-        (void)!::write(m_in, text.constData(), static_cast<size_t>(text.size()));
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_in = -1;
-};
+    ->Iterations(1);
 
 // The longest the window's thread went without turning its event loop while
 // a connected receiver is idle, then while its radio goes silent (until the
 // link is reported lost and tried again), answers slowly (20 ms a byte) and is
 // unplugged: counters idle_ms, silent_ms, slow_ms, unplugged_ms.
 void BM_StallWhileTheRadioMisbehaves(benchmark::State& state) {
+    using namespace testsupport;
     const char* name = radios[state.range(0)];
     for (auto _ : state) {
         QTemporaryDir dir;
         const QString link = dir.filePath("radio");
-        RadioProcess radio(QString::fromLatin1(name), 19200, link);
-        const RadioModel* model = findRadioModel(QString::fromLatin1(name));
+        VradioProcess radio(CORVANE_VRADIO, QString::fromLatin1(name), 19200, link, false);
+        const RadioModel* model = vradio::findRadioModel(QString::fromLatin1(name));
         Recorder sink;
+        if (radio.waitForTerminal(5000).isEmpty()) {
+            state.SkipWithError("the virtual radio did not start");
+            return;
+        }
         const auto rx = makeBackend(
             entryFrom(QStringLiteral(R"({"name": "V", "kind": "hamlib", "model": %1, "port": "%2",
                 "speed": 19200})")
@@ -268,4 +452,4 @@ BENCHMARK(BM_StallWhileTheRadioMisbehaves)
     ->Iterations(1);
 
 } // namespace
-} // namespace corvane::testsupport
+} // namespace corvane::bench
