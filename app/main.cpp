@@ -1,7 +1,7 @@
 // Corvane Test: one window driving the receivers of the Corvane component.
 #include "app/ProgramIcon.h"
 #include "component/core/Factory.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 
@@ -10,9 +10,10 @@ int main(int argc, char** argv) {
     // The desktop entry and the icon installed with it carry this name; it
     // lets the desktop match the running window to its entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("corvane-test"));
-    corvane::window::Test test(&corvane::component::makeComponent);
+    corvane::window::MainWindow test(&corvane::component::makeComponent);
     corvane::app::setProgramIcon(test);
-    QObject::connect(&test, &corvane::window::Test::unloaded, &app, [] { QApplication::exit(0); });
+    QObject::connect(&test, &corvane::window::MainWindow::unloaded, &app,
+                     [] { QApplication::exit(0); });
     test.load();
     if (test.isUnloaded()) {
         return 0; // no driver: the window is never shown

@@ -3,7 +3,7 @@
 // screen's pace. A receiver may report tens of times a second per receiver,
 // several receivers at once; the window must keep up with plenty to spare.
 #include "MemoryComponent.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,7 +50,7 @@ void BM_IndicationStream(benchmark::State& state) {
     // window, not a component.
     bench::MemoryComponent* memory = nullptr;
     NoReports reporter;
-    window::Test window(
+    window::MainWindow window(
         [&memory]() -> std::unique_ptr<receiver::Component> {
             auto component = std::make_unique<bench::MemoryComponent>();
             component->receivers = 4;

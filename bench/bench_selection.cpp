@@ -2,7 +2,7 @@
 // mode change: a selection rebuilds the Filter and AGC lists three times over,
 // so the cost grows with every table at once.
 #include "bench/MemoryComponent.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 
@@ -41,7 +41,7 @@ std::unique_ptr<bench::MemoryComponent> largeReceiver() {
 struct Bench {
     bench::MemoryComponent* component = nullptr;
     CountingReporter reporter;
-    window::Test window;
+    window::MainWindow window;
 
     Bench()
         : window(
@@ -83,11 +83,11 @@ template <typename Op> void measure(benchmark::State& state, Op op) {
 }
 
 void BM_DriverClick(benchmark::State& state) {
-    measure(state, [](window::Test& w) { w.Driver_Click(); });
+    measure(state, [](window::MainWindow& w) { w.Driver_Click(); });
 }
 
 void BM_RxModUpdated(benchmark::State& state) {
-    measure(state, [](window::Test& w) { w.Receiver_RxModUpdated(0, 137, -300); });
+    measure(state, [](window::MainWindow& w) { w.Receiver_RxModUpdated(0, 137, -300); });
 }
 
 BENCHMARK(BM_DriverClick)

@@ -15,7 +15,7 @@
 #ifndef CORVANE_BARE
 #include "app/ProgramIcon.h"
 #include "component/core/Factory.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 #endif
 
 #include <cstdio>
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     layout->addWidget(new QPushButton(QStringLiteral("Connect")));
 #else
     QGuiApplication::setDesktopFileName(QStringLiteral("corvane-test"));
-    auto window = std::make_unique<corvane::window::Test>(&corvane::component::makeComponent);
+    auto window = std::make_unique<corvane::window::MainWindow>(&corvane::component::makeComponent);
     corvane::app::setProgramIcon(*window);
     window->load();
 #endif

@@ -3,7 +3,7 @@
 # `cmake --install` puts the program, its desktop entry, icons, manual page and
 # documentation into the GNU layout under the prefix; `cpack -G DEB` packs the
 # same tree as corvane-test_<version>_<arch>.deb for /usr. Only the program,
-# the virtual radio corvane-vradio beside it, and the Hamlib plugin (hamlib/,
+# the virtual radio corvane-vradio beside it, and the Hamlib plugin (hamlibplugin/,
 # installed by its own rule into
 # <libdir>/corvane-test) come from the build: the other libraries are static
 # and linked into them, and tests, benchmarks and fuzz targets have no install

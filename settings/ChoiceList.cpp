@@ -47,7 +47,7 @@ const ChoiceTraits kAttTraits{"LoadAttList", "Att_Click", "Receiver_RxAttUpdated
 ChoiceList::ChoiceList(const ChoiceTraits& traits, controls::ListBox& list, Host& host)
     : m_traits(traits), m_list(list), m_host(host) {}
 
-void ChoiceList::load(const int32_t& current) {
+void ChoiceList::load(int32_t current) {
     Component& rx = m_host.receiver();
     m_list.clearList();
     m_list.setEnabled(true);

@@ -47,7 +47,7 @@ public:
 
     // Rebuilds the list from the component and selects the entry whose code is
     // current; the selection runs Click, which writes the value back.
-    void load(const int32_t& current);
+    void load(int32_t current);
     // The list's Click: sends the selected entry's code to the receiver.
     void click();
     // The change event: reloads when index is the Driver list's selection.

@@ -5,7 +5,7 @@
 #include "tests/support/FileFaults.h"
 
 #include "component/core/BackendRegistry.h"
-#include "component/hamlib/HamlibPlugin.h"
+#include "component/hamlib/HamlibPluginLoader.h"
 #include "component/json/JsonText.h"
 
 #include <gtest/gtest.h>

@@ -18,11 +18,11 @@ struct Family {
     const char* op;   // as in the operation names: RxModCount, RxAgcCount...
     const char* list; // the list's name
     QVector<Entry> FakeReceiver::*table;
-    void (window::Test::*load)(const int32_t&);
+    void (window::MainWindow::*load)(int32_t);
     void (*raise)(FakeComponent&, int32_t code); // the change event for receiver 0
 
     bool mode() const { return table == &FakeReceiver::modes; }
-    controls::ListBox& in(const window::Test& w) const {
+    controls::ListBox& in(const window::MainWindow& w) const {
         return *control<controls::ListBox>(w, list);
     }
 };
@@ -30,7 +30,7 @@ struct Family {
 #define CORVANE_FAMILY(Op, Name, entries)                                                          \
     Family {                                                                                       \
         .op = #Op, .list = #Name, .table = &FakeReceiver::entries,                                 \
-        .load = &window::Test::Load##Name##List,                                                   \
+        .load = &window::MainWindow::Load##Name##List,                                             \
         .raise = [](FakeComponent& c, int32_t v) { emit c.Rx##Op##Updated(0, v, 0); }              \
     }
 const Family kAll[] = {CORVANE_FAMILY(Mod, Mode, modes), CORVANE_FAMILY(Agc, Agc, agc),

@@ -136,7 +136,8 @@ TEST(LinkEvents, AFloodOfFailingDataErrorsIsReportedAFewLinesASecondEveryOneCoun
     writeFile(profilePath, QJsonDocument(profile).toJson());
     rig.writeTable(QJsonArray{Rig::sim("Flood", profilePath)});
     CorvaneComponent* c = rig.component.get();
-    window::Test w([&] { return std::unique_ptr<receiver::Component>(std::move(rig.component)); });
+    window::MainWindow w(
+        [&] { return std::unique_ptr<receiver::Component>(std::move(rig.component)); });
     w.ownReporter().setPacing({[&] { return rig.clock->nowMs(); },
                                [&](int64_t delay, std::function<void()> callback) {
                                    rig.clock->start(delay, std::move(callback));

@@ -4,7 +4,7 @@
 #include "tests/support/ComponentFixture.h"
 #include "tests/support/Controls.h"
 #include "tests/support/RecordingComponent.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 #include <QSet>
 #include <QTest>
@@ -33,7 +33,7 @@ struct Program {
 
     Rig rig;
     RecordingReporter reporter;
-    window::Test window{[this] { return std::move(rig.component); }, &reporter};
+    window::MainWindow window{[this] { return std::move(rig.component); }, &reporter};
     Controls ui{window};
 };
 

@@ -1,13 +1,13 @@
 // How Hamlib's lists become the receiver's tables, without a rig.
-#include "hamlib/HamlibMapping.h"
-#include "hamlib/HamlibWorker.h"
-#include "hamlib/InitHamlib.h"
+#include "hamlibplugin/HamlibMapping.h"
+#include "hamlibplugin/HamlibWorker.h"
+#include "hamlibplugin/InitHamlib.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 namespace {
 
 // "width name" or "code name" per entry, in the table's order; "(read)" marks
@@ -134,4 +134,4 @@ TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut
 }
 
 } // namespace
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

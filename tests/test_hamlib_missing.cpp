@@ -5,7 +5,7 @@
 // before anything loads it.
 #include "tests/support/ComponentFixture.h"
 
-#include "component/hamlib/HamlibPlugin.h"
+#include "component/hamlib/HamlibPluginLoader.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -147,7 +147,7 @@ TEST(StartUp, NoDriverEndsTheProgramCountsThatCannotBeFilledAreReported) {
         WindowRig<> t({smallReceiver(QStringLiteral("HF"))});
         t.fake->drvCount = c.count;
         bool ended = false;
-        QObject::connect(&t.window, &window::Test::unloaded, [&] { ended = true; });
+        QObject::connect(&t.window, &window::MainWindow::unloaded, [&] { ended = true; });
         t.window.load();
         EXPECT_EQ(t.window.isUnloaded(), c.report == nullptr);
         EXPECT_EQ(ended, c.report == nullptr);

@@ -4,7 +4,7 @@
 // radio does follows.
 #include "tests/support/HamlibRigs.h"
 
-#include "hamlib/HamlibModels.h"
+#include "hamlibplugin/HamlibModels.h"
 
 #include <chrono>
 #include <future>
@@ -308,7 +308,7 @@ TEST_P(VirtualRadioLine, TheDialogsTestSaysWhatItFoundOrWhyNot) {
     const auto test = [this] {
         // Blocking, as on the dialog's own thread; the radio answers here.
         auto answer = std::async(std::launch::async, [settings = m_rx->settings()] {
-            return hamlib::testLink(settings);
+            return hamlibplugin::testLink(settings);
         });
         waitUntil(
             [&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },

@@ -1,18 +1,18 @@
 // Selecting a receiver, and the two procedures that show one as a whole.
 #include "settings/NumberText.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 namespace corvane::window {
 
 using settings::numberText;
 
-void Test::Driver_Click() {
+void MainWindow::Driver_Click() {
     CurRx = Driver->listIndex();
     RefreshReceiver();
     RefreshStatus();
 }
 
-void Test::RefreshReceiver() {
+void MainWindow::RefreshReceiver() {
     // Each value is read right before it is used; the loaders' selections
     // write the receiver's settings back to it.
     LoadModeList(receiver().RxMod(CurRx));
@@ -24,7 +24,7 @@ void Test::RefreshReceiver() {
     BFO->setText(numberText(receiver().RxBfo(CurRx)));
 }
 
-void Test::RefreshStatus() {
+void MainWindow::RefreshStatus() {
     RomID->setText(receiver().RxRomId(CurRx));
     FrqMax->setText(numberText(receiver().RxFrqMax(CurRx)));
     FrqMin->setText(numberText(receiver().RxFrqMin(CurRx)));

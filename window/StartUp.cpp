@@ -1,6 +1,6 @@
 // Start-up, the Config Driver button and the driver list.
 #include "receiver/Int16.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 namespace corvane::window {
 
@@ -8,11 +8,11 @@ namespace {
 const QString kApplication = QStringLiteral("Test");
 }
 
-void Test::load() {
+void MainWindow::load() {
     controls::runHandler(m_reporter, QStringLiteral("Form_Load"), [this] { Form_Load(); });
 }
 
-void Test::unload() {
+void MainWindow::unload() {
     if (m_unloaded) {
         return;
     }
@@ -21,7 +21,7 @@ void Test::unload() {
     emit unloaded();
 }
 
-void Test::fillDriverList() {
+void MainWindow::fillDriverList() {
     // Entry i is receiver i: appended in index order into an unsorted list.
     const int16_t last = receiver::lastOf(receiver().DrvCount());
     for (int32_t i = 0; i <= last; ++i) {
@@ -29,7 +29,7 @@ void Test::fillDriverList() {
     }
 }
 
-void Test::Form_Load() {
+void MainWindow::Form_Load() {
     Receiver = m_factory ? m_factory() : nullptr;
     if (!Receiver) {
         throw receiver::RuntimeError(receiver::RuntimeError::ObjectNotSet,
@@ -47,11 +47,11 @@ void Test::Form_Load() {
     Driver->setListIndex(0);
 }
 
-void Test::Dialog_MouseDown(int16_t Shift) {
+void MainWindow::Dialog_MouseDown(int16_t Shift) {
     ConfigShift = Shift;
 }
 
-void Test::Dialog_Click() {
+void MainWindow::Dialog_Click() {
     if (ConfigShift == 1) {
         receiver().RxConfigure(CurRx);
         return;
@@ -63,7 +63,7 @@ void Test::Dialog_Click() {
     // A changed table comes back through DrvUpdated.
 }
 
-void Test::Receiver_DrvUpdated(int32_t /*Count*/) {
+void MainWindow::Receiver_DrvUpdated(int32_t /*Count*/) {
     if (receiver().DrvCount() == 0) {
         unload();
         return;

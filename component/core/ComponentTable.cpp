@@ -65,7 +65,7 @@ int32_t CorvaneComponent::setup(const QString& application, int16_t dialog) {
 }
 
 int32_t CorvaneComponent::configure(int16_t index) {
-    receiver(index, "RxConfigure");
+    backendAt(index, "RxConfigure");
     DriverTable one;
     one.drivers.append(m_table.drivers.at(index));
     DriverDialog editor(one, m_registry.kinds(), builtinProfiles(), m_storeProblem, true);

@@ -102,7 +102,7 @@ void CorvaneComponent::tracedSet(const char* op, std::initializer_list<TraceArg>
     }
 }
 
-ReceiverBackend& CorvaneComponent::receiver(int16_t index, const char* operation) const {
+ReceiverBackend& CorvaneComponent::backendAt(int16_t index, const char* operation) const {
     if (index < 0 || static_cast<size_t>(index) >= m_slots.size()) {
         throw RuntimeError::componentFailure(
             QStringLiteral("receiver %1 does not exist (%2 in the table)")
@@ -155,49 +155,49 @@ int32_t CorvaneComponent::RxConfigure(int16_t index) {
 
 int32_t CorvaneComponent::RxConnect(int16_t index, int16_t state) {
     return traced<int32_t>("RxConnect", {index, state},
-                           [&] { return receiver(index, "RxConnect").connect(state != 0); });
+                           [&] { return backendAt(index, "RxConnect").connect(state != 0); });
 }
 
 int32_t CorvaneComponent::RxRemote(int16_t index, int16_t state) {
     return traced<int32_t>("RxRemote", {index, state},
-                           [&] { return receiver(index, "RxRemote").setRemote(state != 0); });
+                           [&] { return backendAt(index, "RxRemote").setRemote(state != 0); });
 }
 
 int32_t CorvaneComponent::RxKeyPress(int16_t index, int16_t keyAscii) {
     return traced<int32_t>("RxKeyPress", {index, keyAscii},
-                           [&] { return receiver(index, "RxKeyPress").keyPress(keyAscii); });
+                           [&] { return backendAt(index, "RxKeyPress").keyPress(keyAscii); });
 }
 
 // --- state ---
 
 int32_t CorvaneComponent::RxConnected(int16_t index) {
     return traced<int32_t>("RxConnected", {index}, [&] {
-        return receiver(index, "RxConnected").connected() ? receiver::comTrue : 0;
+        return backendAt(index, "RxConnected").connected() ? receiver::comTrue : 0;
     });
 }
 
 int32_t CorvaneComponent::RxIsRemote(int16_t index) {
     return traced<int32_t>("RxIsRemote", {index}, [&] {
-        return receiver(index, "RxIsRemote").remote() ? receiver::comTrue : 0;
+        return backendAt(index, "RxIsRemote").remote() ? receiver::comTrue : 0;
     });
 }
 
 QString CorvaneComponent::RxRomId(int16_t index) {
-    return traced<QString>("RxRomId", {index}, [&] { return receiver(index, "RxRomId").romId(); });
+    return traced<QString>("RxRomId", {index}, [&] { return backendAt(index, "RxRomId").romId(); });
 }
 
 int32_t CorvaneComponent::RxFrqMax(int16_t index) {
     return traced<int32_t>("RxFrqMax", {index},
-                           [&] { return receiver(index, "RxFrqMax").frqMax(); });
+                           [&] { return backendAt(index, "RxFrqMax").frqMax(); });
 }
 
 int32_t CorvaneComponent::RxFrqMin(int16_t index) {
     return traced<int32_t>("RxFrqMin", {index},
-                           [&] { return receiver(index, "RxFrqMin").frqMin(); });
+                           [&] { return backendAt(index, "RxFrqMin").frqMin(); });
 }
 
 int32_t CorvaneComponent::RxBfo(int16_t index) {
-    return traced<int32_t>("RxBfo", {index}, [&] { return receiver(index, "RxBfo").bfo(); });
+    return traced<int32_t>("RxBfo", {index}, [&] { return backendAt(index, "RxBfo").bfo(); });
 }
 
 namespace {
@@ -211,7 +211,7 @@ void checkVfo(int16_t index, int16_t vfo) {
 
 int32_t CorvaneComponent::RxFrq(int16_t index, int16_t vfo) {
     return traced<int32_t>("RxFrq", {index, vfo}, [&] {
-        ReceiverBackend& rx = receiver(index, "RxFrq");
+        ReceiverBackend& rx = backendAt(index, "RxFrq");
         checkVfo(index, vfo);
         return rx.frequency();
     });
@@ -219,7 +219,7 @@ int32_t CorvaneComponent::RxFrq(int16_t index, int16_t vfo) {
 
 void CorvaneComponent::setRxFrq(int16_t index, int16_t vfo, int32_t frequency) {
     tracedSet("RxFrq", {index, vfo}, frequency, [&] {
-        ReceiverBackend& rx = receiver(index, "RxFrq");
+        ReceiverBackend& rx = backendAt(index, "RxFrq");
         checkVfo(index, vfo);
         rx.setFrequency(frequency, Origin::Program);
     });
@@ -227,14 +227,14 @@ void CorvaneComponent::setRxFrq(int16_t index, int16_t vfo, int32_t frequency) {
 
 void CorvaneComponent::setRxDeltaF(int16_t index, int32_t deltaF) {
     tracedSet("RxDeltaF", {index}, deltaF,
-              [&] { receiver(index, "RxDeltaF").setDeltaF(deltaF, Origin::Program); });
+              [&] { backendAt(index, "RxDeltaF").setDeltaF(deltaF, Origin::Program); });
 }
 
 // --- the four enumerated settings share one implementation ---
 
 int16_t CorvaneComponent::tableCount(int16_t index, Setting setting, const char* op) {
     return traced<int16_t>(op, {index},
-                           [&] { return receiver::toInt16(receiver(index, op).count(setting)); });
+                           [&] { return receiver::toInt16(backendAt(index, op).count(setting)); });
 }
 
 namespace {
@@ -252,7 +252,7 @@ void checkEntry(const ReceiverBackend& rx, int16_t index, Setting setting, int32
 
 int32_t CorvaneComponent::tableAvail(int16_t index, Setting setting, int32_t i, const char* op) {
     return traced<int32_t>(op, {index, i}, [&] {
-        const ReceiverBackend& rx = receiver(index, op);
+        const ReceiverBackend& rx = backendAt(index, op);
         checkEntry(rx, index, setting, i);
         return rx.available(setting, i) ? receiver::comTrue : 0;
     });
@@ -260,7 +260,7 @@ int32_t CorvaneComponent::tableAvail(int16_t index, Setting setting, int32_t i, 
 
 QString CorvaneComponent::tableName(int16_t index, Setting setting, int32_t i, const char* op) {
     return traced<QString>(op, {index, i}, [&] {
-        const ReceiverBackend& rx = receiver(index, op);
+        const ReceiverBackend& rx = backendAt(index, op);
         checkEntry(rx, index, setting, i);
         return rx.name(setting, i);
     });
@@ -269,15 +269,15 @@ QString CorvaneComponent::tableName(int16_t index, Setting setting, int32_t i, c
 int32_t CorvaneComponent::tableCode(int16_t index, Setting setting, const QString& name,
                                     const char* op) {
     return traced<int32_t>(op, {index, name},
-                           [&] { return receiver(index, op).code(setting, name); });
+                           [&] { return backendAt(index, op).code(setting, name); });
 }
 
 int32_t CorvaneComponent::tableCurrent(int16_t index, Setting setting, const char* op) {
-    return traced<int32_t>(op, {index}, [&] { return receiver(index, op).current(setting); });
+    return traced<int32_t>(op, {index}, [&] { return backendAt(index, op).current(setting); });
 }
 
 void CorvaneComponent::tableSet(int16_t index, Setting setting, int32_t code, const char* op) {
-    tracedSet(op, {index}, code, [&] { receiver(index, op).set(setting, code, Origin::Program); });
+    tracedSet(op, {index}, code, [&] { backendAt(index, op).set(setting, code, Origin::Program); });
 }
 
 // clang-format off
@@ -314,13 +314,13 @@ void CorvaneComponent::setRxAtt(int16_t index, int32_t code) { tableSet(index, S
 
 int16_t CorvaneComponent::RxFltCount(int16_t index) {
     return traced<int16_t>("RxFltCount", {index}, [&] {
-        return receiver::toInt16(receiver(index, "RxFltCount").filterCount());
+        return receiver::toInt16(backendAt(index, "RxFltCount").filterCount());
     });
 }
 
 int32_t CorvaneComponent::RxFltWidth(int16_t index, int16_t i) {
     return traced<int32_t>("RxFltWidth", {index, i}, [&] {
-        const ReceiverBackend& rx = receiver(index, "RxFltWidth");
+        const ReceiverBackend& rx = backendAt(index, "RxFltWidth");
         const int32_t n = rx.filterCount();
         if (i < 0 || i >= n) {
             throw RuntimeError::componentFailure(
@@ -335,7 +335,7 @@ int32_t CorvaneComponent::RxFltWidth(int16_t index, int16_t i) {
 
 QString CorvaneComponent::RxFltName(int16_t index, int16_t bandwidth) {
     return traced<QString>("RxFltName", {index, bandwidth}, [&] {
-        const QString name = receiver(index, "RxFltName").filterName(bandwidth);
+        const QString name = backendAt(index, "RxFltName").filterName(bandwidth);
         // Inside, a null text marks a width no filter of the mode has (the
         // backends' filter sets refuse by it); the program is answered the
         // empty text for that, as for a filter with a blank name.
@@ -344,12 +344,12 @@ QString CorvaneComponent::RxFltName(int16_t index, int16_t bandwidth) {
 }
 
 int32_t CorvaneComponent::RxFlt(int16_t index) {
-    return traced<int32_t>("RxFlt", {index}, [&] { return receiver(index, "RxFlt").filter(); });
+    return traced<int32_t>("RxFlt", {index}, [&] { return backendAt(index, "RxFlt").filter(); });
 }
 
 void CorvaneComponent::setRxFlt(int16_t index, int32_t bandwidth) {
     tracedSet("RxFlt", {index}, bandwidth,
-              [&] { receiver(index, "RxFlt").setFilter(bandwidth, Origin::Program); });
+              [&] { backendAt(index, "RxFlt").setFilter(bandwidth, Origin::Program); });
 }
 
 // --- forwarding switch ---

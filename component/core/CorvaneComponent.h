@@ -129,8 +129,8 @@ private:
     // BackendSink
     void report(ReceiverBackend& from, ReceiverEvent event) override;
 
-    // Component.cpp
-    ReceiverBackend& receiver(int16_t index, const char* operation) const;
+    // CorvaneComponent.cpp
+    ReceiverBackend& backendAt(int16_t index, const char* operation) const;
     template <typename Result, typename Body>
     Result traced(const char* op, std::initializer_list<TraceArg> args, Body&& body);
     template <typename Body>

@@ -1,6 +1,6 @@
 #include "component/hamlib/HamlibReceiver.h"
 #include "component/hamlib/HamlibEntryReader.h"
-#include "component/hamlib/HamlibPlugin.h"
+#include "component/hamlib/HamlibPluginLoader.h"
 #include "component/hamlib/HamlibPort.h"
 
 #include "component/api/HamlibSupport.h"

@@ -13,7 +13,7 @@
 #include "component/dialog/DriverDialog.h"
 #include "tests/support/Controls.h"
 #include "tests/support/WindowInput.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -94,7 +94,7 @@ struct CountingReporter : corvane::controls::ErrorReporter {
 // exactly once; anything else that goes wrong lands in `problems`.
 class Operator {
 public:
-    Operator(corvane::window::Test& window, CountingReporter& reporter, uint64_t seed)
+    Operator(corvane::window::MainWindow& window, CountingReporter& reporter, uint64_t seed)
         : m_window(window), m_reporter(reporter), m_dice(seed) {}
 
     uint64_t actions = 0;
@@ -238,7 +238,7 @@ private:
         }
     }
 
-    corvane::window::Test& m_window;
+    corvane::window::MainWindow& m_window;
     Controls m_ui{m_window};
     CountingReporter& m_reporter;
     std::mt19937_64 m_dice;
@@ -395,7 +395,7 @@ int main(int argc, char** argv) {
     long end = 0;
     std::optional<TraceAudit> audit;
     {
-        corvane::window::Test window(factory, &reporter);
+        corvane::window::MainWindow window(factory, &reporter);
         const Controls ui(window);
         window.load();
         if (window.isUnloaded() || ui.Driver->count() != 8) {

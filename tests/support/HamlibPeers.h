@@ -7,7 +7,7 @@
 
 #include "component/api/HamlibEntry.h"
 #include "component/hamlib/HamlibEntryReader.h"
-#include "hamlib/HamlibBackend.h"
+#include "hamlibplugin/HamlibBackend.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -34,7 +34,7 @@ namespace corvane::testsupport {
 // The component tests are written in the component's own terms.
 using namespace corvane::component;
 
-using hamlib::HamlibBackend;
+using hamlibplugin::HamlibBackend;
 using Kind = ReceiverEvent::Kind;
 
 // Turns the event loop until `done` holds or `ms` have passed. Unlike

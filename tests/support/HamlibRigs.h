@@ -8,7 +8,7 @@
 
 #include "tests/support/HamlibPeers.h"
 
-#include "hamlib/WorkerThreads.h"
+#include "hamlibplugin/WorkerThreads.h"
 #include "vradio/FrontPanel.h"
 
 #include <QStandardPaths>
@@ -246,7 +246,7 @@ protected:
         // its terminal has gone and its number been given to another test's
         // radio. The radio answers meanwhile, from this loop.
         const bool ended =
-            waitUntil([] { return hamlib::WorkerThreads::running() == 0; }, workersMs);
+            waitUntil([] { return hamlibplugin::WorkerThreads::running() == 0; }, workersMs);
         if (dynamic_cast<VRadioPeer*>(m_peer.get()) != nullptr) {
             EXPECT_TRUE(ended) << "a Hamlib worker outlived its receiver by " << workersMs << " ms";
         }

@@ -4,7 +4,7 @@
 #include "tests/support/Printers.h"
 #include "tests/support/RecordingComponent.h"
 #include "tests/support/WindowInput.h"
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 #include <QStringList>
 #include <QTest>
@@ -115,7 +115,7 @@ template <typename Fake = RecordingComponent> struct WindowRig {
     std::unique_ptr<Fake> owned = std::make_unique<Fake>(); // until the window takes it
     Fake* fake = owned.get();
     RecordingReporter reporter;
-    window::Test window;
+    window::MainWindow window;
     Controls ui{window};
 
     explicit WindowRig(QVector<FakeReceiver> receivers = {}, bool recordReports = true)

@@ -5,6 +5,6 @@
 # whichever comes first defines it.
 if(NOT TARGET corvane_hamlib_harness)
     add_library(corvane_hamlib_harness INTERFACE)
-    target_include_directories(corvane_hamlib_harness INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(corvane_hamlib_harness INTERFACE corvane_source_root)
     target_link_libraries(corvane_hamlib_harness INTERFACE corvane_component corvane_hamlib Qt6::Core)
 endif()

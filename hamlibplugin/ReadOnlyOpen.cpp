@@ -1,4 +1,4 @@
-#include "hamlib/ReadOnlyOpen.h"
+#include "hamlibplugin/ReadOnlyOpen.h"
 
 #include <ctime>
 
@@ -8,7 +8,7 @@ int rig_set_cache_freq(RIG* rig, vfo_t vfo, freq_t freq);
 int rig_set_cache_mode(RIG* rig, vfo_t vfo, rmode_t mode, pbwidth_t width);
 }
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 namespace {
 
@@ -40,4 +40,4 @@ void releaseAfterOpen(RIG* rig) {
     rig_set_cache_timeout_ms(rig, HAMLIB_CACHE_ALL, 0);
 }
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -1,15 +1,15 @@
 #pragma once
 
 #include "component/api/ReceiverBackend.h"
-#include "hamlib/HamlibMapping.h"
-#include "hamlib/RigState.h"
-#include "hamlib/Write.h"
+#include "hamlibplugin/HamlibMapping.h"
+#include "hamlibplugin/RigState.h"
+#include "hamlibplugin/Write.h"
 
 #include <QtGlobal>
 
 #include <utility>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 using component::Origin;
 
@@ -71,4 +71,4 @@ struct Note {
     bool reread = false;
 };
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

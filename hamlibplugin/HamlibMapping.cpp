@@ -1,4 +1,4 @@
-#include "hamlib/HamlibMapping.h"
+#include "hamlibplugin/HamlibMapping.h"
 
 #include "receiver/Saturate.h"
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 namespace {
 
@@ -302,4 +302,4 @@ RigTables readTables(RIG* rig) {
     return t;
 }
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

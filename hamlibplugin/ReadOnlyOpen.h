@@ -2,7 +2,7 @@
 
 #include <hamlib/rig.h>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 // Hamlib 4.5.4 writes to a radio while opening it. Its Icom backends find out
 // which VFO is in use by selecting one (07 00, 07 01) and, on an IC-7300 whose
@@ -24,4 +24,4 @@ namespace corvane::hamlib {
 void holdOpenToReads(RIG* rig);
 void releaseAfterOpen(RIG* rig);
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <functional>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 // The threads of the Hamlib workers, counted from their start to their end.
 //
@@ -28,4 +28,4 @@ public:
 // answers to be closed cleanly, short enough that a hung one is not noticed.
 inline constexpr std::chrono::milliseconds exitGrace{300};
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -1,13 +1,13 @@
-#include "hamlib/HamlibModels.h"
+#include "hamlibplugin/HamlibModels.h"
 
-#include "hamlib/HamlibMapping.h"
-#include "hamlib/InitHamlib.h"
-#include "hamlib/LinkSettings.h"
-#include "hamlib/ReadOnlyOpen.h"
+#include "hamlibplugin/HamlibMapping.h"
+#include "hamlibplugin/InitHamlib.h"
+#include "hamlibplugin/LinkSettings.h"
+#include "hamlibplugin/ReadOnlyOpen.h"
 
 #include <algorithm>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 using component::HamlibModel;
 
@@ -99,4 +99,4 @@ QString testLink(const LinkSettings& settings) {
     return QStringLiteral("Connected: %1, %2 Hz").arg(id).arg(static_cast<qint64>(f));
 }
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -1,4 +1,4 @@
-#include "hamlib/WorkerThreads.h"
+#include "hamlibplugin/WorkerThreads.h"
 
 #include <QCoreApplication>
 
@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 namespace {
 
@@ -59,4 +59,4 @@ bool WorkerThreads::awaitAll(std::chrono::milliseconds limit) {
     return ended().wait_for(lock, limit, [] { return count == 0; });
 }
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -1,5 +1,5 @@
-#include "hamlib/HamlibWorker.h"
-#include "hamlib/ReadOnlyOpen.h"
+#include "hamlibplugin/HamlibWorker.h"
+#include "hamlibplugin/ReadOnlyOpen.h"
 
 #include "receiver/Saturate.h"
 
@@ -10,7 +10,7 @@
 #include <array>
 #include <cstdlib>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 namespace {
 
@@ -528,4 +528,4 @@ bool HamlibWorker::readBack(WriteKind kind) {
     return true;
 }
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "component/api/HamlibSupport.h"
-#include "hamlib/LinkSettings.h"
+#include "hamlibplugin/LinkSettings.h"
 
 #include <vector>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 // Every model of every Hamlib backend, by manufacturer and then name. Any
 // thread but the window's: walking every backend's table takes a while.
@@ -16,4 +16,4 @@ std::vector<component::HamlibModel> listModels();
 // timeout.
 QString testLink(const LinkSettings& settings);
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

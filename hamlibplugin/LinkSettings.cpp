@@ -1,6 +1,6 @@
-#include "hamlib/LinkSettings.h"
+#include "hamlibplugin/LinkSettings.h"
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 int configure(RIG* rig, const LinkSettings& settings) {
     std::vector<std::pair<QString, QString>> conf;
@@ -23,4 +23,4 @@ int configure(RIG* rig, const LinkSettings& settings) {
     return RIG_OK;
 }
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -23,18 +23,42 @@
 
 namespace corvane::window {
 
-// The program's one window, "Corvane Test". It owns the component instance
-// (Receiver), the current receiver (CurRx), the modifier state of the last
-// press on Config Driver (ConfigShift), and its controls. Its control and
-// handler names are those the operator's documentation and the trace use.
-class Test : public QWidget, public settings::Host {
+// The program's one window, "Corvane Test" (object name "Test"). It owns the
+// component instance (Receiver), the current receiver (CurRx), the modifier
+// state of the last press on Config Driver (ConfigShift), and its controls.
+// Its control and handler names are those the operator's documentation and
+// the trace use.
+//
+// How the window works, in brief.
+//
+// Who owns what: MainWindow owns everything here. `Receiver` is the component,
+// made by the factory handed to the constructor (the window never names a
+// concrete one); `CurRx` is the receiver that buttons and lists act on; the
+// controls are the window's children, named as the operator's documentation
+// names them. The settings objects (ChoiceList for Mode, AGC, NB and ATT;
+// FilterList; FrequencyEntry; SignalIndications) each drive their controls
+// and reach the window through settings::Host.
+//
+// A click: the control's adapter (controls::ListBox, Button, TextBox) runs the
+// bound handler (bindHandlers()) at once, before the call that changed the
+// control returns, also when code selected the entry. The handler calls the
+// component for CurRx; a run-time error ends it and goes to the ErrorReporter.
+//
+// An event: the component queues what its receivers report and delivers it on
+// this thread from the event loop (connectReceiverEvents()). A handler acts
+// only when the event's Index is the Driver list's selected position, and
+// redraws by reading the component again.
+//
+// Keys: controls::KeyPreview sees each typed character before the focused
+// control does, and Form_KeyPress forwards it to the receiver.
+class MainWindow : public QWidget, public settings::Host {
     Q_OBJECT
 
 public:
     // reporter: where run-time errors go; null for the window's own report.
-    explicit Test(receiver::ComponentFactory factory, controls::ErrorReporter* reporter = nullptr,
-                  QWidget* parent = nullptr);
-    ~Test() override;
+    explicit MainWindow(receiver::ComponentFactory factory,
+                        controls::ErrorReporter* reporter = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Runs Form_Load. Afterwards isUnloaded() tells whether the window may be shown.
     void load();
@@ -76,11 +100,11 @@ public:
     void Form_KeyPress(int16_t KeyAscii);
 
     // --- receiver settings ---
-    void LoadModeList(const int32_t& current) { m_mode->load(current); }
-    void LoadAgcList(const int32_t& current) { m_agc->load(current); }
-    void LoadNBList(const int32_t& current) { m_nb->load(current); }
-    void LoadAttList(const int32_t& current) { m_att->load(current); }
-    void LoadFilterList(const int32_t& value) { m_filter->load(value); }
+    void LoadModeList(int32_t current) { m_mode->load(current); }
+    void LoadAgcList(int32_t current) { m_agc->load(current); }
+    void LoadNBList(int32_t current) { m_nb->load(current); }
+    void LoadAttList(int32_t current) { m_att->load(current); }
+    void LoadFilterList(int32_t value) { m_filter->load(value); }
     void Receiver_RxModUpdated(int16_t Index, int32_t Mods, int32_t Off);
 
 signals:

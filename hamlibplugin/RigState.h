@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 // The receiver as last read. -1 (and NaN-free zeros) until read.
 struct RigState {
@@ -19,4 +19,4 @@ struct RigState {
     bool operator==(const RigState&) const = default;
 };
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "hamlib/LinkSettings.h"
-#include "hamlib/Note.h"
-#include "hamlib/Write.h"
+#include "hamlibplugin/LinkSettings.h"
+#include "hamlibplugin/Note.h"
+#include "hamlibplugin/Write.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -16,7 +16,7 @@
 class QEventLoop;
 class QTimer;
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 // Owns one Hamlib rig on its own thread (one per receiver, running an event
 // loop for it): opens it, polls it, writes to it,
@@ -140,4 +140,4 @@ private:
     std::atomic<bool> m_stopping{false};
 };
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 // How to reach one rig.
 struct LinkSettings {
@@ -28,4 +28,4 @@ struct LinkSettings {
 // further settings); a Hamlib error code, RIG_OK when all were taken.
 int configure(RIG* rig, const LinkSettings& settings);
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -1,6 +1,6 @@
+#include "component/hamlib/HamlibEntryReader.h"
 #include "component/api/HamlibEntry.h"
 #include "component/api/JsonNumber.h"
-#include "component/hamlib/HamlibEntryReader.h"
 
 #include "receiver/RuntimeError.h"
 

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 using component::Capabilities;
 using Choice = Capabilities::Choice;
@@ -118,4 +118,4 @@ bool linkError(int code);
 // True for "this rig has no such feature".
 bool missingFeature(int code);
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -1,8 +1,8 @@
-#include "hamlib/HamlibBackend.h"
+#include "hamlibplugin/HamlibBackend.h"
 
 #include "component/api/SMeter.h"
-#include "hamlib/InitHamlib.h"
-#include "hamlib/WorkerThreads.h"
+#include "hamlibplugin/InitHamlib.h"
+#include "hamlibplugin/WorkerThreads.h"
 #include "receiver/RuntimeError.h"
 #include "receiver/Saturate.h"
 
@@ -12,7 +12,7 @@
 #include <future>
 #include <limits>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 using receiver::RuntimeError;
 using receiver::saturate;
@@ -335,4 +335,4 @@ void HamlibBackend::setDeltaF(int32_t hz, Origin origin) {
     write(WriteKind::Rit, {hz, 0, origin});
 }
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 using component::Origin;
 
@@ -46,4 +46,4 @@ struct Write {
     Origin origin = Origin::Program;
 };
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

@@ -2,13 +2,13 @@
 
 #include "component/api/HamlibEntry.h"
 #include "component/api/ReceiverBackend.h"
-#include "hamlib/HamlibWorker.h"
+#include "hamlibplugin/HamlibWorker.h"
 
 #include <QObject>
 
 #include <memory>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 using component::BackendSink;
 using component::ReceiverBackend;
@@ -83,4 +83,4 @@ private:
     int m_lastErr = 0;
 };
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

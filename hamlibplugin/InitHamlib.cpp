@@ -1,4 +1,4 @@
-#include "hamlib/InitHamlib.h"
+#include "hamlibplugin/InitHamlib.h"
 
 #include <hamlib/rig.h>
 
@@ -8,7 +8,7 @@
 #include <clocale>
 #include <mutex>
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 void initHamlib() {
     static std::once_flag once;
@@ -27,4 +27,4 @@ void initHamlib() {
     });
 }
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin

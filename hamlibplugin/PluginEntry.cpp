@@ -1,11 +1,11 @@
 // What the component reaches of this library when it loads it at run time.
 #include "component/api/HamlibSupport.h"
-#include "hamlib/HamlibBackend.h"
-#include "hamlib/HamlibModels.h"
-#include "hamlib/InitHamlib.h"
+#include "hamlibplugin/HamlibBackend.h"
+#include "hamlibplugin/HamlibModels.h"
+#include "hamlibplugin/InitHamlib.h"
 #include "receiver/RuntimeError.h"
 
-namespace corvane::hamlib {
+namespace corvane::hamlibplugin {
 
 namespace {
 
@@ -29,12 +29,12 @@ public:
     }
 
     // Any thread but the window's.
-    std::vector<HamlibModel> listModels() override { return hamlib::listModels(); }
+    std::vector<HamlibModel> listModels() override { return hamlibplugin::listModels(); }
 
     // Any thread but the window's.
     QString testLink(const HamlibEntry& entry) override {
         try {
-            return hamlib::testLink(HamlibBackend::settingsOf(entry));
+            return hamlibplugin::testLink(HamlibBackend::settingsOf(entry));
         } catch (const receiver::RuntimeError& e) {
             return e.description();
         }
@@ -43,14 +43,14 @@ public:
 
 } // namespace
 
-} // namespace corvane::hamlib
+} // namespace corvane::hamlibplugin
 
 // Called once, on the component's thread, by the component's loader.
 extern "C" Q_DECL_EXPORT const corvane::component::HamlibPluginEntry* corvane_hamlib_support_v2() {
     using corvane::component::HamlibPluginEntry;
     // Lives as long as the process and is never destroyed: a model list or a
     // link test may still be running on a pool thread when the program ends.
-    static corvane::hamlib::Support* const support = new corvane::hamlib::Support;
+    static corvane::hamlibplugin::Support* const support = new corvane::hamlibplugin::Support;
     static const HamlibPluginEntry entry{corvane::component::hamlibPluginMagic,
                                          sizeof(HamlibPluginEntry), support};
     return &entry;

@@ -1,4 +1,4 @@
-#include "window/Test.h"
+#include "window/MainWindow.h"
 
 #include "settings/NumberText.h"
 
@@ -57,11 +57,11 @@ QString connStateWords(const QColor& colour) {
     return QStringLiteral("not connected");
 }
 
-int Test::px(int twips) const {
+int MainWindow::px(int twips) const {
     return static_cast<int>(std::lround(twips * m_scale / 15.0));
 }
 
-void Test::place(QWidget* w, int left, int top, int width, int height) const {
+void MainWindow::place(QWidget* w, int left, int top, int width, int height) const {
     w->setGeometry(px(left), px(top), px(width), px(height));
 }
 
@@ -69,7 +69,8 @@ QColor backColor(const QLabel& label) {
     return label.palette().color(QPalette::Window);
 }
 
-Test::Test(receiver::ComponentFactory factory, controls::ErrorReporter* reporter, QWidget* parent)
+MainWindow::MainWindow(receiver::ComponentFactory factory, controls::ErrorReporter* reporter,
+                       QWidget* parent)
     : QWidget(parent), m_factory(std::move(factory)), m_ownReporter(this),
       m_reporter(reporter != nullptr ? reporter : &m_ownReporter) {
     m_mode = std::make_unique<settings::ChoiceList>(settings::kModeTraits, *Mode, *this);
@@ -83,7 +84,7 @@ Test::Test(receiver::ComponentFactory factory, controls::ErrorReporter* reporter
     bindHandlers();
 }
 
-Test::~Test() {
+MainWindow::~MainWindow() {
     // Children are deleted after this body; none of their last signals (a list
     // losing its selection as it is torn down) may reach a handler.
     if (Receiver) {
@@ -95,7 +96,7 @@ Test::~Test() {
     }
 }
 
-void Test::buildControls() {
+void MainWindow::buildControls() {
     setObjectName(QStringLiteral("Test"));
     setWindowTitle(QStringLiteral("Corvane Test"));
     m_scale = scaleFor(font());
@@ -196,16 +197,16 @@ void Test::buildControls() {
     showConnState(kRed);
 }
 
-void Test::showConnState(const QColor& colour) {
+void MainWindow::showConnState(const QColor& colour) {
     setBackColor(ConnState, colour);
     ConnState->setAccessibleName(connStateWords(colour));
 }
 
-controls::Binding Test::bind(const char* name, std::function<void()> handler) {
+controls::Binding MainWindow::bind(const char* name, std::function<void()> handler) {
     return controls::Binding{QString::fromLatin1(name), std::move(handler), m_reporter};
 }
 
-void Test::bindHandlers() {
+void MainWindow::bindHandlers() {
     Dialog->setMouseDown(
         QStringLiteral("Dialog_MouseDown"), [this](int16_t shift) { Dialog_MouseDown(shift); },
         m_reporter);
@@ -240,7 +241,7 @@ void Test::bindHandlers() {
         m_reporter);
 }
 
-void Test::connectReceiverEvents() {
+void MainWindow::connectReceiverEvents() {
     using C = receiver::Component;
     C* rx = Receiver.get();
     // Each event handler is a boundary of its own: a failure in one is
@@ -285,7 +286,7 @@ void Test::connectReceiverEvents() {
             });
 }
 
-receiver::Component& Test::receiver() {
+receiver::Component& MainWindow::receiver() {
     if (!Receiver) {
         throw receiver::RuntimeError(receiver::RuntimeError::ObjectNotSet,
                                      QStringLiteral("Object variable not set (no component)"));
@@ -293,7 +294,7 @@ receiver::Component& Test::receiver() {
     return *Receiver;
 }
 
-void Test::Receiver_RxModUpdated(int16_t Index, int32_t Mods, int32_t Off) {
+void MainWindow::Receiver_RxModUpdated(int16_t Index, int32_t Mods, int32_t Off) {
     if (m_mode->updated(Index, Mods)) {
         BFO->setText(settings::numberText(Off));
     }

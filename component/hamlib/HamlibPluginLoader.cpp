@@ -1,5 +1,5 @@
 // Finding and loading the Hamlib plugin, once per process.
-#include "component/hamlib/HamlibPlugin.h"
+#include "component/hamlib/HamlibPluginLoader.h"
 #include "component/api/HamlibSupport.h"
 
 #include <QCoreApplication>
