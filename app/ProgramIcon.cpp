@@ -21,19 +21,17 @@ QPixmap iconAt(int size) {
 }
 
 // Waits for the window's first paint, then lets the frame reach the screen
-// before decoding the larger sizes.
-class LargerSizesAfterFirstFrame final : public QObject {
+// before decoding the larger size.
+class LargerSizeAfterFirstFrame final : public QObject {
 public:
-    explicit LargerSizesAfterFirstFrame(QObject* parent) : QObject(parent) {}
+    explicit LargerSizeAfterFirstFrame(QObject* parent) : QObject(parent) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
             QTimer::singleShot(0, this, [this] {
                 QIcon icon = QApplication::windowIcon();
-                for (const int size : {128, 256}) {
-                    icon.addPixmap(iconAt(size));
-                }
+                icon.addPixmap(iconAt(128));
                 QApplication::setWindowIcon(icon);
                 deleteLater();
             });
@@ -48,7 +46,7 @@ void setProgramIcon(QWidget& window) {
     QIcon icon;
     icon.addPixmap(iconAt(48));
     QApplication::setWindowIcon(icon);
-    window.installEventFilter(new LargerSizesAfterFirstFrame(&window));
+    window.installEventFilter(new LargerSizeAfterFirstFrame(&window));
 }
 
 } // namespace corvane::app
