@@ -1,6 +1,6 @@
 #include "component/dialog/DriverDialog.h"
 
-#include "component/hamlib/HamlibSection.h"
+#include "component/dialog/HamlibSection.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

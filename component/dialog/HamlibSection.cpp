@@ -1,4 +1,4 @@
-#include "component/hamlib/HamlibSection.h"
+#include "component/dialog/HamlibSection.h"
 #include "component/hamlib/HamlibEntryReader.h"
 #include "component/hamlib/HamlibPluginLoader.h"
 #include "component/hamlib/HamlibPort.h"
