@@ -28,6 +28,12 @@ public:
             QItemSelectionModel::select(selection, command);
         }
     }
+    // From now on everything is allowed: the list is going, and Qt clears the
+    // selection while it takes the view's parts down, after the list that
+    // answered `allowed` is gone.
+    void release() {
+        m_allowed = [] { return true; };
+    }
 
 private:
     std::function<bool()> m_allowed;
@@ -54,6 +60,12 @@ ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideNone);
     connect(this, &QListWidget::itemSelectionChanged, this, &ListBox::selectionChangedByOperator);
+}
+
+ListBox::~ListBox() {
+    if (auto* guarded = dynamic_cast<GuardedSelection*>(selectionModel())) {
+        guarded->release();
+    }
 }
 
 int16_t ListBox::listIndex() const {

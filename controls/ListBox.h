@@ -25,6 +25,7 @@ class ListBox : public QListWidget {
 
 public:
     explicit ListBox(QWidget* parent = nullptr);
+    ~ListBox() override;
 
     void setClick(Binding click) { m_click = std::move(click); }
 

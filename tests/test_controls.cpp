@@ -118,7 +118,7 @@ TEST(ListBox, ADisabledListRefusesTheAccessibilityInterfaceToo) {
     pick(*f.list, 2);
     EXPECT_EQ(f.list->listIndex(), 1);
     EXPECT_EQ(table->selectedRowCount(), 1);
-    EXPECT_EQ(f.clicks, QList<int>{});
+    EXPECT_TRUE(f.clicks.isEmpty()) << f.clicks.size() << " clicks";
 
     f.list->setListIndex(2);
     EXPECT_EQ(f.clicks, QList<int>{2});
