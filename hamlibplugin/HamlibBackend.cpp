@@ -152,6 +152,11 @@ void HamlibBackend::collect() {
         case Note::Kind::Opened:
             onOpened(note.tables);
             break;
+        case Note::Kind::Tables:
+            // Before the state that needs them; the window learns of them
+            // with the event of the value that changed.
+            m_tables = note.tables;
+            break;
         case Note::Kind::Published:
             onPublished(note.state, note.origin);
             break;

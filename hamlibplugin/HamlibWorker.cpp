@@ -125,6 +125,7 @@ void HamlibWorker::releaseRig() {
     rig_close(m_rig);
     rig_cleanup(m_rig);
     m_rig = nullptr;
+    m_dialect.reset();
 }
 
 void HamlibWorker::tryOpen() {
@@ -161,7 +162,12 @@ void HamlibWorker::tryOpen() {
     m_deadLevels = 0;
     m_deadFuncs = 0;
     m_ritDead = false;
-    m_tables = std::make_shared<const RigTables>(readTables(m_rig));
+    m_dialect = dialectFor(m_settings.model);
+    RigTables tables = readTables(m_rig);
+    if (m_dialect) {
+        m_dialect->correctTables(tables);
+    }
+    m_tables = std::make_shared<const RigTables>(std::move(tables));
     m_state = RigState{};
     m_hasPublished = false;
     // Opening proves nothing: Hamlib opens many rigs without hearing from
@@ -272,6 +278,22 @@ bool HamlibWorker::refreshVfo() {
     return check(rig_get_vfo(m_rig, &vfo));
 }
 
+bool HamlibWorker::dialectCovers(WriteKind kind) const {
+    if (!m_dialect) {
+        return false;
+    }
+    return m_dialect->covers(kind == WriteKind::Filter ? WriteKind::Mode : kind);
+}
+
+int HamlibWorker::dialectRead(WriteKind kind) {
+    const int r = m_dialect->read(m_rig, *m_tables, kind, m_state);
+    if (std::optional<RigTables> changed = m_dialect->changedTables()) {
+        m_tables = std::make_shared<const RigTables>(std::move(*changed));
+        say(Note::changedTables(m_tables));
+    }
+    return r;
+}
+
 bool HamlibWorker::readFrequency() {
     freq_t f = 0;
     const int r = rig_get_freq(m_rig, RIG_VFO_CURR, &f);
@@ -300,15 +322,22 @@ bool HamlibWorker::gettable(setting_t level) const {
 }
 
 bool HamlibWorker::readMode() {
-    rmode_t mode = RIG_MODE_NONE;
-    pbwidth_t width = 0;
-    const int r = rig_get_mode(m_rig, RIG_VFO_CURR, &mode, &width);
-    if (r != RIG_OK) {
-        return check(r);
+    if (dialectCovers(WriteKind::Mode)) {
+        const int r = dialectRead(WriteKind::Mode);
+        if (r != RIG_OK) {
+            return check(r);
+        }
+    } else {
+        rmode_t mode = RIG_MODE_NONE;
+        pbwidth_t width = 0;
+        const int r = rig_get_mode(m_rig, RIG_VFO_CURR, &mode, &width);
+        if (r != RIG_OK) {
+            return check(r);
+        }
+        m_state.mode = m_tables->modeCode(mode);
+        m_state.width = receiver::saturate<int32_t>(width);
     }
     answered();
-    m_state.mode = m_tables->modeCode(mode);
-    m_state.width = receiver::saturate<int32_t>(width);
     const RigMode* m = m_tables->rigMode(m_state.mode);
     if (m == nullptr || !m->cw || !gettable(RIG_LEVEL_CWPITCH)) {
         m_state.bfo = 0;
@@ -338,10 +367,16 @@ bool HamlibWorker::readLevel(setting_t level, int32_t& into, bool* got) {
 }
 
 bool HamlibWorker::readAgc() {
+    if (dialectCovers(WriteKind::Agc)) {
+        return check(dialectRead(WriteKind::Agc));
+    }
     return readLevel(RIG_LEVEL_AGC, m_state.agc);
 }
 
 bool HamlibWorker::readAtt() {
+    if (dialectCovers(WriteKind::Att)) {
+        return check(dialectRead(WriteKind::Att));
+    }
     return readLevel(RIG_LEVEL_ATT, m_state.att);
 }
 
@@ -433,9 +468,9 @@ bool HamlibWorker::holds(WriteKind kind, const Write& w) const {
     case WriteKind::Filter:
         return m_state.width == w.value;
     case WriteKind::Agc:
-        return !gettable(RIG_LEVEL_AGC) || m_state.agc == w.value;
+        return (!dialectCovers(kind) && !gettable(RIG_LEVEL_AGC)) || m_state.agc == w.value;
     case WriteKind::Att:
-        return !gettable(RIG_LEVEL_ATT) || m_state.att == w.value;
+        return (!dialectCovers(kind) && !gettable(RIG_LEVEL_ATT)) || m_state.att == w.value;
     case WriteKind::NBl:
         return std::none_of(
                    std::begin(noiseBlankers), std::end(noiseBlankers),
@@ -460,6 +495,9 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         if (m == nullptr || w.value == m_state.mode) {
             return true;
         }
+        if (dialectCovers(kind)) {
+            return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
+        }
         const pbwidth_t width = w.width > 0 ? w.width : RIG_PASSBAND_NOCHANGE;
         return finishWrite(rig_set_mode(m_rig, RIG_VFO_CURR, m->bits, width));
     }
@@ -472,6 +510,9 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         if (!offered || w.value == m_state.width) {
             return true;
         }
+        if (dialectCovers(kind)) {
+            return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
+        }
         return finishWrite(rig_set_mode(m_rig, RIG_VFO_CURR, m->bits, w.value));
     }
     case WriteKind::Agc:
@@ -479,6 +520,9 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         int32_t& now = kind == WriteKind::Agc ? m_state.agc : m_state.att;
         if (w.value == now) {
             return true;
+        }
+        if (dialectCovers(kind)) {
+            return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
         }
         v.i = w.value;
         const setting_t level = kind == WriteKind::Agc ? RIG_LEVEL_AGC : RIG_LEVEL_ATT;

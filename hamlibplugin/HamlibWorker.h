@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hamlibplugin/LinkSettings.h"
+#include "hamlibplugin/ModelDialect.h"
 #include "hamlibplugin/Note.h"
 #include "hamlibplugin/Write.h"
 
@@ -100,10 +101,16 @@ private:
     bool holds(WriteKind kind, const Write& write) const;
     bool refreshVfo();
     void publish(Origin origin);
+    // The model's own commands read or write `kind` (see ModelDialect).
+    bool dialectCovers(WriteKind kind) const;
+    // A dialect read, as a Hamlib result; new tables it learnt are handed
+    // on before the state that uses them.
+    int dialectRead(WriteKind kind);
 
     LinkSettings m_settings;
     QEventLoop& m_loop;
     RIG* m_rig = nullptr;
+    std::unique_ptr<ModelDialect> m_dialect;
     RigTablesPtr m_tables;
     RigState m_state;
     RigState m_published;

@@ -16,12 +16,20 @@ using component::Origin;
 // What the worker tells its backend, tagged with the session (one connect)
 // it belongs to (set when it is said). Made with the constructor of its kind.
 struct Note {
-    enum class Kind { Opened, Published, Lost, Refused };
+    enum class Kind { Opened, Tables, Published, Lost, Refused };
 
     // The rig has given a valid answer on a new link; these are its tables.
     static Note opened(RigTablesPtr tables) {
         Note n;
         n.kind = Kind::Opened;
+        n.tables = std::move(tables);
+        return n;
+    }
+    // The rig's tables changed on a live link (a filter's width read from the
+    // radio); said before the state that uses them.
+    static Note changedTables(RigTablesPtr tables) {
+        Note n;
+        n.kind = Kind::Tables;
         n.tables = std::move(tables);
         return n;
     }
@@ -62,7 +70,7 @@ struct Note {
 
     Kind kind = Kind::Published;
     quint64 session = 0;
-    RigTablesPtr tables; // Opened
+    RigTablesPtr tables; // Opened, Tables
     RigState state;      // Published; Refused after a read-back
     Origin origin = Origin::Receiver;
     int err = 0; // Lost, Refused
