@@ -6,6 +6,12 @@
 #include <algorithm>
 #include <cmath>
 
+// Resources of a static library are brought in by name, from outside any
+// namespace.
+static void initModelResources() {
+    Q_INIT_RESOURCE(models);
+}
+
 namespace corvane::vradio {
 
 const std::vector<RadioModel>& radioModels() {
@@ -14,6 +20,7 @@ const std::vector<RadioModel>& radioModels() {
         // IC-R75: filters 00 wide, 01 normal, 02 narrow; AGC 00 off, 01
         // super-fast, 02 fast, 03 slow; VFO mode only, no RIT.
         m[0].name = QStringLiteral("IC-R75");
+        m[0].profile = QStringLiteral(":/corvane-vradio/models/ic-r75.json");
         m[0].hamlibModel = 3039;
         m[0].address = 0x5A;
         m[0].firstFilter = 0;
@@ -24,6 +31,7 @@ const std::vector<RadioModel>& radioModels() {
         // IC-7300: FIL1..FIL3 as 01..03; AGC 01 fast, 02 mid, 03 slow (off is
         // a time constant of the menu, not a choice of this command); VFO A/B; RIT.
         m[1].name = QStringLiteral("IC-7300");
+        m[1].profile = QStringLiteral(":/corvane-vradio/models/ic-7300.json");
         m[1].hamlibModel = 3073;
         m[1].address = 0x94;
         m[1].firstFilter = 1;
@@ -33,6 +41,7 @@ const std::vector<RadioModel>& radioModels() {
         m[1].smeterCal = {{0, -54}, {120, 0}, {241, 60}};
         // Kenwood meters read 0..30: S9 at 15.
         m[2].name = QStringLiteral("TS-2000");
+        m[2].profile = QStringLiteral(":/corvane-vradio/models/ts-2000.json");
         m[2].hamlibModel = 2014;
         m[2].protocol = Protocol::Kenwood;
         m[2].id = "019";
@@ -40,6 +49,7 @@ const std::vector<RadioModel>& radioModels() {
         m[2].smeterCal = {{0, -54}, {15, 0}, {30, 60}};
         m[3] = m[2];
         m[3].name = QStringLiteral("TS-590SG");
+        m[3].profile = QStringLiteral(":/corvane-vradio/models/ts-590sg.json");
         m[3].hamlibModel = 2037;
         m[3].id = "023";
         m[3].type = "K 00";
@@ -58,6 +68,12 @@ const RadioModel* findRadioModel(const QString& nameOrNumber) {
         }
     }
     return nullptr;
+}
+
+component::Profile modelProfile(const RadioModel& model) {
+    static const bool loaded = (initModelResources(), true);
+    (void)loaded;
+    return component::loadProfile(model.profile, {});
 }
 
 int smeterRaw(const std::vector<std::pair<int, int>>& cal, int overS9) {

@@ -18,6 +18,7 @@ enum class Protocol { CiV, Kenwood };
 // codes its protocol uses where radios differ.
 struct RadioModel {
     QString name;        // "IC-R75"
+    QString profile;     // its own tables: the profile it plays unless told otherwise
     int hamlibModel = 0; // Hamlib's model number, also accepted on the command line
     Protocol protocol = Protocol::CiV;
     // CI-V
@@ -39,6 +40,10 @@ struct RadioModel {
 // when none fits).
 const std::vector<RadioModel>& radioModels();
 const RadioModel* findRadioModel(const QString& nameOrNumber);
+// The receiver `model` plays by default: its range, modes, filters, AGC and
+// attenuator as the real radio has them. Throws receiver::RuntimeError like
+// component::loadProfile.
+component::Profile modelProfile(const RadioModel& model);
 
 // What one piece of input made the radio send: the echo a CI-V bus gives
 // while the command is on the line, and the answer that follows it.

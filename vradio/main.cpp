@@ -196,10 +196,9 @@ int main(int argc, char** argv) {
          QStringLiteral("The radio to play, by name or Hamlib model: %1.").arg(radios.join(", ")),
          QStringLiteral("radio")},
         {{QStringLiteral("p"), QStringLiteral("profile")},
-         QStringLiteral("Simulated receiver profile: builtin:hf (default), builtin:vhf, "
-                        "builtin:bc or a file."),
-         QStringLiteral("profile"),
-         QStringLiteral("builtin:hf")},
+         QStringLiteral("Play another receiver than the radio's own: builtin:hf, builtin:vhf, "
+                        "builtin:bc or a profile file."),
+         QStringLiteral("profile")},
         {{QStringLiteral("s"), QStringLiteral("speed")},
          QStringLiteral("Line speed in baud (default 9600)."),
          QStringLiteral("baud"),
@@ -228,7 +227,9 @@ int main(int argc, char** argv) {
     component::Profile profile;
     try {
         profile =
-            component::loadProfile(args.value(QStringLiteral("profile")), QDir::currentPath());
+            args.isSet(QStringLiteral("profile"))
+                ? component::loadProfile(args.value(QStringLiteral("profile")), QDir::currentPath())
+                : vradio::modelProfile(*model);
     } catch (const receiver::RuntimeError& e) {
         say(stderr, QStringLiteral("corvane-vradio: %1").arg(e.description()));
         return 2;

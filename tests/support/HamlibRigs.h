@@ -165,7 +165,7 @@ public:
         ASSERT_TRUE(m_dir.isValid());
         model = findRadioModel(QString::fromLatin1(rig.radio));
         ASSERT_NE(model, nullptr);
-        Profile profile = loadProfile(QStringLiteral("builtin:hf"), {});
+        Profile profile = modelProfile(*model);
         for (Profile::Mode& mode : profile.modes) {
             mode.available = mode.name != QLatin1String("FM"); // refused at the radio
         }
