@@ -143,7 +143,7 @@ bool parseLine(const QByteArray& line, bool* started, Capture* out, QString* why
         return true;
     }
     const qsizetype space = line.indexOf(' ');
-    const QByteArray first = line.left(space);
+    const QByteArray first = space < 0 ? line : line.left(space);
     const QByteArray rest = space < 0 ? QByteArray() : line.mid(space + 1).trimmed();
     if (first == "baud" || first == "protocol") {
         if (!out->records.empty()) {
