@@ -449,7 +449,7 @@ bool CaptureWriter::flush(std::chrono::milliseconds limit) {
 
 uint64_t CaptureWriter::recordedBytes() const {
     std::lock_guard lock(m_state->mutex);
-    return m_state->recorded;
+    return m_state->recorded + (m_state->hasOpen ? uint64_t(m_state->open.bytes.size()) : 0);
 }
 
 uint64_t CaptureWriter::droppedBytes() const {

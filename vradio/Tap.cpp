@@ -173,9 +173,9 @@ void Tap::run() {
             const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
             if (n > 0) {
                 const int64_t at = nowNs() - m_start;
+                m_fromRadio += uint64_t(n);
                 const ssize_t sent = ::write(master, buffer, size_t(n));
                 m_lost += uint64_t(n - (sent < 0 ? 0 : sent));
-                m_fromRadio += uint64_t(n);
                 m_capture.record(Direction::FromRadio, buffer, size_t(n), at);
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 portGone(n == 0 ? QStringLiteral("end of file")
