@@ -253,7 +253,8 @@ int main(int argc, char** argv) {
     args.setApplicationDescription(QStringLiteral(
         "A simulated receiver on a pseudo-terminal, answering as a real radio. Prints the "
         "terminal's path; commands on standard input turn its knobs and break its line "
-        "(type help)."));
+        "(type help). With --tap it records a real radio's line instead, with --replay it "
+        "plays such a recording back (docs/vradio.md)."));
     args.addHelpOption();
     QStringList radios;
     for (const vradio::RadioModel& m : vradio::radioModels()) {
