@@ -311,6 +311,26 @@ TEST_F(Programs, TheTapNeverOverwritesACaptureUnlessForced) {
     ::close(radio);
 }
 
+TEST_F(Programs, ARadioThatGoesAwayIsOpenedAgainWhenItIsBack) {
+    // A USB radio switched off and on: its port goes and comes back.
+    Child radio({vradio, "--radio", "TS-2000", "--link", at("radio")});
+    ASSERT_TRUE(up(radio, at("radio"))) << radio.errors().toStdString();
+    Child tap({vradio, "--tap", at("radio"), "--link", at("tap"), "--capture", at("c.txt")});
+    ASSERT_TRUE(up(tap, at("tap"))) << tap.errors().toStdString();
+    const Port program(at("tap"));
+    ASSERT_TRUE(program.write("ID;"));
+    EXPECT_EQ(program.read(6, 3000), "ID019;");
+    radio.type("unplug\n");
+    EXPECT_TRUE(tap.says(QFile::encodeName(at("radio")) + " is gone"))
+        << tap.errors().toStdString();
+    EXPECT_TRUE(QFileInfo(at("tap")).isSymLink()) << "the program's side stays";
+    radio.type("replug\n");
+    EXPECT_TRUE(tap.says(QFile::encodeName(at("radio")) + " is back", 5000))
+        << tap.errors().toStdString();
+    ASSERT_TRUE(program.write("FA;"));
+    EXPECT_EQ(program.read(14, 3000), "FA00007050000;");
+}
+
 TEST_F(Programs, ARequestTheRecordingLacksIsAnsweredAsTheRadioWouldAndReported) {
     const struct {
         const char* capture;
