@@ -1,6 +1,7 @@
 #pragma once
 
 #include "vradio/Engine.h"
+#include "vradio/Pty.h"
 
 #include <QObject>
 #include <QString>
@@ -48,12 +49,12 @@ public:
     // refused unless it is a link to a terminal in /dev/pts that is gone: that
     // one, a dead radio's, is replaced and notice() says so.
     bool open(QString* error);
-    QString slavePath() const { return m_slavePath; }
-    QString linkPath() const { return m_linkPath; }
+    QString slavePath() const { return m_pty.slavePath(); }
+    QString linkPath() const { return m_pty.linkPath(); }
     // What open() or replug() did that the operator should know of (empty: nothing).
-    QString notice() const { return m_notice; }
+    QString notice() const { return m_pty.notice(); }
     int baud() const { return m_baud; }
-    bool plugged() const { return m_master >= 0; }
+    bool plugged() const { return m_pty.isOpen(); }
 
     // Line faults.
     void setSilent(bool on) { m_silent = on; }
@@ -85,10 +86,10 @@ public:
 
     // For the program's signal handlers: from now on this line's link is
     // also known to removeLinkOnSignal(). One line per process.
-    void guardLinkOnSignals();
+    void guardLinkOnSignals() { m_pty.guardLinkOnSignals(); }
     // Async-signal-safe: removes the guarded line's link if it still points
     // at that line's terminal.
-    static void removeLinkOnSignal();
+    static void removeLinkOnSignal() { Pty::removeLinkOnSignal(); }
 
 private:
     struct Timed {
@@ -102,20 +103,11 @@ private:
     int64_t outInterval() const;
     void arm();
     void close();
-    bool makeLink(QString* error);
-    void removeLink();
-    void publishLink();
     int64_t byteNs() const;
 
     Engine& m_engine;
     int m_baud;
-    QString m_linkPath;
-    QString m_slavePath;
-    QString m_notice;
-    bool m_linked = false; // the link was made for the terminal open now
-    bool m_guarded = false;
-    int m_master = -1;
-    int m_slave = -1; // kept open so the line stays up while the port is closed
+    Pty m_pty;
     int m_timer = -1;
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_timerNotifier;

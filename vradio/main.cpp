@@ -5,6 +5,8 @@
 #include "receiver/RuntimeError.h"
 #include "vradio/Console.h"
 #include "vradio/FrontPanel.h"
+#include "vradio/Replay.h"
+#include "vradio/Tap.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -40,7 +42,7 @@ const int crashSignals[] = {SIGSEGV, SIGBUS, SIGFPE,  SIGILL,  SIGABRT,
 struct sigaction before[NSIG];
 
 void onEnd(int sig) {
-    vradio::Line::removeLinkOnSignal();
+    vradio::Pty::removeLinkOnSignal();
     if (endedBy == 0) {
         endedBy = sig;
     }
@@ -52,7 +54,7 @@ void onEnd(int sig) {
 }
 
 void onCrash(int sig, siginfo_t* info, void*) {
-    vradio::Line::removeLinkOnSignal();
+    vradio::Pty::removeLinkOnSignal();
     sigaction(sig, &before[sig], nullptr);
     if (info == nullptr || info->si_code <= 0) {
         raise(sig); // sent by a program: taken as before once this returns
@@ -174,6 +176,72 @@ int run(const vradio::RadioModel& model, component::Profile profile, int baud, c
     return endedBy;
 }
 
+// The program's end: 1 when it could not start (-1), as the signal that ended
+// it, else 0.
+int ended(int sig) {
+    if (sig < 0) {
+        return 1;
+    }
+    if (sig > 0) {
+        // Ended by a signal: the program's end says so, as the signal's would have.
+        std::signal(sig, SIG_DFL);
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, sig);
+        pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+        raise(sig);
+    }
+    return 0;
+}
+
+// --tap PORT --capture FILE, or --replay CAPTURE.
+int tapOrReplay(const QCommandLineParser& args, bool tap) {
+    if (tap && args.isSet(QStringLiteral("replay"))) {
+        say(stderr, QStringLiteral("corvane-vradio: --tap or --replay, not both"));
+        return 2;
+    }
+    if (args.isSet(QStringLiteral("radio")) || args.isSet(QStringLiteral("log"))) {
+        say(stderr, QStringLiteral("corvane-vradio: --radio and --log play a radio; a tap or a "
+                                   "replay is the radio it records or recorded"));
+        return 2;
+    }
+    bool ok = true;
+    const int baud =
+        args.isSet(QStringLiteral("speed")) ? args.value(QStringLiteral("speed")).toInt(&ok) : 0;
+    if (!ok || (args.isSet(QStringLiteral("speed")) && baud < 50)) {
+        say(stderr, QStringLiteral("corvane-vradio: --baud must be a number of baud"));
+        return 2;
+    }
+    const QString pace = args.value(QStringLiteral("pace"));
+    if (pace != QLatin1String("recorded") && pace != QLatin1String("line")) {
+        say(stderr, QStringLiteral("corvane-vradio: --pace is recorded or line"));
+        return 2;
+    }
+    if (tap && !args.isSet(QStringLiteral("capture"))) {
+        say(stderr, QStringLiteral("corvane-vradio: a tap records into --capture FILE"));
+        return 2;
+    }
+    if (::pipe2(quitPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        say(stderr, QStringLiteral("corvane-vradio: no pipe for signals"));
+        return 1;
+    }
+    handleSignals();
+    bool started = false;
+    if (tap) {
+        started = vradio::runTap({args.value(QStringLiteral("tap")), baud > 0 ? baud : 9600,
+                                  args.value(QStringLiteral("link")),
+                                  args.value(QStringLiteral("capture")),
+                                  args.isSet(QStringLiteral("force"))},
+                                 quitPipe[0]);
+    } else {
+        started = vradio::runReplay({args.value(QStringLiteral("replay")),
+                                     args.value(QStringLiteral("link")),
+                                     pace == QLatin1String("recorded"), baud},
+                                    quitPipe[0]);
+    }
+    return ended(started ? endedBy : -1);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -185,7 +253,8 @@ int main(int argc, char** argv) {
     args.setApplicationDescription(QStringLiteral(
         "A simulated receiver on a pseudo-terminal, answering as a real radio. Prints the "
         "terminal's path; commands on standard input turn its knobs and break its line "
-        "(type help)."));
+        "(type help). With --tap it records a real radio's line instead, with --replay it "
+        "plays such a recording back (docs/vradio.md)."));
     args.addHelpOption();
     QStringList radios;
     for (const vradio::RadioModel& m : vradio::radioModels()) {
@@ -199,8 +268,8 @@ int main(int argc, char** argv) {
          QStringLiteral("Play another receiver than the radio's own: builtin:hf, builtin:vhf, "
                         "builtin:bc or a profile file."),
          QStringLiteral("profile")},
-        {{QStringLiteral("s"), QStringLiteral("speed")},
-         QStringLiteral("Line speed in baud (default 9600)."),
+        {{QStringLiteral("s"), QStringLiteral("speed"), QStringLiteral("baud")},
+         QStringLiteral("Line speed in baud (default 9600; a replay: the capture's)."),
          QStringLiteral("baud"),
          QStringLiteral("9600")},
         {{QStringLiteral("l"), QStringLiteral("link")},
@@ -209,9 +278,29 @@ int main(int argc, char** argv) {
                         "has ended."),
          QStringLiteral("path")},
         {QStringLiteral("log"), QStringLiteral("Write every command heard on standard error.")},
+        {QStringLiteral("tap"),
+         QStringLiteral("Sit between a program and the radio on this serial port: forward "
+                        "every byte both ways and record it (--capture)."),
+         QStringLiteral("port")},
+        {QStringLiteral("capture"),
+         QStringLiteral("The tap's capture file; one that exists is refused unless --force."),
+         QStringLiteral("file")},
+        {QStringLiteral("force"), QStringLiteral("The tap replaces a capture file that exists.")},
+        {QStringLiteral("replay"),
+         QStringLiteral("Play the radio recorded in this capture: answer each request as it "
+                        "answered."),
+         QStringLiteral("capture")},
+        {QStringLiteral("pace"),
+         QStringLiteral("A replay's answers at the recorded pace (default) or the line's."),
+         QStringLiteral("recorded|line"), QStringLiteral("recorded")},
     });
     args.process(app);
 
+    const bool tap = args.isSet(QStringLiteral("tap"));
+    const bool replay = args.isSet(QStringLiteral("replay"));
+    if (tap || replay) {
+        return tapOrReplay(args, tap);
+    }
     const vradio::RadioModel* model = vradio::findRadioModel(args.value(QStringLiteral("radio")));
     if (model == nullptr) {
         say(stderr,
@@ -242,19 +331,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     handleSignals();
-    const int sig = run(*model, std::move(profile), baud, args.value(QStringLiteral("link")),
-                        args.isSet(QStringLiteral("log")));
-    if (sig < 0) {
-        return 1;
-    }
-    if (sig > 0) {
-        // Ended by a signal: the program's end says so, as the signal's would have.
-        std::signal(sig, SIG_DFL);
-        sigset_t one;
-        sigemptyset(&one);
-        sigaddset(&one, sig);
-        pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-        raise(sig);
-    }
-    return 0;
+    return ended(run(*model, std::move(profile), baud, args.value(QStringLiteral("link")),
+                     args.isSet(QStringLiteral("log"))));
 }
