@@ -172,6 +172,9 @@ public:
         if (model->hamlibModel == 3039) {
             profile.agc[2].name = QStringLiteral("S-Fast"); // where others have medium
         }
+        if (tweak) {
+            tweak(profile);
+        }
         radio = std::make_unique<Radio>(std::move(profile), m_clock);
         engine = makeEngine(*radio, *model);
         line = std::make_unique<Line>(*engine, rig.speed, m_dir.filePath("radio"));
@@ -218,6 +221,9 @@ public:
     void panel(const QString& command) { m_panel->command(command); }
 
     const VRig rig;
+    // Changes the radio's tables before it starts (after FM was made
+    // unavailable, which this may undo).
+    std::function<void(Profile&)> tweak;
     const RadioModel* model = nullptr;
     std::unique_ptr<Radio> radio;
     std::unique_ptr<Engine> engine;
