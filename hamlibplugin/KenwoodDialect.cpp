@@ -215,21 +215,30 @@ public:
         default:
             return -RIG_EINVAL;
         }
-        // The mode's answer decides which filter command reads it.
-        const QByteArray read = readOf(kind == WriteKind::Filter ? WriteKind::Mode : kind);
+        // Read back what the set changed: for a mode, the mode and its
+        // filter (which of FW and SH counts depends on the mode); for a
+        // filter, the mode and that filter's own command.
+        const bool filter = kind == WriteKind::Filter;
+        const bool byWidth = filter && modeAt(state.mode)->width;
+        const QByteArray read = filter ? (byWidth ? "MD;FW;" : "MD;SH;") : readOf(kind);
         std::vector<QByteArray> answers;
         const int r = exchange(rig, set + read, answers);
         if (r != RIG_OK) {
             return r;
         }
         const bool refused = answers.front() == "?";
+        if (filter) {
+            // As the three answers of a mode read: MD, FW, SH.
+            const QByteArray md = answers.size() > 1 ? answers[answers.size() - 2] : QByteArray();
+            const QByteArray f = answers.back();
+            answers = {md, byWidth ? f : QByteArray(), byWidth ? QByteArray() : f};
+        }
+        const WriteKind readKind = filter ? WriteKind::Mode : kind;
         RigState now = state;
-        const WriteKind read_kind = kind == WriteKind::Filter ? WriteKind::Mode : kind;
-        if (parse(tables, read_kind, answers, refused ? 1 : 0, now) == RIG_OK) {
-            m_fresh[read_kind] = now;
-            if (read_kind == WriteKind::Mode) {
-                m_fresh[WriteKind::Filter] = now;
-            }
+        // A mode changed at the radio meanwhile fails here; the worker's own
+        // read-back then asks again.
+        if (parse(tables, readKind, answers, refused && !filter ? 1 : 0, now) == RIG_OK) {
+            m_fresh[readKind] = now;
         }
         return refused ? -RIG_ERJCTED : RIG_OK;
     }

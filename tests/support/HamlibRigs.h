@@ -150,7 +150,7 @@ inline const VRig rigs[] = {
     {"IC-R75", 19200, "Icom IC-R75", false, "agc slow", RIG_AGC_SUPERFAST},
     {"IC-7300", 115200, "Icom IC-7300", true, "agc slow", RIG_AGC_SLOW},
     {"TS-2000", 57600, "Kenwood TS-2000", true, "agc off", RIG_AGC_OFF},
-    {"TS-590SG", 115200, "Kenwood TS-590SG", true, "", 0},
+    {"TS-590SG", 115200, "Kenwood TS-590SG", true, "agc off", 0},
 };
 
 class VRadioPeer final : public Peer {
