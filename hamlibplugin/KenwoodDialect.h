@@ -16,7 +16,7 @@ std::unique_ptr<ModelDialect> kenwoodDialect(rig_model_t model);
 // Before rig_open: Hamlib's Kenwood open reads the radio's auto-information
 // state and, when it is on, writes AI0 (and AI1 again at close). For these
 // models the handle gets caps whose backend open is left out, so that the
-// open only reads (IF, FA, FB, MD); the radio's AI stays as it is. No-op for
+// open only reads (IF, FA); the radio's AI stays as it is. No-op for
 // other models.
 void skipKenwoodOpen(RIG* rig);
 
