@@ -142,6 +142,9 @@ public:
             return m_model.attDb > 0;
         case WriteKind::NBl:
             return m_model.twoBlankers;
+        case WriteKind::Freq:
+            // Written only: Hamlib reads FA before writing it and checks
+            // with ID after; the worker's read of FA is all the check needed.
         case WriteKind::Rit:
             // Written only: Hamlib reads it rightly from IF, but sets it only
             // with what its own open learns (which this handle leaves out).
@@ -169,6 +172,17 @@ public:
         m_fresh.clear();
         if (kind == WriteKind::Rit) {
             return writeRit(rig, w.value);
+        }
+        if (kind == WriteKind::Freq) {
+            // A refusal ("?;") comes before the answer to the worker's read of
+            // the frequency, which Hamlib then reads (after a pause) as what
+            // the radio still holds.
+            // The VFO in use, as the worker's read of IF just told Hamlib.
+            if (w.value < 0) {
+                return -RIG_EINVAL;
+            }
+            const char* vfo = rig->state.current_vfo == RIG_VFO_B ? "FB" : "FA";
+            return writeOnly(rig, vfo + padded(w.value, 11) + ';');
         }
         QByteArray set;
         switch (kind) {
@@ -257,6 +271,10 @@ private:
         } else {
             commands += (hz > 0 ? "RU" : "RD") + padded(std::abs(hz), 5) + ';';
         }
+        return writeOnly(rig, commands);
+    }
+
+    static int writeOnly(RIG* rig, const QByteArray& commands) {
         hamlib_port_t* port = &rig->state.rigport;
         rig_flush(port);
         return write_block(port, reinterpret_cast<const unsigned char*>(commands.constData()),

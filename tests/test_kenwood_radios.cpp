@@ -106,8 +106,9 @@ TEST_P(KenwoodRadio, EveryAgcNoiseBlankerAndAttenuatorEntryIsHeldByTheRadio) {
 }
 
 TEST_P(KenwoodRadio, ARefusedPickIsReportedAndNotShown) {
-    // The radio refuses AGC 10, its attenuator and AM ("?;").
+    // The radio refuses AGC 10, its attenuator, AM and 30 MHz up ("?;").
     start([](Profile& p) {
+        p.frqMax = 30000000;
         p.agc[10].available = false;
         p.att[1].available = false;
         for (Profile::Mode& m : p.modes) {
@@ -137,6 +138,15 @@ TEST_P(KenwoodRadio, ARefusedPickIsReportedAndNotShown) {
         EXPECT_EQ(m_rx->current(r.setting), before);
         EXPECT_EQ(m_vr->holds(*m_rx), held);
     }
+    // A frequency beyond the radio's (as made here) but within Hamlib's ranges.
+    const size_t from = m_sink.events.size();
+    m_rx->setFrequency(50100000, Origin::Program);
+    EXPECT_TRUE(m_sink.await(Kind::DataError, from, 3000));
+    const auto back = m_sink.await(Kind::Frq, from, 3000);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->freq(), 7050000);
+    EXPECT_EQ(m_rx->frequency(), 7050000);
+    EXPECT_EQ(m_vr->radio->freq(), 7050000);
 }
 
 TEST_P(KenwoodRadio, AMonitoredRadioWithAutoInformationOnIsNeverWritten) {
