@@ -114,8 +114,10 @@ public:
             // A mode change keeps the radio's filter for that mode.
             t.rigModes.push_back({m.bits, 0, m.bits == RIG_MODE_CW || m.bits == RIG_MODE_CWR});
         }
-        // The pitch lives in a menu (TS-2000) or a command (PT) the virtual
-        // radio has not learnt; the carrier offset is not claimed.
+        // Hamlib 4.5.4 reads the TS-2000's CW pitch from a menu answer and
+        // the TS-590SG's from PT in steps that could not be checked against
+        // the radios (nor does the virtual radio answer either): the carrier
+        // offset in CW is not claimed.
         t.getLevels &= ~RIG_LEVEL_CWPITCH;
         t.caps.agc = {{QStringLiteral("OFF"), 0}};
         for (int32_t c = 1; c <= maxAgc; ++c) {
@@ -174,10 +176,10 @@ public:
             return writeRit(rig, w.value);
         }
         if (kind == WriteKind::Freq) {
-            // A refusal ("?;") comes before the answer to the worker's read of
-            // the frequency, which Hamlib then reads (after a pause) as what
-            // the radio still holds.
-            // The VFO in use, as the worker's read of IF just told Hamlib.
+            // To the VFO in use, as Hamlib last read it from IF. A refusal
+            // ("?;") comes before the answer to the worker's read of the
+            // frequency, which Hamlib then reads (after a pause) as what the
+            // radio still holds.
             if (w.value < 0) {
                 return -RIG_EINVAL;
             }
