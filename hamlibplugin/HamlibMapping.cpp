@@ -212,24 +212,6 @@ void correctForModel(rig_model_t model, RigTables& t) {
             agc({{RIG_AGC_FAST, "FAST"}, {RIG_AGC_MEDIUM, "MEDIUM"}, {RIG_AGC_SLOW, "SLOW"}});
         noFilterChoice();
         break;
-    case RIG_MODEL_TS2000:
-        // Hamlib writes GT at 84 times the level, where the radio takes a time
-        // constant of 000..020: only OFF is set. Every other constant reads
-        // back as level 1. The backend ignores the width for this radio.
-        t.caps.agc = agc({{RIG_AGC_OFF, "OFF"}, {RIG_AGC_SUPERFAST, "ON"}});
-        t.caps.agc.back().available = false;
-        noFilterChoice();
-        break;
-    case RIG_MODEL_TS590SG:
-        // Hamlib 4.5 reads and writes GT in three digits; the radio's time
-        // constant has two. It reads the attenuator's answer RA0100 as step
-        // 100. Both reads fail as protocol errors, which would end the link:
-        // neither is read nor offered.
-        t.caps.agc.clear();
-        t.caps.att.clear();
-        t.getLevels &= ~(RIG_LEVEL_AGC | RIG_LEVEL_ATT);
-        t.setLevels &= ~(RIG_LEVEL_AGC | RIG_LEVEL_ATT);
-        break;
     default:
         break;
     }

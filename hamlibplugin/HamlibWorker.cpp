@@ -381,6 +381,9 @@ bool HamlibWorker::readAtt() {
 }
 
 bool HamlibWorker::readNb() {
+    if (dialectCovers(WriteKind::NBl)) {
+        return check(dialectRead(WriteKind::NBl));
+    }
     int32_t code = NbOff;
     bool known = true;
     for (const NoiseBlankerFunc& b : noiseBlankers) {
@@ -489,6 +492,9 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         if (w.value == m_state.freq) {
             return true;
         }
+        if (dialectCovers(kind)) {
+            return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
+        }
         return finishWrite(rig_set_freq(m_rig, RIG_VFO_CURR, static_cast<freq_t>(w.value)));
     case WriteKind::Mode: {
         const RigMode* m = m_tables->rigMode(w.value);
@@ -532,6 +538,9 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         if (w.value == m_state.nb) {
             return true;
         }
+        if (dialectCovers(kind)) {
+            return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
+        }
         for (const NoiseBlankerFunc& b : noiseBlankers) {
             if ((m_tables->setFuncs & b.func) != 0 &&
                 !finishWrite(
@@ -543,6 +552,9 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
     case WriteKind::Rit:
         if (w.value == m_state.rit) {
             return true;
+        }
+        if (dialectCovers(kind)) {
+            return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
         }
         if ((m_tables->setFuncs & RIG_FUNC_RIT) != 0 &&
             !finishWrite(rig_set_func(m_rig, RIG_VFO_CURR, RIG_FUNC_RIT, w.value != 0 ? 1 : 0))) {

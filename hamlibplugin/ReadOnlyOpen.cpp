@@ -1,5 +1,7 @@
 #include "hamlibplugin/ReadOnlyOpen.h"
 
+#include "hamlibplugin/KenwoodDialect.h"
+
 #include <ctime>
 
 // Exported by libhamlib 4.5.4 but declared only in its internal cache.h.
@@ -30,6 +32,7 @@ void holdOpenToReads(RIG* rig) {
     rig_set_cache_timeout_ms(rig, HAMLIB_CACHE_ALL, seededMs);
     rig_set_cache_freq(rig, RIG_VFO_B, 1);
     rig_set_cache_mode(rig, RIG_VFO_A, RIG_MODE_USB, RIG_PASSBAND_NORMAL);
+    skipKenwoodOpen(rig);
 }
 
 void releaseAfterOpen(RIG* rig) {

@@ -124,10 +124,6 @@ TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut
     t.caps.modes = {{"USB", 0, true, {{2400, "Normal"}, {3000, "Wide"}}, std::nullopt}};
     t.rigModes = {{RIG_MODE_USB, 2400, false}};
     t.caps.agc = agcChoices(nullptr, 0);
-    correctForModel(RIG_MODEL_TS2000, t);
-    EXPECT_TRUE(t.caps.modes[0].filters.empty());
-    EXPECT_EQ(t.rigModes[0].normalWidth, 0); // a mode change asks for no width
-    EXPECT_EQ(described(t.caps.agc), QStringList({"0 OFF", "1 ON (read)"}));
     // The IC-R75's 00 and 03, as Hamlib writes them.
     correctForModel(RIG_MODEL_ICR75, t);
     EXPECT_EQ(described(t.caps.agc), QStringList({"2 OFF", "5 SUPERFAST", "3 FAST", "1 SLOW"}));

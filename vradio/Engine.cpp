@@ -39,7 +39,9 @@ const std::vector<RadioModel>& radioModels() {
         m[1].vfoAB = true;
         m[1].rit = true;
         m[1].smeterCal = {{0, -54}, {120, 0}, {241, 60}};
-        // Kenwood meters read 0..30: S9 at 15.
+        // Kenwood meters read 0..30: S9 at 15. The filters, AGC time
+        // constants (GT, 000 off, 001..020 fast to slow) and attenuator are
+        // the profile's; the engine numbers them as the radio does.
         m[2].name = QStringLiteral("TS-2000");
         m[2].profile = QStringLiteral(":/corvane-vradio/models/ts-2000.json");
         m[2].hamlibModel = 2014;
@@ -93,15 +95,14 @@ int smeterRaw(const std::vector<std::pair<int, int>>& cal, int overS9) {
 
 std::unique_ptr<Engine> makeEngine(Radio& radio, const RadioModel& model) {
     // A profile may start on an AGC this radio has no code for (medium on an
-    // IC-R75): it starts on one it has instead.
-    std::vector<Agc> codes{Agc::Off, Agc::Fast, Agc::Medium, Agc::Slow};
-    if (model.protocol == Protocol::CiV) {
-        codes.clear();
-        for (const auto& [code, agc] : model.agc) {
-            codes.push_back(agc);
-        }
+    // IC-R75): it starts on one it has instead. A Kenwood sends the profile's
+    // own code (its time constant), so every entry has one.
+    std::vector<Agc> codes;
+    for (const auto& [code, agc] : model.agc) {
+        codes.push_back(agc);
     }
-    if (std::find(codes.begin(), codes.end(), radio.agc()) == codes.end()) {
+    if (model.protocol == Protocol::CiV &&
+        std::find(codes.begin(), codes.end(), radio.agc()) == codes.end()) {
         for (const Agc agc : {Agc::Fast, Agc::Slow, Agc::Medium, Agc::Off, Agc::SuperFast}) {
             if (std::find(codes.begin(), codes.end(), agc) != codes.end() && radio.setAgc(agc)) {
                 break;

@@ -10,7 +10,7 @@ namespace {
 
 const char* const help =
     "knobs: freq <Hz> | vfo a|b | mode <LSB|USB|AM|CW|CW-R|RTTY|RTTY-R|FM> | filter <1..3> |\n"
-    "       agc <off|sfast|fast|medium|slow> | nb <0..2> | att <dB> | rit <Hz> | rit on|off\n"
+    "       agc <off|sfast|fast|medium|slow|code> | nb <0..2> | att <dB> | rit <Hz> | rit on|off\n"
     "line:  silent on|off | slow <ms per byte, 0 off> | garbage on|off | echo on|off |\n"
     "       addr <0xNN>|own | from <0xNN>|own | unplug | replug\n"
     "other: status | log | help";
@@ -40,7 +40,7 @@ QString FrontPanel::status() const {
         .arg(mode ? nameOf(*mode) : QStringLiteral("?"))
         .arg(fil + 1)
         .arg(widths.empty() ? 0 : widths[static_cast<size_t>(fil)])
-        .arg(agc ? nameOf(*agc) : QStringLiteral("?"))
+        .arg(agc ? nameOf(*agc) : QString::number(m_radio.agcCode()))
         .arg(m_radio.nb())
         .arg(m_radio.attDb())
         .arg(m_radio.ritOn() ? QStringLiteral("on ") : QStringLiteral("off "))
@@ -125,8 +125,9 @@ QString FrontPanel::knob(const QString& what, const QString& value) {
     } else if (what == QLatin1String("filter")) {
         done = ok && m_radio.setFilterIndex(static_cast<int>(number) - 1);
     } else if (what == QLatin1String("agc")) {
+        // By name, or by the profile's code (a Kenwood's time constant 0..20).
         const std::optional<Agc> agc = agcNamed(value);
-        done = agc && m_radio.setAgc(*agc);
+        done = agc ? m_radio.setAgc(*agc) : ok && m_radio.setAgcCode(static_cast<int32_t>(number));
     } else if (what == QLatin1String("nb")) {
         done = ok && m_radio.setNb(static_cast<int>(number));
     } else if (what == QLatin1String("att")) {

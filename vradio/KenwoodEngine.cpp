@@ -16,9 +16,21 @@ const std::pair<char, Mode> kenwoodModes[] = {
     {'1', Mode::Lsb}, {'2', Mode::Usb},  {'3', Mode::Cw},  {'4', Mode::Fm},
     {'5', Mode::Am},  {'6', Mode::Rtty}, {'7', Mode::CwR}, {'9', Mode::RttyR}};
 
-// AGC time constants 0..20: 0 is off, then fast to slow.
+// AGC time constants 0..20 for a profile that names its AGC: 0 is off, then
+// fast to slow.
 const std::pair<int, Agc> timeConstants[] = {
     {0, Agc::Off}, {5, Agc::Fast}, {10, Agc::Medium}, {20, Agc::Slow}};
+
+// The modes whose passband is a width (FW, in Hz); the others have a high
+// and a low cut (SH, SL: positions in the radio's table).
+bool widthMode(std::optional<Mode> mode) {
+    return mode == Mode::Cw || mode == Mode::CwR || mode == Mode::Rtty || mode == Mode::RttyR;
+}
+
+// Low-cut positions: 0..11 (0 to 1000 Hz), on AM 0..3.
+int lowCuts(std::optional<Mode> mode) {
+    return mode == Mode::Am ? 4 : 12;
+}
 
 std::optional<int64_t> number(const QByteArray& digits, int length) {
     if (digits.size() != length || length == 0 ||
@@ -94,18 +106,35 @@ QByteArray KenwoodEngine::announce() {
     return m_autoInformation ? information() + ';' : QByteArray();
 }
 
+bool KenwoodEngine::numberedAgc() const {
+    const auto& agc = m_radio.profile().agc;
+    return !agc.empty() && std::all_of(agc.begin(), agc.end(), [](const auto& a) {
+        return a.code >= 0 && a.code <= 20 &&
+               (a.name == QString::number(a.code) || (a.code == 0 && agcNamed(a.name) == Agc::Off));
+    });
+}
+
 KenwoodEngine::Answer KenwoodEngine::agc(const QByteArray& p) {
     const int width = m_model.gtDigits;
+    const auto value = number(p, width);
+    if (numberedAgc()) {
+        // The radio's own table: each time constant is an entry, by its code.
+        if (p.isEmpty()) {
+            return {"GT" + padded(m_radio.agcCode(), width)};
+        }
+        return set(value.has_value() && *value <= 20 &&
+                   m_radio.setAgcCode(static_cast<int32_t>(*value)));
+    }
+    // A profile that names its AGC: each name stands for a time constant.
     if (p.isEmpty()) {
         const std::optional<Agc> now = m_radio.agc();
-        for (const auto& [value, agc] : timeConstants) {
+        for (const auto& [constant, agc] : timeConstants) {
             if (now == agc) {
-                return {"GT" + padded(value, width)};
+                return {"GT" + padded(constant, width)};
             }
         }
         return {"?"};
     }
-    const auto value = number(p, width);
     if (!value || *value > 20) {
         return set(false);
     }
@@ -115,6 +144,55 @@ KenwoodEngine::Answer KenwoodEngine::agc(const QByteArray& p) {
                     : *value <= 14 ? Agc::Medium
                                    : Agc::Slow;
     return set(m_radio.setAgc(agc));
+}
+
+KenwoodEngine::Answer KenwoodEngine::filter(const QByteArray& cmd, const QByteArray& p) {
+    const std::optional<Mode> mode = m_radio.mode();
+    std::vector<int32_t> widths = m_radio.filters();
+    std::reverse(widths.begin(), widths.end()); // the radio's positions, narrowest first
+    const int32_t now =
+        widths.empty() ? 0 : widths[widths.size() - 1 - size_t(m_radio.filterIndex())];
+    if (cmd == "FW") {
+        if (!widthMode(mode)) {
+            // High and low cut in force: the width reads as 0000, and is no setting.
+            return p.isEmpty() ? Answer{"FW0000"} : set(false);
+        }
+        if (p.isEmpty()) {
+            return {"FW" + padded(now, 4)};
+        }
+        const auto hz = number(p, 4);
+        const auto at = hz ? std::find(widths.begin(), widths.end(), *hz) : widths.end();
+        return set(at != widths.end() && setWidth(*at));
+    }
+    if (widthMode(mode) || !mode) {
+        return p.isEmpty() ? Answer{"?"} : set(false);
+    }
+    if (cmd == "SH") {
+        if (p.isEmpty()) {
+            const auto at = std::find(widths.begin(), widths.end(), now);
+            return {"SH" + padded(at - widths.begin(), 2)};
+        }
+        const auto position = number(p, 2);
+        return set(position.has_value() && *position < int64_t(widths.size()) &&
+                   setWidth(widths[size_t(*position)]));
+    }
+    // SL: the low cut, kept per mode; the simulated passband is the high cut's.
+    int& low = m_lowCut[static_cast<int>(*mode)];
+    if (p.isEmpty()) {
+        return {"SL" + padded(low, 2)};
+    }
+    const auto position = number(p, 2);
+    if (!position || *position >= lowCuts(mode)) {
+        return set(false);
+    }
+    low = static_cast<int>(*position);
+    return set(true);
+}
+
+bool KenwoodEngine::setWidth(int32_t width) {
+    const auto widths = m_radio.filters();
+    const auto at = std::find(widths.begin(), widths.end(), width);
+    return at != widths.end() && m_radio.setFilterIndex(static_cast<int>(at - widths.begin()));
 }
 
 KenwoodEngine::Answer KenwoodEngine::rit(const QByteArray& cmd, const QByteArray& p) {
@@ -202,17 +280,8 @@ KenwoodEngine::Answer KenwoodEngine::answer(const QByteArray& cmd, const QByteAr
         const int raw = smeterLevel(m_radio.smeterDbm() + 73);
         return {"SM0" + padded(raw, 4)};
     }
-    if (cmd == "FW") {
-        const auto widths = m_radio.filters();
-        if (p.isEmpty()) {
-            const int width =
-                widths.empty() ? 0 : widths[static_cast<size_t>(m_radio.filterIndex())];
-            return {"FW" + padded(width, 4)};
-        }
-        const auto width = number(p, 4);
-        const auto at = width ? std::find(widths.begin(), widths.end(), *width) : widths.end();
-        return set(at != widths.end() &&
-                   m_radio.setFilterIndex(static_cast<int>(at - widths.begin())));
+    if (cmd == "FW" || cmd == "SH" || cmd == "SL") {
+        return filter(cmd, p);
     }
     if (cmd == "RT" || cmd == "RC" || cmd == "RU" || cmd == "RD") {
         return rit(cmd, p);

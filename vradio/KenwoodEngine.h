@@ -2,6 +2,8 @@
 
 #include "vradio/Engine.h"
 
+#include <map>
+
 namespace corvane::vradio {
 
 // A Kenwood radio speaking its text CAT protocol.
@@ -19,7 +21,10 @@ private:
     QByteArray handle(const QByteArray& command);
     Answer answer(const QByteArray& cmd, const QByteArray& p);
     Answer agc(const QByteArray& p);
+    bool numberedAgc() const;
     Answer rit(const QByteArray& cmd, const QByteArray& p);
+    Answer filter(const QByteArray& cmd, const QByteArray& p);
+    bool setWidth(int32_t width);
     static Answer set(bool accepted);
     QByteArray modeDigit() const;
     QByteArray information() const;
@@ -27,6 +32,7 @@ private:
 
     QByteArray m_in;
     bool m_autoInformation = false;
+    std::map<int, int> m_lowCut; // SL position per mode
 };
 
 } // namespace corvane::vradio

@@ -173,6 +173,20 @@ bool Radio::setAgc(Agc agc) {
     return false;
 }
 
+int32_t Radio::agcCode() const {
+    return m_sim->current(Setting::Agc);
+}
+
+bool Radio::setAgcCode(int32_t code) {
+    for (int32_t i = 0; i < m_sim->count(Setting::Agc); ++i) {
+        if (m_sim->codeAt(Setting::Agc, i) == code && m_sim->available(Setting::Agc, i)) {
+            m_sim->set(Setting::Agc, code, Origin::Program);
+            return changed(true);
+        }
+    }
+    return false;
+}
+
 int Radio::nb() const {
     const int32_t code = m_sim->current(Setting::NBl);
     for (size_t i = 0; i < m_profile.nb.size(); ++i) {

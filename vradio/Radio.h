@@ -54,6 +54,10 @@ public:
 
     std::optional<Agc> agc() const;
     bool setAgc(Agc agc);
+    // The AGC entry by its profile code, for radios whose protocol numbers
+    // its settings (a Kenwood's time constant 0..20) rather than naming them.
+    int32_t agcCode() const;
+    bool setAgcCode(int32_t code);
     // Position in the profile's noise-blanker table; 0 is off.
     int nb() const;
     bool setNb(int index);

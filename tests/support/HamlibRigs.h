@@ -150,7 +150,7 @@ inline const VRig rigs[] = {
     {"IC-R75", 19200, "Icom IC-R75", false, "agc slow", RIG_AGC_SUPERFAST},
     {"IC-7300", 115200, "Icom IC-7300", true, "agc slow", RIG_AGC_SLOW},
     {"TS-2000", 57600, "Kenwood TS-2000", true, "agc off", RIG_AGC_OFF},
-    {"TS-590SG", 115200, "Kenwood TS-590SG", true, "", 0},
+    {"TS-590SG", 115200, "Kenwood TS-590SG", true, "agc off", 0},
 };
 
 class VRadioPeer final : public Peer {
@@ -171,6 +171,9 @@ public:
         }
         if (model->hamlibModel == 3039) {
             profile.agc[2].name = QStringLiteral("S-Fast"); // where others have medium
+        }
+        if (tweak) {
+            tweak(profile);
         }
         radio = std::make_unique<Radio>(std::move(profile), m_clock);
         engine = makeEngine(*radio, *model);
@@ -218,6 +221,9 @@ public:
     void panel(const QString& command) { m_panel->command(command); }
 
     const VRig rig;
+    // Changes the radio's tables before it starts (after FM was made
+    // unavailable, which this may undo).
+    std::function<void(Profile&)> tweak;
     const RadioModel* model = nullptr;
     std::unique_ptr<Radio> radio;
     std::unique_ptr<Engine> engine;
