@@ -43,7 +43,7 @@ foreach(corvane_plain IN ITEMS corvane-test.1 corvane-vradio.1 changelog)
 endforeach()
 add_custom_target(corvane_packaging_files ALL DEPENDS ${corvane_gzipped})
 
-install(TARGETS corvane-test corvane-vradio RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+install(TARGETS corvane-test corvane-vradio corvane-check RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
 install(FILES "${corvane_pkg_src}/corvane-test.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
