@@ -422,6 +422,12 @@ void ReceiverCheck::putBack(const Found& found) {
             add(row);
         } else {
             row = probe(t);
+            if (row.result != Result::Works && row.result != Result::NotTried && linkUp()) {
+                // Once more: a backend that refused may take it after it has
+                // re-read what the radio holds.
+                t.entry += QStringLiteral(", again");
+                row = probe(t);
+            }
         }
         if (row.result != Result::Works) {
             m_report.notPutBack << QStringLiteral("%1 (%2%3)")
