@@ -15,6 +15,9 @@ namespace {
 // After a refusal, or an event with another value, the component is given
 // this long to show what the receiver holds before the step ends.
 constexpr qint64 settleMs = 500;
+// A set of the value in force is refused, if at all, by the component itself:
+// its event comes with the next turn of the event loop.
+constexpr qint64 inForceMs = 50;
 
 // One of the four lists of the window, by the component's operations.
 struct Choices {
@@ -286,9 +289,22 @@ Row ReceiverCheck::probe(const Target& t) {
         return finish();
     }
     if (before == t.want) {
-        // Nothing changes, so no event comes: the component sends nothing.
+        // Nothing changes, so no change is reported; a refusal of the value
+        // (one the receiver does not offer) still comes, and comes at once.
         row.result = Result::Works;
         row.note = QStringLiteral("in force already");
+        const auto refusal = [&] {
+            for (size_t i = mark; i < m_seen.size(); ++i) {
+                if (m_seen[i].kind == Kind::DataError) {
+                    return std::optional(m_seen[i].value);
+                }
+            }
+            return std::optional<int32_t>();
+        };
+        waitUntil([&] { return refusal().has_value(); }, std::min<qint64>(limit, inForceMs));
+        if (const auto err = refusal()) {
+            row.note += QStringLiteral(", yet RxDataError %1").arg(*err);
+        }
         return finish();
     }
     qint64 eventAt = -1;
@@ -316,7 +332,9 @@ Row ReceiverCheck::probe(const Target& t) {
             }
             const qint64 since = m_clock.elapsed() - t0;
             const qint64 answered = refusedAt >= 0 ? refusedAt : otherAt;
-            return !linkUp() || (eventAt >= 0 && readAt >= 0) ||
+            // A refusal followed by what the receiver holds is the whole answer.
+            const bool refusedAndHeld = refusedAt >= 0 && otherAt >= 0 && eventAt < 0;
+            return !linkUp() || (eventAt >= 0 && readAt >= 0) || refusedAndHeld ||
                    (answered >= 0 && eventAt < 0 && since - answered >= settleMs);
         },
         limit);
