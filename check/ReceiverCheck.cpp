@@ -15,10 +15,10 @@ using receiver::linkChanged;
 using receiver::RuntimeError;
 
 qint64 Options::boundMs() const {
-    // Connect and first reading, listening, the survey, the link coming back,
-    // six values put back and the link let go, and a second of slack for the
-    // steps' own work.
-    return qint64{connectMs} * 2 + listenMs + deadlineMs + linkBackMs + qint64{stepMs} * 8 + 1000;
+    // Connect and its event, first reading, listening, the survey, the link
+    // coming back and remote control taken again, six values put back with a
+    // second try each, and a second of slack for the steps' own work.
+    return qint64{connectMs} * 2 + listenMs + deadlineMs + linkBackMs + qint64{stepMs} * 14 + 1000;
 }
 
 ReceiverCheck::ReceiverCheck(Component& component, int16_t index, Options options, QObject* parent)
@@ -204,7 +204,18 @@ bool ReceiverCheck::connectLink() {
     m_lost = false;
     const size_t mark = m_seen.size();
     const qint64 t0 = m_clock.elapsed();
-    const bool ok = waitUntil([&] { return linkUp(); }, m_options.connectMs);
+    bool ok = waitUntil([&] { return linkUp(); }, m_options.connectMs);
+    const qint64 upMs = m_clock.elapsed() - t0;
+    // The state can be read a little before its event is delivered.
+    const auto reported = [&] {
+        for (size_t i = mark; i < m_seen.size(); ++i) {
+            if (m_seen[i].kind == Kind::ConnState) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ok = ok && (waitUntil(reported, m_options.stepMs) || linkUp());
     for (size_t i = mark; i < m_seen.size(); ++i) {
         if (m_seen[i].kind == Kind::ConnState) {
             row.eventMs = m_seen[i].atMs - t0;
@@ -221,7 +232,7 @@ bool ReceiverCheck::connectLink() {
         add(row);
         return false;
     }
-    row.readBackMs = m_clock.elapsed() - t0;
+    row.readBackMs = upMs;
     add(row);
     return true;
 }
@@ -247,7 +258,13 @@ ReceiverCheck::Found ReceiverCheck::readAll() {
             add({setting, QString(), Result::Unavailable, -1, -1, *e});
             return;
         }
-        add({setting, show(v), Result::Read});
+        const QString shown = show(v);
+        // A code no entry of the list has: the window would select nothing.
+        const bool choice = setting == QLatin1String("mode") || setting == QLatin1String("AGC") ||
+                            setting == QLatin1String("NB") || setting == QLatin1String("ATT");
+        const bool listed = !choice || shown != QString::number(v);
+        add({setting, shown, Result::Read, -1, -1,
+             listed ? QString() : QStringLiteral("no entry of the list has this code")});
         if (keep != nullptr && v >= 0) {
             *keep = v;
         }

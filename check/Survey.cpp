@@ -166,6 +166,10 @@ void ReceiverCheck::surveyChoices(const QString& setting, int which) {
         add({setting, QString(), Result::Unavailable, -1, -1, *e});
         return;
     }
+    if (n <= 0) {
+        add({setting, QStringLiteral("none"), Result::Read, -1, -1,
+             QStringLiteral("the receiver lists no entries")});
+    }
     for (int32_t i = 0; i < n && !cancelled() && linkUp(); ++i) {
         QString name;
         int32_t avail = 0;
