@@ -132,6 +132,18 @@ TEST(CheckSim, EveryOfferedEntryWorksAndAllIsPutBack) {
     EXPECT_EQ(sim.current(Setting::Att), was.att);
     EXPECT_EQ(sim.filter(), was.filter);
     EXPECT_FALSE(sim.connected());
+
+    // A deadline in the survey (here at the refused frequencies, each waited
+    // for to the end): cut short, and still put back.
+    const Options hurried{.remote = true, .stepMs = 2000, .listenMs = 300, .deadlineMs = 1200};
+    ReceiverCheck short_(*rx, 0, hurried);
+    took.restart();
+    const ReceiverReport cut = short_.run();
+    EXPECT_LT(took.elapsed(), 1200 + 7 * 2000);
+    EXPECT_EQ(cut.outcome, QStringLiteral("deadline"));
+    EXPECT_TRUE(cut.notPutBack.isEmpty()) << cut.notPutBack.join(", ").toStdString();
+    EXPECT_LT(cut.rows.size(), r.rows.size());
+    EXPECT_EQ(sim.frequency(), was.freq);
 }
 
 // The program: its table on standard output, the reports on disk, the exit
@@ -350,6 +362,7 @@ TEST_P(CheckFaults, EndInTimeAndSayWhatWasNotPutBack) {
              // Long enough to be taken for a radio switched off.
              Misbehaving{"silent for a while", "silent on", "silent off", 2500, "link lost", true},
              Misbehaving{"garbage for a while", "garbage on", "garbage off", 500, "", true},
+             Misbehaving{"slow for a while", "slow 40", "slow 0", 3000, "", true},
          }) {
         SCOPED_TRACE(m.name);
         const Held start = heldBy(*m_peer->radio);
