@@ -52,8 +52,16 @@ std::variant<Parsed, QString> parse(const QStringList& arguments) {
         QStringLiteral("Seconds the survey of one receiver may take before it is cut short and "
                        "put back (default 300)."),
         QStringLiteral("s"), QStringLiteral("300"));
+    const QCommandLineOption plug(
+        QStringLiteral("pull-the-plug"),
+        QStringLiteral("After the survey, time how long a dead line takes to notice: switch the "
+                       "radio off when the count reaches 0, and on again when asked."));
+    const QCommandLineOption countdown(QStringLiteral("countdown"),
+                                       QStringLiteral("Seconds counted down before the radio is "
+                                                      "switched off (default 5)."),
+                                       QStringLiteral("s"), QStringLiteral("5"));
     const QCommandLineOption help = p.addHelpOption();
-    p.addOptions({remote, out, step, connect, listen, deadline});
+    p.addOptions({remote, out, step, connect, listen, deadline, plug, countdown});
     if (!p.parse(arguments)) {
         return p.errorText();
     }
@@ -67,6 +75,7 @@ std::variant<Parsed, QString> parse(const QStringList& arguments) {
     r.name = p.positionalArguments().front();
     r.outDir = p.value(out);
     r.options.remote = p.isSet(remote);
+    r.options.pullThePlug = p.isSet(plug);
     const struct {
         const QCommandLineOption& option;
         int* into;
@@ -74,7 +83,8 @@ std::variant<Parsed, QString> parse(const QStringList& arguments) {
     } numbers[] = {{step, &r.options.stepMs, 1},
                    {connect, &r.options.connectMs, 1},
                    {listen, &r.options.listenMs, 1},
-                   {deadline, &r.options.deadlineMs, 1000}};
+                   {deadline, &r.options.deadlineMs, 1000},
+                   {countdown, &r.options.countdownS, 1}};
     for (const auto& n : numbers) {
         bool ok = false;
         const int v = p.value(n.option).toInt(&ok);

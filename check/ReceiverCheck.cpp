@@ -17,8 +17,12 @@ using receiver::RuntimeError;
 qint64 Options::boundMs() const {
     // Connect and its event, first reading, listening, the survey, the link
     // coming back and remote control taken again, six values put back with a
-    // second try each, and a second of slack for the steps' own work.
-    return qint64{connectMs} * 2 + listenMs + deadlineMs + linkBackMs + qint64{stepMs} * 14 + 1000;
+    // second try each, the dead line's countdown and waits, and a second of
+    // slack for the steps' own work.
+    const qint64 plug =
+        pullThePlug ? qint64{countdownS} * 1000 + (qint64{plugWaitMs} + stepMs) * 2 : 0;
+    return qint64{connectMs} * 2 + listenMs + deadlineMs + plug + linkBackMs + qint64{stepMs} * 14 +
+           1000;
 }
 
 ReceiverCheck::ReceiverCheck(Component& component, int16_t index, Options options, QObject* parent)
@@ -73,6 +77,9 @@ void ReceiverCheck::interrupt() {
 bool ReceiverCheck::cancelled() const {
     if (m_phase == Phase::Survey) {
         return m_interrupts > 0 || m_clock.elapsed() >= m_deadlineAt;
+    }
+    if (m_phase == Phase::Plug) {
+        return m_interrupts > 0;
     }
     return m_interrupts > 1;
 }
@@ -163,6 +170,10 @@ ReceiverReport ReceiverCheck::run() {
         readOnlyLists();
     } else if (takeRemote()) {
         survey();
+    }
+    if (m_options.pullThePlug && m_interrupts == 0 && m_clock.elapsed() < m_deadlineAt &&
+        linkUp()) {
+        pullThePlug();
     }
     if (m_interrupts > 0) {
         m_report.outcome = QStringLiteral("interrupted");
@@ -365,6 +376,62 @@ bool ReceiverCheck::takeRemote() {
     }
     add(row);
     return ok;
+}
+
+void ReceiverCheck::pullThePlug() {
+    m_phase = Phase::Plug;
+    say(QStringLiteral("pull the plug: switch the radio off, or pull its cable, when the count "
+                       "reaches 0"));
+    for (int s = m_options.countdownS; s > 0 && m_interrupts == 0; --s) {
+        say(QString::number(s));
+        waitUntil([] { return false; }, 1000);
+    }
+    // The time from the operator's move to the component's word on it: the
+    // first RxConnState after it, and the getter saying so.
+    const auto timed = [&](const QString& entry, bool up) {
+        Row row{QStringLiteral("dead line"), entry, Result::Unavailable};
+        const size_t mark = m_seen.size();
+        const qint64 t0 = m_clock.elapsed();
+        if (waitUntil([&] { return linkUp() == up; }, m_options.plugWaitMs)) {
+            row.result = Result::Works;
+            row.readBackMs = m_clock.elapsed() - t0;
+        } else {
+            row.note = QStringLiteral("%1 after %2 ms")
+                           .arg(QLatin1String(up ? "not back" : "still connected"))
+                           .arg(m_clock.elapsed() - t0);
+        }
+        const auto event = [&]() -> const Seen* {
+            for (size_t i = mark; i < m_seen.size(); ++i) {
+                if (m_seen[i].kind == Kind::ConnState && (m_seen[i].value == linkChanged) == up) {
+                    return &m_seen[i];
+                }
+            }
+            return nullptr;
+        };
+        // The getter may say so a little before the event is delivered.
+        waitUntil([&] { return event() != nullptr; },
+                  row.result == Result::Works ? m_options.stepMs : 0);
+        if (const Seen* e = event()) {
+            row.eventMs = e->atMs - t0;
+            if (!up) {
+                row.note = QStringLiteral("RxConnState %1").arg(e->value);
+            }
+        }
+        add(row);
+    };
+    if (m_interrupts > 0) {
+        return;
+    }
+    say(QStringLiteral("now: waiting for the lost link to be reported (%1 ms at most)")
+            .arg(m_options.plugWaitMs));
+    timed(QStringLiteral("switched off"), false);
+    if (m_interrupts > 0) {
+        return;
+    }
+    say(QStringLiteral("switch the radio on again (or plug its cable back): waiting for the "
+                       "link (%1 ms at most)")
+            .arg(m_options.plugWaitMs));
+    timed(QStringLiteral("switched on again"), true);
 }
 
 void ReceiverCheck::putBack(const Found& found) {

@@ -21,6 +21,12 @@ struct Options {
     int listenMs = 2000;     // S-meter events counted over this long
     int deadlineMs = 300000; // the survey of one receiver; putting back comes after
     int linkBackMs = 5000;   // a lost link gets this long to come back before putting back
+    // After the survey, the operator switches the radio off and on again on
+    // a countdown, and the check times how long the component takes to
+    // notice either.
+    bool pullThePlug = false;
+    int countdownS = 5;
+    int plugWaitMs = 30000; // for the lost link, and for it to come back
 
     // The longest one receiver's check can take, whatever the receiver does.
     qint64 boundMs() const;
@@ -77,7 +83,7 @@ private:
     struct Found {
         std::optional<int32_t> freq, mode, filter, agc, nb, att;
     };
-    enum class Phase { Survey, PutBack };
+    enum class Phase { Survey, Plug, PutBack };
 
     void watch();
     void seen(int16_t index, Kind kind, int32_t value);
@@ -100,6 +106,7 @@ private:
     void surveyFilters(const QString& mode);
     void surveyFrequencies();
     Row probe(const Target& target);
+    void pullThePlug();
     void putBack(const Found& found);
     void releaseLink();
 

@@ -392,6 +392,39 @@ TEST_P(CheckFaults, EndInTimeAndSayWhatWasNotPutBack) {
     }
 }
 
+// --pull-the-plug: the test is the operator, doing what the prompts ask when
+// they ask it; the check times how long the component takes to notice.
+TEST_P(CheckFaults, ADeadLineIsTimedOnTheOperatorsCountdown) {
+    const Options o{.listenMs = 200, .pullThePlug = true, .countdownS = 1, .plugWaitMs = 8000};
+    ReceiverCheck check(*m_rx, 0, o);
+    QStringList prompts;
+    check.progress = [&](const QString& line) {
+        prompts << line;
+        if (line.contains(QLatin1String(": now: "))) {
+            m_peer->panel(QStringLiteral("unplug"));
+        } else if (line.contains(QLatin1String("switch the radio on again"))) {
+            m_peer->panel(QStringLiteral("replug"));
+        }
+    };
+    QElapsedTimer took;
+    took.start();
+    const ReceiverReport r = check.run();
+    EXPECT_LE(took.elapsed(), o.boundMs());
+    EXPECT_EQ(r.outcome, QStringLiteral("complete"));
+    EXPECT_EQ(prompts.filter(QRegularExpression(QStringLiteral(": 1$"))).size(), 1);
+    const auto dead = rowsOf(r, QStringLiteral("dead line"));
+    ASSERT_EQ(dead.size(), 2u);
+    EXPECT_EQ(dead[0].entry, QStringLiteral("switched off"));
+    EXPECT_EQ(dead[0].result, Result::Works) << dead[0].note.toStdString();
+    // A pulled cable is noticed at the next call to the radio.
+    EXPECT_GE(dead[0].eventMs, 0);
+    EXPECT_LE(dead[0].eventMs, 3000);
+    EXPECT_TRUE(dead[0].note.startsWith(QLatin1String("RxConnState -")))
+        << dead[0].note.toStdString();
+    EXPECT_EQ(dead[1].result, Result::Works) << dead[1].note.toStdString();
+    EXPECT_GE(dead[1].readBackMs, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Check, CheckFaults, ::testing::Values(rigs[0], rigs[2]),
                          [](const auto& info) {
                              return QString::fromLatin1(info.param.radio).remove('-').toStdString();
