@@ -35,6 +35,8 @@ void ReceiverCheck::watch() {
     connect(rx, &Component::RxConnState, this, [this](int16_t i, int32_t err) {
         if (i == m_index) {
             m_lost = err != linkChanged;
+            // A survey the link left is cut short, even if the link is back by its end.
+            m_lostInSurvey = m_lostInSurvey || (m_lost && m_phase == Phase::Survey);
         }
         seen(i, Kind::ConnState, err);
     });
@@ -150,11 +152,15 @@ std::optional<QString> ReceiverCheck::attempt(const std::function<void()>& call)
 ReceiverReport ReceiverCheck::run() {
     m_clock.start();
     m_deadlineAt = m_options.deadlineMs;
+    m_phase = Phase::Survey;
+    m_interrupts = 0;
+    m_lost = m_lostInSurvey = m_connectedByUs = m_remoteByUs = false;
+    m_seen.clear();
     m_report = {};
     m_report.index = m_index;
     m_report.remote = m_options.remote;
     m_report.outcome = QStringLiteral("complete");
-    if (const auto e = attempt([&] { m_report.driver = m_rx.DrvName(m_index); })) {
+    if (attempt([&] { m_report.driver = m_rx.DrvName(m_index); })) {
         m_report.driver = QStringLiteral("receiver %1").arg(m_index);
     }
     if (!connectLink()) {
@@ -177,7 +183,7 @@ ReceiverReport ReceiverCheck::run() {
     }
     if (m_interrupts > 0) {
         m_report.outcome = QStringLiteral("interrupted");
-    } else if (m_lost || !linkUp()) {
+    } else if (m_lostInSurvey || m_lost || !linkUp()) {
         m_report.outcome = QStringLiteral("link lost");
     } else if (m_clock.elapsed() >= m_deadlineAt) {
         m_report.outcome = QStringLiteral("deadline");
@@ -187,8 +193,7 @@ ReceiverReport ReceiverCheck::run() {
         putBack(found);
     }
     releaseLink();
-    const qint64 s = m_clock.elapsed();
-    m_report.durationMs = s;
+    m_report.durationMs = m_clock.elapsed();
     return m_report;
 }
 

@@ -50,7 +50,8 @@ public:
     ReceiverCheck(receiver::Component& component, int16_t index, Options options,
                   QObject* parent = nullptr);
 
-    // Runs the check once; the driver's name is taken from the component.
+    // Runs the check (again, if called again); the driver's name is taken
+    // from the component.
     ReceiverReport run();
 
     // The first stops the survey and puts back what was found; the second
@@ -122,6 +123,7 @@ private:
     Phase m_phase = Phase::Survey;
     int m_interrupts = 0;
     bool m_lost = false; // a lost link was reported and has not come back
+    bool m_lostInSurvey = false;
     bool m_connectedByUs = false;
     bool m_remoteByUs = false;
     std::vector<Seen> m_seen;
