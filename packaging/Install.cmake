@@ -3,7 +3,7 @@
 # `cmake --install` puts the program, its desktop entry, icons, manual page and
 # documentation into the GNU layout under the prefix; `cpack -G DEB` packs the
 # same tree as corvane-test_<version>_<arch>.deb for /usr. Only the program,
-# the virtual radio corvane-vradio beside it, and the Hamlib plugin (hamlibplugin/,
+# the virtual radio corvane-vradio and the check corvane-check beside it, and the Hamlib plugin (hamlibplugin/,
 # installed by its own rule into
 # <libdir>/corvane-test) come from the build: the other libraries are static
 # and linked into them, and tests, benchmarks and fuzz targets have no install
@@ -30,7 +30,7 @@ set(corvane_pkg_bin "${PROJECT_BINARY_DIR}/packaging")
 # them; -n keeps name and time stamp out of the gzip header so rebuilding
 # gives the same bytes.
 set(corvane_gzipped)
-foreach(corvane_plain IN ITEMS corvane-test.1 corvane-vradio.1 changelog)
+foreach(corvane_plain IN ITEMS corvane-test.1 corvane-vradio.1 corvane-check.1 changelog)
     set(corvane_gz "${corvane_pkg_bin}/${corvane_plain}.gz")
     add_custom_command(
         OUTPUT "${corvane_gz}"
@@ -43,7 +43,7 @@ foreach(corvane_plain IN ITEMS corvane-test.1 corvane-vradio.1 changelog)
 endforeach()
 add_custom_target(corvane_packaging_files ALL DEPENDS ${corvane_gzipped})
 
-install(TARGETS corvane-test corvane-vradio RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+install(TARGETS corvane-test corvane-vradio corvane-check RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
 install(FILES "${corvane_pkg_src}/corvane-test.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
@@ -55,13 +55,14 @@ foreach(corvane_size IN ITEMS 48 128 256)
             RENAME corvane-test.png)
 endforeach()
 install(FILES "${corvane_pkg_bin}/corvane-test.1.gz" "${corvane_pkg_bin}/corvane-vradio.1.gz"
+              "${corvane_pkg_bin}/corvane-check.1.gz"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 
 # README.md links the other documents, screenshots and the example profile
 # as docs/..., so they keep the repository's layout.
 install(FILES README.md "${corvane_pkg_src}/copyright" "${corvane_pkg_bin}/changelog.gz"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
-install(FILES docs/profiles.md docs/trace.md docs/hamlib.md docs/vradio.md docs/window.png docs/window-1.5x.png
+install(FILES docs/profiles.md docs/trace.md docs/hamlib.md docs/vradio.md docs/check.md docs/window.png docs/window-1.5x.png
               docs/refused.png
         DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs")
 install(FILES docs/examples/airband.json DESTINATION "${CMAKE_INSTALL_DOCDIR}/docs/examples")

@@ -90,6 +90,7 @@ plugin=./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/corvane-test/libcorva
 expected=$(sort <<EOF
 ./usr/bin/corvane-test
 ./usr/bin/corvane-vradio
+./usr/bin/corvane-check
 $plugin
 ./usr/share/applications/corvane-test.desktop
 ./usr/share/icons/hicolor/scalable/apps/corvane-test.svg
@@ -98,6 +99,7 @@ $plugin
 ./usr/share/icons/hicolor/256x256/apps/corvane-test.png
 ./usr/share/man/man1/corvane-test.1.gz
 ./usr/share/man/man1/corvane-vradio.1.gz
+./usr/share/man/man1/corvane-check.1.gz
 $doc/README.md
 $doc/copyright
 $doc/changelog.gz
@@ -105,6 +107,7 @@ $doc/docs/profiles.md
 $doc/docs/trace.md
 $doc/docs/hamlib.md
 $doc/docs/vradio.md
+$doc/docs/check.md
 $doc/docs/window.png
 $doc/docs/window-1.5x.png
 $doc/docs/refused.png
