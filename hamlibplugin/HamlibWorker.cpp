@@ -446,8 +446,10 @@ void HamlibWorker::drainWrites(const std::map<WriteKind, Write>& writes) {
         m_wrote = false;
         m_writeError = 0;
         m_acknowledged = false;
-        // The VFO in use now, so that nothing is written to the other one.
-        if (!refreshVfo() || !apply(kind, write) || (!m_acknowledged && !readBack(kind))) {
+        // The VFO written to is the one the poll last found: no look at it
+        // first, which Hamlib's Kenwood backends would mostly answer from an
+        // IF of up to 0.5 s ago anyway.
+        if (!apply(kind, write) || (!m_acknowledged && !readBack(kind))) {
             return;
         }
         publish(write.origin);
