@@ -589,8 +589,16 @@ bool HamlibWorker::setFrequency(int32_t hz) {
     if (!finishWrite(r)) {
         return false;
     }
-    if (r == RIG_OK && acknowledgesSets(m_settings.model)) {
+    if (r != RIG_OK) {
+        return true;
+    }
+    if (acknowledgesSets(m_settings.model)) {
         m_state.freq = hz;
+        m_acknowledged = true;
+    } else if (hz % 100 != 0 || hz > 100000000) {
+        // Hamlib 4.5 reads such a frequency back itself (its set fails when
+        // the read does) and keeps what it read as the current frequency.
+        m_state.freq = clampHz(m_rig->state.current_freq);
         m_acknowledged = true;
     }
     return true;

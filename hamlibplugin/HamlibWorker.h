@@ -135,8 +135,8 @@ private:
     bool m_ritDead = false;
     bool m_wrote = false; // the last apply() sent something
     int m_writeError = 0; // and what Hamlib said to it
-    // The radio acknowledged the write, so it holds what was written and
-    // needs no reading back.
+    // What the radio holds after the write is known without reading it back
+    // (the radio acknowledged it, or Hamlib read it already).
     bool m_acknowledged = false;
 
     QTimer* m_poll;
