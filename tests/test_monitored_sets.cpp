@@ -218,63 +218,55 @@ TEST_P(MonitoredRadio, EveryChangeIsRefusedAndTheRadioHearsNoWrite) {
     const int32_t mode = c.RxMod(0);
     const QString heldFrequency = QStringLiteral("RxFrqUpdated(0, %1, %1)").arg(freq);
 
+    // Each setting: its set, another value the radio offers, the one it holds
+    // and the event that says so.
     struct Case {
         QString what;
-        Set change;
+        std::function<void(C&, int32_t)> set;
+        int32_t other, held;
         QString holds;
-        Set same;
+    };
+    const auto choice = [](void (C::*set)(int16_t, int32_t)) {
+        return [set](C& x, int32_t v) { (x.*set)(0, v); };
     };
     std::vector<Case> cases{
-        {"frequency", [=](C& x) { x.setRxFrq(0, 0, freq + 1000); }, heldFrequency,
-         [=](C& x) { x.setRxFrq(0, 0, freq); }},
-        {"delta-F", [](C& x) { x.setRxDeltaF(0, 100); }, heldFrequency,
-         [](C& x) { x.setRxDeltaF(0, 0); }},
-        {"mode", [&](C& x) { x.setRxMod(0, another(rx, Setting::Mode, mode)); },
-         QStringLiteral("RxModUpdated(0, %1, %2)").arg(mode).arg(c.RxBfo(0)),
-         [=](C& x) { x.setRxMod(0, mode); }},
+        {"frequency", [](C& x, int32_t v) { x.setRxFrq(0, 0, v); }, freq + 1000, freq,
+         heldFrequency},
+        {"delta-F", choice(&C::setRxDeltaF), 100, 0, heldFrequency},
+        {"mode", choice(&C::setRxMod), another(rx, Setting::Mode, mode), mode,
+         QStringLiteral("RxModUpdated(0, %1, %2)").arg(mode).arg(c.RxBfo(0))},
     };
-    for (const Setting s : {Setting::Agc, Setting::NBl, Setting::Att}) {
-        const int32_t held = rx.current(s);
-        const int32_t other = another(rx, s, held);
-        if (held < 0 || other < 0) {
-            continue; // not read, or nothing else to pick
+    const struct {
+        Setting setting;
+        const char* name;
+        void (C::*set)(int16_t, int32_t);
+    } choices[] = {{Setting::Agc, "Agc", &C::setRxAgc},
+                   {Setting::NBl, "NBl", &C::setRxNBl},
+                   {Setting::Att, "Att", &C::setRxAtt}};
+    for (const auto& [setting, name, set] : choices) {
+        const int32_t held = rx.current(setting);
+        const int32_t other = another(rx, setting, held);
+        if (held >= 0 && other >= 0) { // read, and something else to pick
+            cases.push_back({name, choice(set), other, held,
+                             QStringLiteral("Rx%1Updated(0, %2, %3)")
+                                 .arg(QLatin1String(name))
+                                 .arg(held)
+                                 .arg(rx.capabilities()->indexOf(setting, held))});
         }
-        const char* name = s == Setting::Agc ? "Agc" : s == Setting::NBl ? "NBl" : "Att";
-        cases.push_back({name,
-                         [=](C& x) {
-                             s == Setting::Agc   ? x.setRxAgc(0, other)
-                             : s == Setting::NBl ? x.setRxNBl(0, other)
-                                                 : x.setRxAtt(0, other);
-                         },
-                         QStringLiteral("Rx%1Updated(0, %2, %3)")
-                             .arg(QLatin1String(name))
-                             .arg(held)
-                             .arg(rx.capabilities()->indexOf(s, held)),
-                         [=](C& x) {
-                             s == Setting::Agc   ? x.setRxAgc(0, held)
-                             : s == Setting::NBl ? x.setRxNBl(0, held)
-                                                 : x.setRxAtt(0, held);
-                         }});
     }
     if (rx.filterCount() > 1) {
         const int32_t held = rx.filter();
-        const int32_t other = rx.filterWidth(0) != held ? rx.filterWidth(0) : rx.filterWidth(1);
-        cases.push_back({"filter", [=](C& x) { x.setRxFlt(0, other); },
-                         QStringLiteral("RxFltUpdated(0, %1)").arg(held),
-                         [=](C& x) { x.setRxFlt(0, held); }});
+        cases.push_back({"filter", choice(&C::setRxFlt),
+                         rx.filterWidth(rx.filterWidth(0) != held ? 0 : 1), held,
+                         QStringLiteral("RxFltUpdated(0, %1)").arg(held)});
     }
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what.toStdString());
-        EXPECT_EQ(failure([&] { k.change(c); }), refused);
+        EXPECT_EQ(failure([&] { k.set(c, k.other); }), refused);
         QStringList got;
-        waitUntil(
-            [&] {
-                got += log.take();
-                return got.size() >= 2;
-            },
-            2000);
-        EXPECT_EQ(got.mid(0, 2), (QStringList{refusedEvent, k.holds}));
-        EXPECT_EQ(failure([&] { k.same(c); }), "(answered)");
+        waitUntil([&] { return (got += log.take()).size() >= 2; }, 2000);
+        EXPECT_EQ(got, (QStringList{refusedEvent, k.holds}));
+        EXPECT_EQ(failure([&] { k.set(c, k.held); }), "(answered)");
     }
     idle(1800); // past a poll of every setting
     EXPECT_EQ(log.take(), QStringList{}) << "the radio never changed";
