@@ -532,5 +532,91 @@ BENCHMARK(BM_StallWhileTheRadioMisbehaves)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
+// The dead line: from the radio falling silent (its console's `silent on`) to
+// the RxConnState that turns the window's indicator red, on the window's
+// thread, through the component; the moments land at random in the poll.
+// Then the same radio on a slow line (`slow 20`: 20 ms a byte at 9600 baud)
+// for a while, which must never be taken for a dead one. Counters: red_ms
+// (median), red_max_ms, runs, slow_losses.
+void BM_SilentToRed(benchmark::State& state) {
+    const RadioModel& model = *vradio::findRadioModel(QString::fromLatin1(radios[state.range(0)]));
+    constexpr int baud = 9600;
+    constexpr int runs = 9;
+    state.SetLabel(QStringLiteral("%1 %2").arg(model.name).arg(baud).toStdString());
+    QTemporaryDir dir;
+    VradioProcess radio(CORVANE_VRADIO, model.name, baud, dir.filePath("radio"), false);
+    if (radio.waitForTerminal(5000).isEmpty()) {
+        state.SkipWithError("the virtual radio did not start");
+        return;
+    }
+    const QString config = dir.filePath("config");
+    QDir().mkpath(config + "/corvane");
+    QFile table(config + "/corvane/Test.json");
+    table.open(QIODevice::WriteOnly);
+    table.write(QJsonDocument(QJsonObject{{"drivers", QJsonArray{QJsonObject{
+                                                          {"name", model.name},
+                                                          {"kind", "hamlib"},
+                                                          {"model", model.hamlibModel},
+                                                          {"port", dir.filePath("radio")},
+                                                          {"speed", baud},
+                                                      }}}})
+                    .toJson());
+    table.close();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    std::unique_ptr<receiver::Component> c = component::makeComponent();
+    c->DrvSetup(QStringLiteral("Test"), 0);
+    std::vector<int32_t> states; // every RxConnState's Err, in order
+    QObject::connect(c.get(), &receiver::Component::RxConnState,
+                     [&](int16_t, int32_t err) { states.push_back(err); });
+    c->RxConnect(0, -1);
+    if (!waitUntil([&] { return c->RxConnected(0) != 0; }, 10000)) {
+        state.SkipWithError("the receiver did not connect");
+        return;
+    }
+    idle(1000);
+    std::mt19937 random(static_cast<unsigned>(state.range(0)));
+    std::uniform_int_distribution<int> phase(0, pollMs - 1);
+    std::vector<double> red;
+    for (auto _ : state) {
+        for (int i = 0; i < runs; ++i) {
+            idle(phase(random));
+            const size_t from = states.size();
+            const auto lost = [&] {
+                return std::any_of(states.begin() + static_cast<std::ptrdiff_t>(from), states.end(),
+                                   [](int32_t e) { return e != 1000; });
+            };
+            const Clock::time_point silent = Clock::now();
+            radio.command("silent on");
+            if (!waitUntil(lost, 5000)) {
+                state.SkipWithError("the silent radio was never reported lost");
+                return;
+            }
+            red.push_back(msBetween(silent, Clock::now()));
+            radio.command("silent off");
+            if (!waitUntil([&] { return c->RxConnected(0) != 0; }, 10000)) {
+                state.SkipWithError("the radio did not come back");
+                return;
+            }
+            idle(500);
+        }
+        state.SetIterationTime(median(red) / 1000);
+    }
+    const size_t from = states.size();
+    radio.command("slow 20");
+    idle(8000);
+    radio.command("slow 0");
+    state.counters["red_ms"] = median(red);
+    state.counters["red_max_ms"] = *std::max_element(red.begin(), red.end());
+    state.counters["runs"] = static_cast<double>(red.size());
+    state.counters["slow_losses"] =
+        static_cast<double>(std::count_if(states.begin() + static_cast<std::ptrdiff_t>(from),
+                                          states.end(), [](int32_t e) { return e != 1000; }));
+}
+BENCHMARK(BM_SilentToRed)
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
+
 } // namespace
 } // namespace corvane::bench

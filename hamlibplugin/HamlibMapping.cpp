@@ -154,10 +154,13 @@ std::vector<std::pair<QString, QString>> lineDefaults(const rig_caps* caps) {
         (caps->port_type != RIG_PORT_SERIAL && caps->port_type != RIG_PORT_USB)) {
         return {};
     }
-    // Long enough for any answer at any speed (the longest, Kenwood's IF,
-    // takes 40 ms at 9600 baud); Hamlib's own timeouts run to 1 s with up to
-    // ten retries, which let a dead line go unnoticed for seconds.
-    const int timeoutMs = std::clamp(caps->timeout, 200, 500);
+    // Hamlib's timeout is the longest wait for the next bytes of an answer,
+    // not for all of it: a radio that answers at all starts within tens of
+    // ms, and a slow line (20 ms a byte) keeps them coming. Hamlib's own run
+    // to 1 s with up to ten retries, and an Icom's frequency read waits twice
+    // (25 00, then 03), so a dead line went unnoticed for well over a second;
+    // at 200 ms one poll (300 ms) and two waits stay under one.
+    const int timeoutMs = std::clamp(caps->timeout, 100, 200);
     return {{QStringLiteral("timeout"), QString::number(timeoutMs)},
             {QStringLiteral("retry"), QStringLiteral("0")}};
 }

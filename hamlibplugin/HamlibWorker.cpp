@@ -18,7 +18,6 @@ namespace {
 constexpr std::array<int, 6> retryPauses{1000, 2000, 5000, 10000, 20000, 30000};
 // Timeouts in a row that count as a lost link: one may be a slow answer.
 constexpr int timeoutsForLoss = 2;
-
 } // namespace
 
 HamlibWorker::HamlibWorker(LinkSettings settings, QEventLoop& loop)
@@ -433,8 +432,11 @@ void HamlibWorker::drainWrites(const std::map<WriteKind, Write>& writes) {
         }
         m_wrote = false;
         m_writeError = 0;
-        // The VFO in use now, so that nothing is written to the other one.
-        if (!refreshVfo() || !apply(kind, write) || !readBack(kind)) {
+        m_acknowledged = false;
+        // The VFO written to is the one the poll last found: no look at it
+        // first, which Hamlib's Kenwood backends would mostly answer from an
+        // IF of up to 0.5 s ago anyway.
+        if (!apply(kind, write) || (!m_acknowledged && !readBack(kind))) {
             return;
         }
         publish(write.origin);
@@ -495,7 +497,7 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         if (dialectCovers(kind)) {
             return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
         }
-        return finishWrite(rig_set_freq(m_rig, RIG_VFO_CURR, static_cast<freq_t>(w.value)));
+        return setFrequency(w.value);
     case WriteKind::Mode: {
         const RigMode* m = m_tables->rigMode(w.value);
         if (m == nullptr || w.value == m_state.mode) {

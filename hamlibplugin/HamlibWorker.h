@@ -74,6 +74,9 @@ private:
     void pollTick();
     void drainWrites(const std::map<WriteKind, Write>& writes);
     bool apply(WriteKind kind, const Write& write);
+    // Hamlib's frequency set without its read of the frequency first; false
+    // when the link broke.
+    bool setFrequency(int32_t hz);
     // Reads what `kind` touches (all of it for Mode); false when the link broke.
     bool readBack(WriteKind kind);
     bool readFrequency();
@@ -132,6 +135,9 @@ private:
     bool m_ritDead = false;
     bool m_wrote = false; // the last apply() sent something
     int m_writeError = 0; // and what Hamlib said to it
+    // What the radio holds after the write is known without reading it back
+    // (the radio acknowledged it, or Hamlib read it already).
+    bool m_acknowledged = false;
 
     QTimer* m_poll;
     QTimer* m_retry;

@@ -137,8 +137,8 @@ TEST(Capabilities, LookUpsTakeTheFirstEntryAndFollowTheMode) {
     }
 }
 
-// Sets are ignored unless connected and under remote control, and then apply
-// at once.
+// Sets are refused unless connected and under remote control
+// (test_monitored_sets has how), and then apply at once.
 TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
     Rig rig;
     rig.setUp({smallProfile()});
@@ -146,16 +146,19 @@ TEST(ComponentReceiver, ConnectsAfterTheDelayAndEventsComeFromTheLoopOnly) {
     EventLog log(c);
     const QStringList connState{"RxConnState(0, 1000)"};
 
-    c.setRxFrq(0, 0, 7100000);
+    EXPECT_THROW(c.setRxFrq(0, 0, 7100000), RuntimeError);
+    rig.deliver();
+    log.take();
     EXPECT_EQ(c.RxConnect(0, -1), 0);
     rig.advance(299);
     EXPECT_EQ(c.RxConnected(0), 0);
     rig.advance(1);
     EXPECT_EQ(c.RxConnected(0), -1);
-    c.setRxMod(0, 3);
+    EXPECT_THROW(c.setRxMod(0, 3), RuntimeError);
     EXPECT_EQ(log.take(), QStringList{}); // queued, not emitted by the clock
     rig.deliver();
-    EXPECT_EQ(log.take(), connState);
+    EXPECT_EQ(log.take(), (QStringList{"RxConnState(0, 1000)", "RxDataError(0, 1001)",
+                                       "RxModUpdated(0, 1, 0)"}));
     EXPECT_EQ(c.RxFrq(0, 0), 7000000);
     EXPECT_EQ(c.RxMod(0), 1);
 

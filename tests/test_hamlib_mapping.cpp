@@ -101,7 +101,9 @@ TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut
     } cases[] = {
         {RIG_MODEL_TS2000, "Firmware: Overseas type", "Kenwood TS-2000 (Firmware: Overseas type)",
          "200"},
-        {RIG_MODEL_ICR75, "", "Icom IC-R75", "500"},
+        {RIG_MODEL_ICR75, "", "Icom IC-R75", "200"},
+        {RIG_MODEL_IC7300, "", "Icom IC-7300", "200"},
+        {RIG_MODEL_TS590SG, "", "Kenwood TS-590SG", "200"},
         {RIG_MODEL_DUMMY, "Nothing much (dummy)", "Nothing much (dummy)", nullptr},
     };
     for (const auto& c : cases) {

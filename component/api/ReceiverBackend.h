@@ -17,6 +17,11 @@ namespace corvane::component {
 class Clock;
 class ReceiverBackend;
 
+// RxDataError's Err when a set that would change a receiver was refused
+// because the receiver is not under remote control (next to
+// receiver::linkChanged, so no Hamlib error or profile fault is taken for it).
+inline constexpr int32_t notUnderRemoteControl = 1001;
+
 // Who caused a change. A change caused by forwarding is never forwarded again,
 // so a backend hands the origin of a set back with every event that set causes
 // (also when the receiver confirms the change later).

@@ -5,6 +5,7 @@
 #include "component/json/JsonText.h"
 #include "receiver/Int16.h"
 #include "receiver/RuntimeError.h"
+#include "receiver/Saturate.h"
 
 #include <type_traits>
 
@@ -217,17 +218,47 @@ int32_t CorvaneComponent::RxFrq(int16_t index, int16_t vfo) {
     });
 }
 
+namespace {
+ReceiverEvent frequencyHeld(const ReceiverBackend& rx) {
+    return ReceiverEvent::frequency(
+        rx.frequency(), receiver::saturate<int32_t>(int64_t{rx.frequency()} + rx.deltaF()),
+        Origin::Program);
+}
+} // namespace
+
 void CorvaneComponent::setRxFrq(int16_t index, int16_t vfo, int32_t frequency) {
     tracedSet("RxFrq", {index, vfo}, frequency, [&] {
         ReceiverBackend& rx = backendAt(index, "RxFrq");
         checkVfo(index, vfo);
+        refuseUnlessRemote(index, rx, frequency != rx.frequency(), frequencyHeld(rx));
         rx.setFrequency(frequency, Origin::Program);
     });
 }
 
 void CorvaneComponent::setRxDeltaF(int16_t index, int32_t deltaF) {
-    tracedSet("RxDeltaF", {index}, deltaF,
-              [&] { backendAt(index, "RxDeltaF").setDeltaF(deltaF, Origin::Program); });
+    tracedSet("RxDeltaF", {index}, deltaF, [&] {
+        ReceiverBackend& rx = backendAt(index, "RxDeltaF");
+        refuseUnlessRemote(index, rx, deltaF != rx.deltaF(), frequencyHeld(rx));
+        rx.setDeltaF(deltaF, Origin::Program);
+    });
+}
+
+// Every window's selection writes back the value in force, so only a set that
+// would change something is refused. Refused for every kind of receiver here,
+// before its backend sees it: the window, which enables a list whenever it
+// reloads it, shows the pick until it hears what the receiver still holds.
+// Straight into the queue: what a receiver already holds is no change to
+// forward.
+void CorvaneComponent::refuseUnlessRemote(int16_t index, const ReceiverBackend& rx, bool changes,
+                                          const ReceiverEvent& holds) {
+    if (!changes || rx.remote()) {
+        return;
+    }
+    const uint64_t slot = m_slots[static_cast<size_t>(index)].id;
+    enqueue({slot, ReceiverEvent::dataError(notUnderRemoteControl, Origin::Program)});
+    enqueue({slot, holds});
+    throw RuntimeError::componentFailure(
+        QStringLiteral("receiver %1 is not under remote control").arg(index));
 }
 
 // --- the four enumerated settings share one implementation ---
@@ -277,7 +308,17 @@ int32_t CorvaneComponent::tableCurrent(int16_t index, Setting setting, const cha
 }
 
 void CorvaneComponent::tableSet(int16_t index, Setting setting, int32_t code, const char* op) {
-    tracedSet(op, {index}, code, [&] { backendAt(index, op).set(setting, code, Origin::Program); });
+    tracedSet(op, {index}, code, [&] {
+        ReceiverBackend& rx = backendAt(index, op);
+        const int32_t held = rx.current(setting);
+        refuseUnlessRemote(index, rx, code != held,
+                           setting == Setting::Mode
+                               ? ReceiverEvent::mode(held, rx.bfo(), Origin::Program)
+                               : ReceiverEvent::choice(setting, held,
+                                                       rx.capabilities()->indexOf(setting, held),
+                                                       Origin::Program));
+        rx.set(setting, code, Origin::Program);
+    });
 }
 
 // clang-format off
@@ -348,8 +389,12 @@ int32_t CorvaneComponent::RxFlt(int16_t index) {
 }
 
 void CorvaneComponent::setRxFlt(int16_t index, int32_t bandwidth) {
-    tracedSet("RxFlt", {index}, bandwidth,
-              [&] { backendAt(index, "RxFlt").setFilter(bandwidth, Origin::Program); });
+    tracedSet("RxFlt", {index}, bandwidth, [&] {
+        ReceiverBackend& rx = backendAt(index, "RxFlt");
+        refuseUnlessRemote(index, rx, bandwidth != rx.filter(),
+                           ReceiverEvent::filter(rx.filter(), Origin::Program));
+        rx.setFilter(bandwidth, Origin::Program);
+    });
 }
 
 // --- forwarding switch ---

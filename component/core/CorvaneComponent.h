@@ -142,6 +142,11 @@ private:
     int32_t tableCode(int16_t index, Setting setting, const QString& name, const char* op);
     int32_t tableCurrent(int16_t index, Setting setting, const char* op);
     void tableSet(int16_t index, Setting setting, int32_t code, const char* op);
+    // Throws when `value` would change what a receiver not under remote
+    // control holds; `holds` is the event of what it holds, queued after the
+    // data error so that the window puts its list back.
+    void refuseUnlessRemote(int16_t index, const ReceiverBackend& rx, bool changes,
+                            const ReceiverEvent& holds);
 
     // ComponentEvents.cpp
     void enqueue(Pending pending);
