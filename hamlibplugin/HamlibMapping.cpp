@@ -192,26 +192,6 @@ void correctForModel(rig_model_t model, RigTables& t) {
         return out;
     };
     switch (model) {
-    case RIG_MODEL_ICR75:
-        // Hamlib 4.5 writes FAST, MEDIUM, SLOW, SUPERFAST as 00, 01, 02, 03,
-        // which this receiver takes as OFF, super-fast, FAST and SLOW, and
-        // reads them back the same way round. Named for what the radio does.
-        // Its filter numbers start at 00 where Hamlib's start at 01, so a
-        // chosen width lands on the wrong filter and is read back wrongly.
-        t.caps.agc = agc({{RIG_AGC_FAST, "OFF"},
-                          {RIG_AGC_MEDIUM, "SUPERFAST"},
-                          {RIG_AGC_SLOW, "FAST"},
-                          {RIG_AGC_SUPERFAST, "SLOW"}});
-        noFilterChoice();
-        break;
-    case RIG_MODEL_IC7300:
-        // The caps list three levels and leave out SLOW; OFF (00) is no
-        // choice of this command on the radio. A chosen width reprograms the
-        // width of the filter in use instead of choosing FIL1..FIL3.
-        t.caps.agc =
-            agc({{RIG_AGC_FAST, "FAST"}, {RIG_AGC_MEDIUM, "MEDIUM"}, {RIG_AGC_SLOW, "SLOW"}});
-        noFilterChoice();
-        break;
     case RIG_MODEL_TS2000:
         // Hamlib writes GT at 84 times the level, where the radio takes a time
         // constant of 000..020: only OFF is set. Every other constant reads

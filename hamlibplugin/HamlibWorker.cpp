@@ -489,6 +489,9 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         if (w.value == m_state.freq) {
             return true;
         }
+        if (dialectCovers(kind)) {
+            return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
+        }
         return finishWrite(rig_set_freq(m_rig, RIG_VFO_CURR, static_cast<freq_t>(w.value)));
     case WriteKind::Mode: {
         const RigMode* m = m_tables->rigMode(w.value);

@@ -1,9 +1,14 @@
 #include "hamlibplugin/ModelDialect.h"
 
+#include "hamlibplugin/IcomDialect.h"
+
 namespace corvane::hamlibplugin {
 
 std::unique_ptr<ModelDialect> dialectFor(rig_model_t model) {
     switch (model) {
+    case RIG_MODEL_ICR75:
+    case RIG_MODEL_IC7300:
+        return std::make_unique<IcomDialect>(model);
     default:
         return nullptr;
     }

@@ -32,7 +32,8 @@ public:
     virtual void correctTables(RigTables& tables) = 0;
 
     // Whether the dialect reads and writes what `kind` changes. Mode and
-    // Filter go together: a dialect that covers one covers both.
+    // Filter go together: a dialect that covers one covers both. Freq is
+    // the write alone (where Hamlib's set is slow); it is read through Hamlib.
     virtual bool covers(WriteKind kind) const = 0;
 
     // Reads what `kind` touches into `state` (for Mode and Filter: the mode

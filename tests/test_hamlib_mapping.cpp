@@ -129,7 +129,7 @@ TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut
     EXPECT_EQ(t.rigModes[0].normalWidth, 0); // a mode change asks for no width
     EXPECT_EQ(described(t.caps.agc), QStringList({"0 OFF", "1 ON (read)"}));
     // The IC-R75's 00 and 03, as Hamlib writes them.
-    correctForModel(RIG_MODEL_ICR75, t);
+    dialectFor(RIG_MODEL_ICR75)->correctTables(t);
     EXPECT_EQ(described(t.caps.agc), QStringList({"2 OFF", "5 SUPERFAST", "3 FAST", "1 SLOW"}));
 }
 
