@@ -107,6 +107,8 @@ const Case cases[] = {
     {"IC-R75", "", "FE FE 5A E0 07 01 FD", "FE FE E0 5A FA FD", ""},
     {"IC-R75", "", "FE FE 5A E0 21 00 FD", "FE FE E0 5A FA FD", ""},
     {"IC-R75", "", "FE FE 5A E0 1A 03 FD", "FE FE E0 5A FA FD", ""},
+    // Its CW pitch is a set-mode item (0128: about 600 Hz).
+    {"IC-R75", "", "FE FE 5A E0 1A 02 10 FD", "FE FE E0 5A 1A 02 10 01 28 FD", ""},
     // Another radio's frame is echoed by the bus and not answered; noise
     // before a frame is skipped; without the echo only the answer comes.
     {"IC-R75", "", "FE FE 94 E0 03 FD", "", ""},

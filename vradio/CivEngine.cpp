@@ -226,7 +226,8 @@ CivEngine::Answer CivEngine::answer(uint8_t cmd, int sub, const QByteArray& data
         return data.isEmpty() ? Answer{echoCmd + mode.left(1) + mode.mid(2)} : refuse();
     }
     case 0x14:
-        // CW pitch, 0000..0255 for 300..900 Hz: 600 Hz, and only read here.
+        // CW pitch, 0000..0255 for 300..900 Hz: 600 Hz, and only read here
+        // (the IC-R75 has it as set-mode item 1A 02 10).
         if (sub == 0x09 && subData.isEmpty()) {
             return {echoSub + levelBcd(128)};
         }
@@ -372,6 +373,9 @@ CivEngine::Answer CivEngine::extended(int sub, const QByteArray& subData, const 
         const int data = static_cast<uint8_t>(subData[0]);
         const int filter = subData.size() == 2 ? static_cast<uint8_t>(subData[1]) : -1;
         return done(subData.size() <= 2 && setMode(static_cast<uint8_t>(mode[0]), data, filter));
+    }
+    if (sub == 0x02 && m_model.setModeItems && subData == QByteArray(1, '\x10')) {
+        return {echo + subData + levelBcd(128)};
     }
     if (sub == 0x03 && m_model.storedWidths) {
         // The width of the filter in use; a write stores another for it.

@@ -28,6 +28,7 @@ const std::vector<RadioModel>& radioModels() {
         m[0].address = 0x5A;
         m[0].firstFilter = 1;
         m[0].namedFilters = true;
+        m[0].setModeItems = true;
         m[0].agc = {{0x00, Agc::Off}, {0x01, Agc::SuperFast}, {0x02, Agc::Fast}, {0x03, Agc::Slow}};
         m[0].smeterCal = {{0, -60},  {37, -54},  {52, -48},  {61, -42}, {72, -36}, {86, -30},
                           {95, -24}, {109, -18}, {124, -12}, {128, -6}, {146, 0},  {166, 10},

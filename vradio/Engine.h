@@ -33,6 +33,7 @@ struct RadioModel {
     bool rit = false;                         // command 21
     bool dataModes = false;                   // 26 and 1A 06 take data on
     bool storedWidths = false; // 1A 03 reads and stores the width of the filter in use
+    bool setModeItems = false; // 1A 02: the IC-R75's set-mode items (10: CW pitch)
     // S-meter: raw reading against dB over S9, rising (CI-V 15 02, Kenwood SM).
     std::vector<std::pair<int, int>> smeterCal;
     // Kenwood
