@@ -234,7 +234,12 @@ int IcomDialect::read(RIG* rig, const RigTables&, WriteKind kind, RigState& stat
     }
     QByteArray answer;
     const QByteArray command = m_ic7300 ? bytes({0x26, 0x00}) : bytes({0x04});
-    if (const int r = exchange(rig, command, &answer); r != RIG_OK) {
+    if (!m_taken.isEmpty()) {
+        // The radio has just said OK to this mode and filter: reading them
+        // again would tell nothing more.
+        answer = command + m_taken;
+        m_taken.clear();
+    } else if (const int r = exchange(rig, command, &answer); r != RIG_OK) {
         return r;
     }
     // 26 00 mm dd ff, or 04 mm ff
@@ -283,7 +288,11 @@ int IcomDialect::writeMode(RIG* rig, CivMode mode, int filter) {
     const auto f = static_cast<uint8_t>(filter);
     const QByteArray command =
         m_ic7300 ? bytes({0x26, 0x00, mode.code, mode.data, f}) : bytes({0x06, mode.code, f});
-    return exchange(rig, command, nullptr);
+    const int r = exchange(rig, command, nullptr);
+    if (r == RIG_OK) {
+        m_taken = m_ic7300 ? bytes({mode.code, mode.data, f}) : bytes({mode.code, f});
+    }
+    return r;
 }
 
 int IcomDialect::write(RIG* rig, const RigTables&, WriteKind kind, const Write& w,

@@ -74,6 +74,9 @@ private:
     std::vector<std::optional<CivMode>> m_modes;
     std::map<CivMode, Widths> m_widths;
     int m_filter = 0; // the radio's filter number as last read; 0 before
+    // The mode and filter bytes of a mode command the radio has just taken,
+    // which the read that follows it takes instead of asking again.
+    QByteArray m_taken;
     RigTables m_tables;
     bool m_changed = false;
 };
