@@ -30,6 +30,11 @@
 //             BENCH_VRADIO_SHOW set, the commands of a typical exchange of each
 //             go to standard error.
 //
+// BM_FilterSetToEvent does the same for a filter on the two Icoms: setRxFlt
+// to RxFltUpdated between two filters of LSB, against rigctl's
+// "M LSB <width>" and "m"; its floor is CI-V's 06 and 04 with their answers
+// (8 + 6 + 6 + 8 bytes).
+//
 // The stall measurement at the end runs the virtual radio the same way and
 // measures the longest the window's thread went without turning its loop.
 #include "bench/Children.h"
