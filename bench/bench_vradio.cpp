@@ -30,6 +30,12 @@
 //             BENCH_VRADIO_SHOW set, the commands of a typical exchange of each
 //             go to standard error.
 //
+// BM_FilterSetToEvent does the same for a filter: setRxFlt to RxFltUpdated
+// between two filters of LSB. On the two Icoms against rigctl's
+// "M LSB <width>" and "m", with CI-V's 06 and 04 and their answers as the
+// floor (8 + 6 + 6 + 8 bytes); on the Kenwoods alone (Hamlib has no filter
+// choice there), floor "SH05;", "SH;", "SH05;" (13 bytes).
+//
 // The stall measurement at the end runs the virtual radio the same way and
 // measures the longest the window's thread went without turning its loop.
 #include "bench/Children.h"
@@ -69,9 +75,23 @@ constexpr int warmUpPairs = 2;
 constexpr int pollMs = 300; // the receiver's fast poll
 constexpr int32_t frequencies[] = {7100000, 7150000};
 
-// Bytes of the shortest set and read of a frequency, both ways.
-int floorBytes(Protocol protocol) {
+// Bytes of the shortest set and read of a frequency, both ways; of a CI-V
+// filter, 06 <mode> <filter> and its FB, 04 and its answer.
+int floorBytes(Protocol protocol, bool filter = false) {
+    if (filter) {
+        // CI-V: 06 and its OK, 04 and its answer. Kenwood: "SH05;", "SH;", "SH05;".
+        return protocol == Protocol::CiV ? 8 + 6 + 6 + 8 : 13;
+    }
     return protocol == Protocol::CiV ? 11 + 6 + 6 + 11 : 14 + 3 + 14;
+}
+// The two filters of LSB a filter set goes between: the IC-R75's narrow and
+// normal, the IC-7300's FIL2 and FIL1 (the one each starts in last), two high
+// cuts both Kenwoods have.
+int32_t filterWidths(const RadioModel& model, int i) {
+    if (model.protocol == Protocol::Kenwood) {
+        return i == 0 ? 2400 : 2600;
+    }
+    return model.hamlibModel == 3039 ? (i == 0 ? 1900 : 2400) : (i == 0 ? 2400 : 3000);
 }
 
 double median(std::vector<double> v) {
@@ -155,25 +175,37 @@ public:
         return connect(why);
     }
 
-    double floorMs() const { return floorBytes(m_model.protocol) * 10000.0 / m_baud; }
+    double floorMs(bool filter) const {
+        return floorBytes(m_model.protocol, filter) * 10000.0 / m_baud;
+    }
 
-    // setRxFrq to the RxFrqUpdated of that frequency; false when none came.
-    bool program(int32_t hz) {
+    // setRxFrq to the RxFrqUpdated of that frequency (setRxFlt to the
+    // RxFltUpdated of that width); false when none came.
+    bool program(int32_t hz, bool filter) {
         Mark mark;
         mark.logFrom = m_ours->logSize();
         QEventLoop loop;
         bool seen = false;
-        const auto watch = QObject::connect(m_component.get(), &receiver::Component::RxFrqUpdated,
-                                            &loop, [&](int16_t index, int32_t freq, int32_t) {
-                                                if (index == 0 && freq == hz && !seen) {
-                                                    mark.seen = Clock::now();
-                                                    seen = true;
-                                                    loop.quit();
-                                                }
-                                            });
+        const auto arrived = [&](int16_t index, int32_t value) {
+            if (index == 0 && value == hz && !seen) {
+                mark.seen = Clock::now();
+                seen = true;
+                loop.quit();
+            }
+        };
+        const auto watch =
+            filter ? QObject::connect(m_component.get(), &receiver::Component::RxFltUpdated, &loop,
+                                      arrived)
+                   : QObject::connect(
+                         m_component.get(), &receiver::Component::RxFrqUpdated, &loop,
+                         [&](int16_t index, int32_t freq, int32_t) { arrived(index, freq); });
         QTimer::singleShot(5000, &loop, &QEventLoop::quit);
         mark.sent = Clock::now();
-        m_component->setRxFrq(0, 0, hz);
+        if (filter) {
+            m_component->setRxFlt(0, hz);
+        } else {
+            m_component->setRxFrq(0, 0, hz);
+        }
         if (!seen) {
             loop.exec();
         }
@@ -184,43 +216,30 @@ public:
         return seen;
     }
 
-    // setRxFlt to the RxFltUpdated of that width; false when none came.
-    bool programFilter(int32_t width) {
-        Mark mark;
-        mark.logFrom = m_ours->logSize();
-        QEventLoop loop;
-        bool seen = false;
-        const auto watch = QObject::connect(m_component.get(), &receiver::Component::RxFltUpdated,
-                                            &loop, [&](int16_t index, int32_t filter) {
-                                                if (index == 0 && filter == width && !seen) {
-                                                    mark.seen = Clock::now();
-                                                    seen = true;
-                                                    loop.quit();
-                                                }
-                                            });
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-        mark.sent = Clock::now();
-        m_component->setRxFlt(0, width);
-        if (!seen) {
-            loop.exec();
-        }
-        QObject::disconnect(watch);
-        if (seen) {
-            m_program.push_back(mark);
-        }
-        return seen;
-    }
-
-    // "F <hz>", "f" to rigctl; false unless it read back `hz`.
-    bool rigctl(int32_t hz) {
+    // "F <hz>", "f" to rigctl; false unless it read back `hz`. For a
+    // filter, "M LSB <hz>", "m", whose answer's second line is the width.
+    bool rigctl(int32_t hz, bool filter) {
         const QByteArray want = QByteArray::number(hz);
         m_rigctlLogFrom.push_back(m_theirs->logSize());
         const Clock::time_point sent = Clock::now();
-        const auto lines = m_rigctl->exchange(
-            "F " + want + "\nf\n",
-            [](const QByteArray& l) { return l.startsWith("f ") && l.trimmed().size() > 2; }, 5000);
+        bool mode = false;
+        const auto lines = filter ? m_rigctl->exchange(
+                                        "M LSB " + want + "\nm\n",
+                                        [&](const QByteArray& l) {
+                                            const bool width = mode;
+                                            mode = l.startsWith("m ");
+                                            return width;
+                                        },
+                                        5000)
+                                  : m_rigctl->exchange(
+                                        "F " + want + "\nf\n",
+                                        [](const QByteArray& l) {
+                                            return l.startsWith("f ") && l.trimmed().size() > 2;
+                                        },
+                                        5000);
         const Clock::time_point seen = Clock::now();
-        if (!lines || !lines->last().trimmed().endsWith(" " + want)) {
+        if (!lines || !(lines->last().trimmed().endsWith(" " + want) ||
+                        (filter && lines->last().trimmed() == want))) {
             return false;
         }
         m_rigctlMs.push_back(msBetween(sent, seen));
@@ -351,7 +370,7 @@ private:
     std::vector<size_t> m_rigctlLogFrom;
 };
 
-void BM_SetToEvent(benchmark::State& state) {
+void setToEvent(benchmark::State& state, bool filter) {
     const RadioModel& model = *vradio::findRadioModel(QString::fromLatin1(radios[state.range(0)]));
     const int baud = static_cast<int>(state.range(1));
     state.SetLabel(QStringLiteral("%1 %2").arg(model.name).arg(baud).toStdString());
@@ -361,6 +380,9 @@ void BM_SetToEvent(benchmark::State& state) {
         state.SkipWithError(why.toStdString().c_str());
         return;
     }
+    // Hamlib 4.5.4 has no filter choice on the Kenwoods: rigctl has nothing
+    // to compare there.
+    const bool compared = !filter || model.protocol == Protocol::CiV;
     // A fixed seed: the same moments of the poll on every run.
     std::mt19937 random(static_cast<unsigned>(baud + state.range(0)));
     std::uniform_int_distribution<int> phase(0, pollMs - 1);
@@ -369,15 +391,18 @@ void BM_SetToEvent(benchmark::State& state) {
             if (i == 0) {
                 cell.forget();
             }
-            const int32_t hz = frequencies[i & 1];
+            const int32_t hz = filter ? filterWidths(model, i & 1) : frequencies[i & 1];
             // In alternating order, so that neither always runs first.
             for (const bool ours : {(i & 1) == 0, (i & 1) != 0}) {
+                if (!ours && !compared) {
+                    continue;
+                }
                 // Also lets the window's thread catch up on what queued while
                 // rigctl had it waiting.
                 idle(ours ? phase(random) : 20);
-                if (!(ours ? cell.program(hz) : cell.rigctl(hz))) {
-                    state.SkipWithError(ours ? "no RxFrqUpdated of the frequency set"
-                                             : "rigctl did not read the frequency back");
+                if (!(ours ? cell.program(hz, filter) : cell.rigctl(hz, filter))) {
+                    state.SkipWithError(ours ? "no event of the value set"
+                                             : "rigctl did not read the value back");
                     return;
                 }
             }
@@ -386,7 +411,7 @@ void BM_SetToEvent(benchmark::State& state) {
         state.SetIterationTime(median(cell.programMs()) / 1000);
     }
     const double prog = median(cell.programMs());
-    const double rigctl = median(cell.rigctlMs());
+    const double rigctl = compared ? median(cell.rigctlMs()) : 0;
     const std::vector<Exchange> counted = cell.programExchanges();
     const auto [progBytes, ours] = typical(counted);
     const auto [rigctlBytes, theirs] = typical(cell.rigctlExchanges());
@@ -400,11 +425,13 @@ void BM_SetToEvent(benchmark::State& state) {
                      qPrintable(model.name), baud, ours.constData(), each.join(' ').constData(),
                      theirs.constData());
     }
-    state.counters["floor_ms"] = cell.floorMs();
+    state.counters["floor_ms"] = cell.floorMs(filter);
     state.counters["prog_ms"] = prog;
     state.counters["rigctl_ms"] = rigctl;
-    state.counters["x_floor"] = prog / cell.floorMs();
-    state.counters["x_rigctl"] = prog / rigctl;
+    state.counters["x_floor"] = prog / cell.floorMs(filter);
+    if (compared) {
+        state.counters["x_rigctl"] = prog / rigctl;
+    }
     state.counters["prog_B"] = progBytes;
     state.counters["counted"] = static_cast<double>(counted.size());
     state.counters["rigctl_B"] = rigctlBytes;
@@ -419,62 +446,34 @@ void speeds(benchmark::internal::Benchmark* b) {
         }
     }
 }
+void BM_SetToEvent(benchmark::State& state) {
+    setToEvent(state, false);
+}
 BENCHMARK(BM_SetToEvent)
     ->Apply(speeds)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(1);
 
-// A filter picked on a Kenwood radio, in its own commands (SH, the high cut
-// of SSB), from setRxFlt to RxFltUpdated: the same columns as above, with the
-// floor of "SH05;", "SH;", "SH05;" (13 bytes). Hamlib 4.5.4 has no filter
-// choice on these radios, so rigctl has nothing to compare.
+// A filter chosen on the Icoms: the program by number in the radio's mode
+// command, rigctl by a width (Hamlib 4.5.4 stores it in the IC-7300's
+// filter in use with 1A 03). On the Kenwoods the program's high cut (SH)
+// alone, at the speeds each radio has.
 void BM_FilterSetToEvent(benchmark::State& state) {
-    const RadioModel& model = *vradio::findRadioModel(QString::fromLatin1(radios[state.range(0)]));
-    const int baud = static_cast<int>(state.range(1));
-    state.SetLabel(QStringLiteral("%1 %2").arg(model.name).arg(baud).toStdString());
-    Cell cell(model, baud);
-    QString why;
-    if (!cell.start(&why)) {
-        state.SkipWithError(why.toStdString().c_str());
-        return;
-    }
-    constexpr int32_t widths[] = {2400, 2600}; // high cuts both radios have on LSB
-    std::mt19937 random(static_cast<unsigned>(baud + state.range(0)));
-    std::uniform_int_distribution<int> phase(0, pollMs - 1);
-    for (auto _ : state) {
-        for (int i = -warmUpPairs; i < samplesPerCell; ++i) {
-            if (i == 0) {
-                cell.forget();
-            }
-            idle(phase(random));
-            if (!cell.programFilter(widths[i & 1])) {
-                state.SkipWithError("no RxFltUpdated of the filter set");
-                return;
+    setToEvent(state, true);
+}
+void filterSpeeds(benchmark::internal::Benchmark* b) {
+    for (int radio = 0; radio < 2; ++radio) {
+        for (const int baud : {9600, 19200, 115200}) {
+            if (radio != 0 || baud <= 19200) {
+                b->Args({radio, baud});
             }
         }
-        idle(50);
-        state.SetIterationTime(median(cell.programMs()) / 1000);
     }
-    const double floorMs = 13 * 10000.0 / baud;
-    const double prog = median(cell.programMs());
-    const std::vector<Exchange> counted = cell.programExchanges();
-    const auto [progBytes, ours] = typical(counted);
-    if (qEnvironmentVariableIsSet("BENCH_VRADIO_SHOW")) {
-        std::fprintf(stderr, "%s %d: the program's filter set: %s\n", qPrintable(model.name), baud,
-                     ours.constData());
-    }
-    state.counters["floor_ms"] = floorMs;
-    state.counters["prog_ms"] = prog;
-    state.counters["x_floor"] = prog / floorMs;
-    state.counters["prog_B"] = progBytes;
-    state.counters["counted"] = static_cast<double>(counted.size());
+    b->Args({2, 9600})->Args({2, 57600})->Args({3, 9600})->Args({3, 115200});
 }
 BENCHMARK(BM_FilterSetToEvent)
-    ->Args({2, 9600})
-    ->Args({2, 57600})
-    ->Args({3, 9600})
-    ->Args({3, 115200})
+    ->Apply(filterSpeeds)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(1);

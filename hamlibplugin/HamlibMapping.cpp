@@ -178,48 +178,6 @@ QString romIdOf(const rig_caps* caps, const QString& info) {
     return info.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, info);
 }
 
-void correctForModel(rig_model_t model, RigTables& t) {
-    const auto noFilterChoice = [&t] {
-        for (Capabilities::Mode& m : t.caps.modes) {
-            m.filters.clear();
-        }
-        for (RigMode& m : t.rigModes) {
-            m.normalWidth = 0; // a mode change keeps the radio's filter
-        }
-    };
-    const auto agc = [](std::initializer_list<std::pair<agc_level_e, const char*>> list) {
-        std::vector<Choice> out;
-        for (const auto& [level, name] : list) {
-            out.push_back({QString::fromLatin1(name), static_cast<int32_t>(level)});
-        }
-        return out;
-    };
-    switch (model) {
-    case RIG_MODEL_ICR75:
-        // Hamlib 4.5 writes FAST, MEDIUM, SLOW, SUPERFAST as 00, 01, 02, 03,
-        // which this receiver takes as OFF, super-fast, FAST and SLOW, and
-        // reads them back the same way round. Named for what the radio does.
-        // Its filter numbers start at 00 where Hamlib's start at 01, so a
-        // chosen width lands on the wrong filter and is read back wrongly.
-        t.caps.agc = agc({{RIG_AGC_FAST, "OFF"},
-                          {RIG_AGC_MEDIUM, "SUPERFAST"},
-                          {RIG_AGC_SLOW, "FAST"},
-                          {RIG_AGC_SUPERFAST, "SLOW"}});
-        noFilterChoice();
-        break;
-    case RIG_MODEL_IC7300:
-        // The caps list three levels and leave out SLOW; OFF (00) is no
-        // choice of this command on the radio. A chosen width reprograms the
-        // width of the filter in use instead of choosing FIL1..FIL3.
-        t.caps.agc =
-            agc({{RIG_AGC_FAST, "FAST"}, {RIG_AGC_MEDIUM, "MEDIUM"}, {RIG_AGC_SLOW, "SLOW"}});
-        noFilterChoice();
-        break;
-    default:
-        break;
-    }
-}
-
 RigTables readTables(RIG* rig) {
     const rig_caps* caps = rig->caps;
     const rig_state& st = rig->state;
@@ -283,7 +241,6 @@ RigTables readTables(RIG* rig) {
     t.getFuncs = st.has_get_func;
     t.setFuncs = st.has_set_func;
     t.refreshVfo = caps->get_vfo != nullptr && trimmed(caps->mfg_name) == QLatin1String("Kenwood");
-    correctForModel(caps->rig_model, t);
     return t;
 }
 

@@ -83,11 +83,6 @@ std::vector<std::pair<QString, QString>> lineDefaults(const rig_caps* caps);
 // itself; for the dummy rig and rigctld, what they say.
 QString romIdOf(const rig_caps* caps, const QString& info);
 
-// Corrections for backends whose tables promise what they cannot do (see
-// the .cpp): the AGC table the backend really sets and reads, and whether a
-// filter can be chosen by its width at all.
-void correctForModel(rig_model_t model, RigTables& tables);
-
 // Reads the tables of an opened rig (its state holds what a rigctld daemon
 // reported, caps what the backend declares).
 RigTables readTables(RIG* rig);

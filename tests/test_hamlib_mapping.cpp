@@ -127,7 +127,7 @@ TEST(HamlibMapping, ARadiosLineIsShortItsIdNamesItAndItsBackendsFaultsAreLeftOut
     t.rigModes = {{RIG_MODE_USB, 2400, false}};
     t.caps.agc = agcChoices(nullptr, 0);
     // The IC-R75's 00 and 03, as Hamlib writes them.
-    correctForModel(RIG_MODEL_ICR75, t);
+    dialectFor(RIG_MODEL_ICR75)->correctTables(t);
     EXPECT_EQ(described(t.caps.agc), QStringList({"2 OFF", "5 SUPERFAST", "3 FAST", "1 SLOW"}));
 }
 

@@ -82,11 +82,15 @@ const Case cases[] = {
     {"IC-R75", "", "FE FE 5A E0 05 00 00 00 40 00 FD", "FE FE E0 5A FA FD",
      "LSB 7050000/7050000 A F1 Fast NB0 ATT0 RIT-0"},
     {"IC-R75", "", "FE FE 5A E0 05 0A 00 00 07 00 FD", "FE FE E0 5A FA FD", ""},
-    // Mode with its filter: the IC-R75 counts filters from 00 (wide).
-    {"IC-R75", "", "FE FE 5A E0 04 FD", "FE FE E0 5A 04 00 00 FD", ""},
-    {"IC-R75", "", "FE FE 5A E0 06 01 01 FD", "FE FE E0 5A FB FD",
+    // Mode with its filter: 01 wide, 02 normal, 03 narrow; a mode with two
+    // filters (this profile's) has no wide one and takes its widest for it.
+    {"IC-R75", "", "FE FE 5A E0 04 FD", "FE FE E0 5A 04 00 02 FD", ""},
+    {"IC-R75", "", "FE FE 5A E0 06 01 03 FD", "FE FE E0 5A FB FD",
      "USB 7050000/7050000 A F2 Fast NB0 ATT0 RIT-0"},
-    {"IC-R75", "", "FE FE 5A E0 06 01 03 FD", "FE FE E0 5A FA FD", ""},
+    {"IC-R75", "FE FE 5A E0 06 01 03 FD", "FE FE 5A E0 06 00 01 FD", "FE FE E0 5A FB FD",
+     "LSB 7050000/7050000 A F1 Fast NB0 ATT0 RIT-0"},
+    {"IC-R75", "", "FE FE 5A E0 06 01 00 FD", "FE FE E0 5A FA FD", ""},
+    {"IC-R75", "", "FE FE 5A E0 06 01 04 FD", "FE FE E0 5A FA FD", ""},
     // AGC 00 off, 01 super-fast (the profile has none), 02 fast, 03 slow.
     {"IC-R75", "", "FE FE 5A E0 16 12 03 FD", "FE FE E0 5A FB FD",
      "LSB 7050000/7050000 A F1 Slow NB0 ATT0 RIT-0"},
@@ -103,6 +107,8 @@ const Case cases[] = {
     {"IC-R75", "", "FE FE 5A E0 07 01 FD", "FE FE E0 5A FA FD", ""},
     {"IC-R75", "", "FE FE 5A E0 21 00 FD", "FE FE E0 5A FA FD", ""},
     {"IC-R75", "", "FE FE 5A E0 1A 03 FD", "FE FE E0 5A FA FD", ""},
+    // Its CW pitch is a set-mode item (0128: about 600 Hz).
+    {"IC-R75", "", "FE FE 5A E0 1A 02 10 FD", "FE FE E0 5A 1A 02 10 01 28 FD", ""},
     // Another radio's frame is echoed by the bus and not answered; noise
     // before a frame is skipped; without the echo only the answer comes.
     {"IC-R75", "", "FE FE 94 E0 03 FD", "", ""},
@@ -118,6 +124,19 @@ const Case cases[] = {
     {"IC-7300", "FE FE 94 E0 07 01 FD|FE FE 94 E0 05 00 00 10 07 00 FD", "FE FE 94 E0 25 01 FD",
      "FE FE E0 94 25 01 00 00 05 07 00 FD", "LSB 7050000/7100000 B F1 Medium NB0 ATT0 RIT-0"},
     {"IC-7300", "", "FE FE 94 E0 26 00 FD", "FE FE E0 94 26 00 00 00 01 FD", ""},
+    // 26 with the filter byte chooses it; with data on, a mode this profile
+    // lacks (USB-D) is refused.
+    {"IC-7300", "", "FE FE 94 E0 26 00 01 00 02 FD", "FE FE E0 94 FB FD",
+     "USB 7050000/7050000 A F2 Medium NB0 ATT0 RIT-0"},
+    {"IC-7300", "", "FE FE 94 E0 26 00 01 01 02 FD", "FE FE E0 94 FA FD",
+     "LSB 7050000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
+    // 1A 03: the width of the filter in use (2400 Hz is 28); a write stores
+    // another for it (09 is 500 Hz), which a read then gives; none in FM.
+    {"IC-7300", "", "FE FE 94 E0 1A 03 FD", "FE FE E0 94 1A 03 28 FD", ""},
+    {"IC-7300", "FE FE 94 E0 1A 03 09 FD", "FE FE 94 E0 1A 03 FD", "FE FE E0 94 1A 03 09 FD",
+     "LSB 7050000/7050000 A F1 Medium NB0 ATT0 RIT-0"},
+    {"IC-7300", "", "FE FE 94 E0 1A 03 41 FD", "FE FE E0 94 FA FD", ""},
+    {"IC-7300", "FE FE 94 E0 06 05 FD", "FE FE 94 E0 1A 03 FD", "FE FE E0 94 FA FD", ""},
     // --- Kenwood TS-2000: sets are not answered, reads are, "?;" refuses ---
     {"TS-2000", "", "FA;", "FA00007050000;", ""},
     {"TS-2000", "", "FA00014074000;", "", "LSB 14074000/7050000 A F1 Medium NB0 ATT0 RIT-0"},

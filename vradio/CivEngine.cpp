@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace corvane::vradio {
 
@@ -20,6 +21,14 @@ const std::pair<uint8_t, Mode> civModes[] = {
     {0x00, Mode::Lsb},   {0x01, Mode::Usb}, {0x02, Mode::Am},  {0x03, Mode::Cw},
     {0x04, Mode::Rtty},  {0x05, Mode::Fm},  {0x06, Mode::Wfm}, {0x07, Mode::CwR},
     {0x08, Mode::RttyR}, {0x11, Mode::Sam}};
+// The same codes with the data byte on.
+const std::pair<uint8_t, Mode> dataModes[] = {
+    {0x00, Mode::LsbD}, {0x01, Mode::UsbD}, {0x02, Mode::AmD}, {0x05, Mode::FmD}};
+
+// 1A 03 in SSB, CW and RTTY: 00..09 are 50..500 Hz, 10..40 are 600..3600 Hz.
+int32_t narrowWidth(int index) {
+    return index <= 9 ? (index + 1) * 50 : (index - 4) * 100;
+}
 
 QByteArray hex(const QByteArray& bytes) {
     return bytes.toHex(' ').toUpper();
@@ -131,39 +140,65 @@ CivEngine::Answer CivEngine::done(bool accepted) {
 QByteArray CivEngine::modeBytes() const {
     const std::optional<Mode> mode = m_radio.mode();
     uint8_t code = 0xFF;
+    uint8_t data = 0;
     for (const auto& [c, m] : civModes) {
         if (mode == m) {
             code = c;
         }
     }
-    QByteArray out(1, static_cast<char>(code));
-    out.append(static_cast<char>(m_model.firstFilter + m_radio.filterIndex()));
+    for (const auto& [c, m] : dataModes) {
+        if (mode == m) {
+            code = c;
+            data = 1;
+        }
+    }
+    const int number = m_model.firstFilter + m_radio.filterIndex() + missingFilters();
+    QByteArray out;
+    out.append(static_cast<char>(code));
+    out.append(static_cast<char>(data));
+    out.append(static_cast<char>(number));
     return out;
 }
 
-bool CivEngine::setMode(const QByteArray& data) {
-    const auto code = static_cast<uint8_t>(data[0]);
-    const auto mode = std::find_if(std::begin(civModes), std::end(civModes),
-                                   [&](const auto& m) { return m.first == code; });
-    if (mode == std::end(civModes)) {
+bool CivEngine::setMode(uint8_t code, int data, int filter) {
+    using Table = std::span<const std::pair<uint8_t, Mode>>;
+    const Table table = data == 1 ? Table(dataModes) : Table(civModes);
+    const auto mode =
+        std::find_if(table.begin(), table.end(), [&](const auto& m) { return m.first == code; });
+    if (mode == table.end() || data < 0 || data > 1) {
         return false;
     }
-    int filter = -1;
-    if (data.size() >= 2) {
-        filter = static_cast<uint8_t>(data[1]) - m_model.firstFilter;
-        if (filter < 0 || filter > 2) {
-            return false;
-        }
+    if (filter >= 0 && (filter < m_model.firstFilter || filter > m_model.firstFilter + 2)) {
+        return false;
     }
     if (!m_radio.setMode(mode->second)) {
         return false;
     }
-    // A mode with fewer filters takes its narrowest for a number it lacks.
     const int count = static_cast<int>(m_radio.filters().size());
     if (filter >= 0 && count > 0) {
-        m_radio.setFilterIndex(std::min(filter, count - 1));
+        const int index = filter - m_model.firstFilter - missingFilters();
+        m_radio.setFilterIndex(std::clamp(index, 0, count - 1));
     }
     return true;
+}
+
+int CivEngine::missingFilters() const {
+    const int count = static_cast<int>(m_radio.filters().size());
+    return m_model.namedFilters ? std::max(0, 3 - count) : 0;
+}
+
+int CivEngine::widthIndex() const {
+    const std::optional<Mode> mode = m_radio.mode();
+    const auto widths = m_radio.filters();
+    if (!mode || widths.empty() || mode == Mode::Fm || mode == Mode::FmD) {
+        return -1;
+    }
+    const int hz = widths[static_cast<size_t>(m_radio.filterIndex())];
+    if (mode == Mode::Am || mode == Mode::AmD) {
+        return std::clamp(hz / 200 - 1, 0, 49);
+    }
+    return hz <= 500 ? std::clamp((hz + 49) / 50 - 1, 0, 9)
+                     : std::clamp((hz + 99) / 100 + 4, 10, 40);
 }
 
 CivEngine::Answer CivEngine::answer(uint8_t cmd, int sub, const QByteArray& data,
@@ -181,11 +216,22 @@ CivEngine::Answer CivEngine::answer(uint8_t cmd, int sub, const QByteArray& data
         return data.isEmpty() ? Answer{echoCmd + toBcd(m_radio.freq(), 5)} : refuse();
     case 0x01: // set mode, no answer
     case 0x06: {
-        const bool accepted = !data.isEmpty() && data.size() <= 2 && setMode(data);
+        const bool accepted = !data.isEmpty() && data.size() <= 2 &&
+                              setMode(static_cast<uint8_t>(data[0]), 0,
+                                      data.size() == 2 ? static_cast<uint8_t>(data[1]) : -1);
         return cmd == 0x06 ? done(accepted) : Answer{{}, true};
     }
-    case 0x04:
-        return data.isEmpty() ? Answer{echoCmd + modeBytes()} : refuse();
+    case 0x04: { // the mode without its data byte
+        const QByteArray mode = modeBytes();
+        return data.isEmpty() ? Answer{echoCmd + mode.left(1) + mode.mid(2)} : refuse();
+    }
+    case 0x14:
+        // CW pitch, 0000..0255 for 300..900 Hz: 600 Hz, and only read here
+        // (the IC-R75 has it as set-mode item 1A 02 10).
+        if (sub == 0x09 && subData.isEmpty()) {
+            return {echoSub + levelBcd(128)};
+        }
+        return refuse(!subData.isEmpty());
     case 0x07:
         if (data.isEmpty()) {
             return done(true); // VFO mode (it is never in memory mode)
@@ -229,13 +275,7 @@ CivEngine::Answer CivEngine::answer(uint8_t cmd, int sub, const QByteArray& data
     case 0x26:
         return m_model.vfoAB ? selectedVfo(cmd, sub, subData, echoSub) : refuse(!subData.isEmpty());
     case 0x1A:
-        // 1A 06: data mode, off and never set; 1A 03 (the filter's width)
-        // is refused: the radio's stored filters are not reprogrammed here.
-        if (m_model.vfoAB && sub == 0x06) {
-            return subData.isEmpty() ? Answer{echoSub + QByteArray(2, '\0')}
-                                     : done(subData.size() == 2 && subData[0] == '\0');
-        }
-        return refuse(!subData.isEmpty());
+        return extended(sub, subData, echoSub);
     default:
         return refuse(!data.isEmpty());
     }
@@ -310,15 +350,52 @@ CivEngine::Answer CivEngine::selectedVfo(uint8_t cmd, int sub, const QByteArray&
         const auto hz = subData.size() == 5 ? fromBcd(subData) : std::nullopt;
         return done(hz.has_value() && m_radio.setFreqOf(vfo, *hz));
     }
-    // 26: mode, data mode and filter of either VFO; both share one mode here.
+    // 26: mode, data mode and filter of either VFO; both share one mode
+    // here. Data and filter may be left out: data off, the mode's filter.
     if (subData.isEmpty()) {
-        const QByteArray mode = modeBytes();
-        return {echo + mode.left(1) + '\0' + mode.mid(1)};
+        return {echo + modeBytes()};
     }
-    if (subData.size() != 3 || subData[1] != '\0') {
+    const int data = subData.size() >= 2 ? static_cast<uint8_t>(subData[1]) : 0;
+    const int filter = subData.size() == 3 ? static_cast<uint8_t>(subData[2]) : -1;
+    if (subData.size() > 3 || (data != 0 && !m_model.dataModes)) {
         return refuse(true);
     }
-    return done(vfo == m_radio.vfo() && setMode(subData.left(1) + subData.mid(2)));
+    return done(vfo == m_radio.vfo() && setMode(static_cast<uint8_t>(subData[0]), data, filter));
+}
+
+CivEngine::Answer CivEngine::extended(int sub, const QByteArray& subData, const QByteArray& echo) {
+    if (sub == 0x06 && m_model.dataModes) {
+        // Data mode and filter: on or off, with the filter in use or the one given.
+        const QByteArray mode = modeBytes();
+        if (subData.isEmpty()) {
+            return {echo + mode.mid(1)};
+        }
+        const int data = static_cast<uint8_t>(subData[0]);
+        const int filter = subData.size() == 2 ? static_cast<uint8_t>(subData[1]) : -1;
+        return done(subData.size() <= 2 && setMode(static_cast<uint8_t>(mode[0]), data, filter));
+    }
+    if (sub == 0x02 && m_model.setModeItems && subData == QByteArray(1, '\x10')) {
+        return {echo + subData + levelBcd(128)};
+    }
+    if (sub == 0x03 && m_model.storedWidths) {
+        // The width of the filter in use; a write stores another for it.
+        const int now = widthIndex();
+        if (now < 0) {
+            return refuse(!subData.isEmpty());
+        }
+        if (subData.isEmpty()) {
+            return {echo + toBcd(now, 1)};
+        }
+        const auto index = subData.size() == 1 ? fromBcd(subData) : std::nullopt;
+        const std::optional<Mode> mode = m_radio.mode();
+        const bool am = mode == Mode::Am || mode == Mode::AmD;
+        if (!index || *index > (am ? 49 : 40)) {
+            return refuse(true);
+        }
+        const int i = static_cast<int>(*index);
+        return done(m_radio.setFilterWidth(am ? (i + 1) * 200 : narrowWidth(i)));
+    }
+    return refuse(!subData.isEmpty());
 }
 
 } // namespace corvane::vradio

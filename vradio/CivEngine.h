@@ -28,8 +28,17 @@ private:
     Answer selectedVfo(uint8_t cmd, int sub, const QByteArray& subData, const QByteArray& echo);
     static Answer refuse(bool write = false);
     static Answer done(bool accepted);
+    Answer extended(int sub, const QByteArray& subData, const QByteArray& echo);
+    // The mode (without data), the data byte and the filter number in use.
     QByteArray modeBytes() const;
-    bool setMode(const QByteArray& data);
+    // `data` is the data byte (0 off, 1 on); `filter` the number, -1 for
+    // the one the mode comes with.
+    bool setMode(uint8_t code, int data, int filter);
+    // Filter numbers the current mode has no filter for, below its first.
+    int missingFilters() const;
+    // The width of the filter in use as the index of 1A 03; -1 where the
+    // mode's widths are fixed (FM).
+    int widthIndex() const;
 
     QByteArray m_in;
 };

@@ -17,24 +17,35 @@ namespace corvane::vradio {
 const std::vector<RadioModel>& radioModels() {
     static const std::vector<RadioModel> models = [] {
         std::vector<RadioModel> m(4);
-        // IC-R75: filters 00 wide, 01 normal, 02 narrow; AGC 00 off, 01
-        // super-fast, 02 fast, 03 slow; VFO mode only, no RIT.
+        // IC-R75: filters 01 wide, 02 normal, 03 narrow, as on every Icom
+        // (the command table of its manual says 00..02; its own memory
+        // example, the CI-V references and Hamlib say 01..03); AGC 00 off,
+        // 01 super-fast, 02 fast, 03 slow; VFO mode only, no RIT.
         m[0].name = QStringLiteral("IC-R75");
         m[0].profile = QStringLiteral(":/corvane-vradio/models/ic-r75.json");
         m[0].hamlibModel = 3039;
+        m[0].speeds = {300, 1200, 4800, 9600, 19200};
         m[0].address = 0x5A;
-        m[0].firstFilter = 0;
+        m[0].firstFilter = 1;
+        m[0].namedFilters = true;
+        m[0].setModeItems = true;
         m[0].agc = {{0x00, Agc::Off}, {0x01, Agc::SuperFast}, {0x02, Agc::Fast}, {0x03, Agc::Slow}};
         m[0].smeterCal = {{0, -60},  {37, -54},  {52, -48},  {61, -42}, {72, -36}, {86, -30},
                           {95, -24}, {109, -18}, {124, -12}, {128, -6}, {146, 0},  {166, 10},
                           {186, 20}, {199, 30},  {225, 40},  {233, 50}, {255, 60}};
-        // IC-7300: FIL1..FIL3 as 01..03; AGC 01 fast, 02 mid, 03 slow (off is
-        // a time constant of the menu, not a choice of this command); VFO A/B; RIT.
+        // IC-7300: FIL1..FIL3 as 01..03, each with a width the operator
+        // stores (1A 03); data modes; AGC 01 fast, 02 mid, 03 slow (off is
+        // a time constant of the menu, not a choice of this command); VFO
+        // A/B; RIT. Its remote jack runs at 300 to 19200 baud, its USB port
+        // at 4800 to 115200.
         m[1].name = QStringLiteral("IC-7300");
         m[1].profile = QStringLiteral(":/corvane-vradio/models/ic-7300.json");
         m[1].hamlibModel = 3073;
+        m[1].speeds = {300, 1200, 4800, 9600, 19200, 38400, 57600, 115200};
         m[1].address = 0x94;
         m[1].firstFilter = 1;
+        m[1].dataModes = true;
+        m[1].storedWidths = true;
         m[1].agc = {{0x01, Agc::Fast}, {0x02, Agc::Medium}, {0x03, Agc::Slow}};
         m[1].vfoAB = true;
         m[1].rit = true;

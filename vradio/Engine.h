@@ -17,16 +17,23 @@ enum class Protocol { CiV, Kenwood };
 // One radio the virtual radio can play: its protocol, its identity and the
 // codes its protocol uses where radios differ.
 struct RadioModel {
-    QString name;        // "IC-R75"
-    QString profile;     // its own tables: the profile it plays unless told otherwise
-    int hamlibModel = 0; // Hamlib's model number, also accepted on the command line
+    QString name;            // "IC-R75"
+    QString profile;         // its own tables: the profile it plays unless told otherwise
+    int hamlibModel = 0;     // Hamlib's model number, also accepted on the command line
+    std::vector<int> speeds; // the line speeds it can be set to; none: any
     Protocol protocol = Protocol::CiV;
     // CI-V
     uint8_t address = 0;
-    int firstFilter = 1;                      // code of FIL1 (the widest)
+    int firstFilter = 1; // code of FIL1 (the widest)
+    // Filters are wide, normal and narrow by number: a mode with fewer than
+    // three lacks the wide one, and its narrowest is still number 03.
+    bool namedFilters = false;
     std::vector<std::pair<uint8_t, Agc>> agc; // command 16 12
     bool vfoAB = false;                       // 07 00/01, 25, 26; else VFO mode only
     bool rit = false;                         // command 21
+    bool dataModes = false;                   // 26 and 1A 06 take data on
+    bool storedWidths = false; // 1A 03 reads and stores the width of the filter in use
+    bool setModeItems = false; // 1A 02: the IC-R75's set-mode items (10: CW pitch)
     // S-meter: raw reading against dB over S9, rising (CI-V 15 02, Kenwood SM).
     std::vector<std::pair<int, int>> smeterCal;
     // Kenwood

@@ -19,10 +19,13 @@ constexpr int maxRit = 9999;
 
 std::optional<Mode> modeNamed(const QString& name) {
     static const std::pair<const char*, Mode> names[] = {
-        {"LSB", Mode::Lsb},    {"USB", Mode::Usb},   {"AM", Mode::Am},    {"CW", Mode::Cw},
-        {"CWR", Mode::CwR},    {"RTTY", Mode::Rtty}, {"FSK", Mode::Rtty}, {"RTTYR", Mode::RttyR},
-        {"FSKR", Mode::RttyR}, {"FM", Mode::Fm},     {"WFM", Mode::Wfm},  {"SAM", Mode::Sam},
-        {"AMS", Mode::Sam}};
+        {"LSB", Mode::Lsb},   {"USB", Mode::Usb},     {"AM", Mode::Am},
+        {"CW", Mode::Cw},     {"CWR", Mode::CwR},     {"RTTY", Mode::Rtty},
+        {"FSK", Mode::Rtty},  {"RTTYR", Mode::RttyR}, {"FSKR", Mode::RttyR},
+        {"FM", Mode::Fm},     {"WFM", Mode::Wfm},     {"SAM", Mode::Sam},
+        {"AMS", Mode::Sam},   {"LSBD", Mode::LsbD},   {"PKTLSB", Mode::LsbD},
+        {"USBD", Mode::UsbD}, {"PKTUSB", Mode::UsbD}, {"AMD", Mode::AmD},
+        {"PKTAM", Mode::AmD}, {"FMD", Mode::FmD},     {"PKTFM", Mode::FmD}};
     const QString k = key(name);
     for (const auto& [text, mode] : names) {
         if (k == QLatin1String(text)) {
@@ -47,8 +50,8 @@ std::optional<Agc> agcNamed(const QString& name) {
 }
 
 QString nameOf(Mode mode) {
-    static const char* const names[] = {"LSB",  "USB",    "AM", "CW",  "CW-R",
-                                        "RTTY", "RTTY-R", "FM", "WFM", "S-AM"};
+    static const char* const names[] = {"LSB", "USB", "AM",   "CW",    "CW-R",  "RTTY", "RTTY-R",
+                                        "FM",  "WFM", "S-AM", "LSB-D", "USB-D", "AM-D", "FM-D"};
     return QString::fromLatin1(names[static_cast<int>(mode)]);
 }
 
@@ -129,7 +132,7 @@ bool Radio::setMode(Mode mode) {
     return false;
 }
 
-std::vector<int32_t> Radio::filters() const {
+std::vector<int32_t> Radio::profileWidths() const {
     std::vector<int32_t> widths;
     for (int32_t i = 0; i < m_sim->filterCount(); ++i) {
         widths.push_back(m_sim->filterWidth(i));
@@ -138,18 +141,40 @@ std::vector<int32_t> Radio::filters() const {
     return widths;
 }
 
+std::vector<int32_t> Radio::filters() const {
+    std::vector<int32_t> widths = profileWidths();
+    const int32_t mode = m_sim->current(Setting::Mode);
+    for (size_t i = 0; i < widths.size(); ++i) {
+        const auto stored = m_stored.find({mode, static_cast<int>(i)});
+        if (stored != m_stored.end()) {
+            widths[i] = stored->second;
+        }
+    }
+    return widths;
+}
+
+// The simulation keeps the profile's widths: the filter in use is found
+// among those, whatever width it has been given since.
 int Radio::filterIndex() const {
-    const auto widths = filters();
+    const std::vector<int32_t> widths = profileWidths();
     const auto at = std::find(widths.begin(), widths.end(), m_sim->filter());
     return at == widths.end() ? 0 : static_cast<int>(at - widths.begin());
 }
 
 bool Radio::setFilterIndex(int index) {
-    const auto widths = filters();
+    const std::vector<int32_t> widths = profileWidths();
     if (index < 0 || index >= static_cast<int>(widths.size())) {
         return false;
     }
     m_sim->setFilter(widths[static_cast<size_t>(index)], Origin::Program);
+    return changed(true);
+}
+
+bool Radio::setFilterWidth(int32_t hz) {
+    if (hz <= 0 || m_sim->filterCount() == 0) {
+        return false;
+    }
+    m_stored[{m_sim->current(Setting::Mode), filterIndex()}] = hz;
     return changed(true);
 }
 

@@ -8,14 +8,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
 namespace corvane::vradio {
 
 // The modes a protocol can name. A profile's mode is one of these by its
-// name ("CW-R" and "CWR" are the same, "S-AM" is Sam).
-enum class Mode { Lsb, Usb, Am, Cw, CwR, Rtty, RttyR, Fm, Wfm, Sam };
+// name ("CW-R" and "CWR" are the same, "S-AM" is Sam). The data modes
+// ("USB-D", Hamlib's "PKTUSB") are the sideband, AM or FM with data on.
+enum class Mode { Lsb, Usb, Am, Cw, CwR, Rtty, RttyR, Fm, Wfm, Sam, LsbD, UsbD, AmD, FmD };
 // AGC time constants a protocol can name; a profile's entry by its name.
 enum class Agc { Off, SuperFast, Fast, Medium, Slow };
 
@@ -47,10 +49,14 @@ public:
 
     std::optional<Mode> mode() const;
     bool setMode(Mode mode);
-    // Widths of the current mode's filters, widest first; index 0 is FIL1.
+    // Widths of the current mode's filters, widest first as the profile
+    // has them, each as last stored; index 0 is FIL1.
     std::vector<int32_t> filters() const;
     int filterIndex() const;
     bool setFilterIndex(int index);
+    // Stores another width for the filter in use, as a radio whose filters
+    // are programmable does (the simulation's passband stays the profile's).
+    bool setFilterWidth(int32_t hz);
 
     std::optional<Agc> agc() const;
     bool setAgc(Agc agc);
@@ -80,12 +86,15 @@ public:
 
 private:
     bool changed(bool ok);
+    std::vector<int32_t> profileWidths() const; // the current mode's, widest first
     void applyRit();
 
     component::Profile m_profile;
     std::unique_ptr<component::SimReceiver> m_sim;
     int m_vfo = 0;
     int64_t m_otherFreq = 0;
+    // Widths stored over the profile's, by mode code and filter index.
+    std::map<std::pair<int32_t, int>, int32_t> m_stored;
     int m_rit = 0;
     bool m_ritOn = false;
     int m_smeterDbm = -121;

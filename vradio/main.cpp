@@ -17,6 +17,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -311,6 +312,17 @@ int main(int argc, char** argv) {
     const int baud = args.value(QStringLiteral("speed")).toInt(&ok);
     if (!ok || baud < 50) {
         say(stderr, QStringLiteral("corvane-vradio: --speed must be a number of baud"));
+        return 2;
+    }
+    if (!model->speeds.empty() &&
+        std::find(model->speeds.begin(), model->speeds.end(), baud) == model->speeds.end()) {
+        QStringList speeds;
+        for (const int s : model->speeds) {
+            speeds << QString::number(s);
+        }
+        say(stderr, QStringLiteral("corvane-vradio: the %1 runs at %2 baud, not %3")
+                        .arg(model->name, speeds.join(QStringLiteral(", ")))
+                        .arg(baud));
         return 2;
     }
     component::Profile profile;

@@ -159,7 +159,9 @@ class VRadioPeer final : public Peer {
     RealClock m_clock;
 
 public:
-    explicit VRadioPeer(const VRig& rig) : rig(rig) {}
+    // `asIs`: the radio's own tables, else without FM (so that a mode the
+    // backend offers is refused at the radio).
+    explicit VRadioPeer(const VRig& rig, bool asIs = false) : rig(rig), m_asIs(asIs) {}
     void start() override {
         initVradioProfiles();
         ASSERT_TRUE(m_dir.isValid());
@@ -167,10 +169,7 @@ public:
         ASSERT_NE(model, nullptr);
         Profile profile = modelProfile(*model);
         for (Profile::Mode& mode : profile.modes) {
-            mode.available = mode.name != QLatin1String("FM"); // refused at the radio
-        }
-        if (model->hamlibModel == 3039) {
-            profile.agc[2].name = QStringLiteral("S-Fast"); // where others have medium
+            mode.available = m_asIs || mode.name != QLatin1String("FM");
         }
         if (tweak) {
             tweak(profile);
@@ -230,6 +229,7 @@ public:
     std::unique_ptr<Line> line;
 
 private:
+    bool m_asIs;
     std::unique_ptr<FrontPanel> m_panel;
 };
 
