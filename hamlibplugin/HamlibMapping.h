@@ -76,7 +76,7 @@ using RigTablesPtr = std::shared_ptr<const RigTables>;
 
 // Hamlib settings a serial or USB rig gets before the entry's own: a short
 // timeout and no retries, so a radio that stops answering is noticed within
-// about 1.5 s (two timeouts after a poll) instead of after Hamlib's retries.
+// a second instead of after Hamlib's retries.
 std::vector<std::pair<QString, QString>> lineDefaults(const rig_caps* caps);
 
 // The ROM identification: make and model first, then what the rig says of
