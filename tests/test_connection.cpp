@@ -4,7 +4,6 @@
 #include "tests/support/FileFaults.h"
 #include "tests/support/ShownWindow.h"
 
-#include <QAccessible>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTest>
@@ -184,31 +183,6 @@ TEST(LinkEvents, AFloodOfFailingDataErrorsIsReportedAFewLinesASecondEveryOneCoun
     // The last count, and the disconnection's own failing redraw.
     EXPECT_LE(shownAfter, 2);
     EXPECT_EQ(box->text(), said.value(said.size() - 1));
-}
-
-// Outside remote control the setting lists are disabled, for a screen reader
-// too: an entry's Toggle or a row selection sends nothing to the receiver,
-// changes nothing shown and enables no list.
-TEST(LinkEvents, OutsideRemoteControlAScreenReaderCannotPickASetting) {
-    ShownWindow<> t(1, /*remote*/ 0, /*connected*/ -1);
-    t.rx(1).modes = {{"USB", 1}, {"LSB", 2}};
-    t.rx(1).att = {{"0dB", 0}, {"10dB", 10}};
-    t.ui.Driver->setListIndex(0);
-    t.ui.Driver->setListIndex(1);
-    t.fake->clearCalls();
-    const QString before = windowState(t.window);
-    ASSERT_EQ(listsEnabled(t.ui), "00000");
-    for (controls::ListBox* list : {t.ui.Mode, t.ui.Att}) {
-        QAccessibleTableInterface* table =
-            QAccessible::queryAccessibleInterface(list)->tableInterface();
-        ASSERT_NE(table, nullptr);
-        table->cellAt(1, 0)->actionInterface()->doAction(
-            QAccessibleActionInterface::toggleAction());
-        table->selectRow(1);
-    }
-    EXPECT_EQ(t.fake->calls, QStringList{});
-    EXPECT_EQ(windowState(t.window), before);
-    EXPECT_EQ(t.reporter.reports, QStringList{});
 }
 
 TEST(KeyForwarding, EveryTypedCharacterGoesToCurRxBeforeTheBoxAndStillArrivesEvenIfItFails) {
