@@ -25,6 +25,20 @@ bool acknowledgesSets(rig_model_t model) {
 } // namespace
 
 bool HamlibWorker::setFrequency(int32_t hz) {
+    if (dialectCovers(WriteKind::Freq)) {
+        // The radio's own command: nothing read before it, and Hamlib has
+        // read nothing after it either.
+        const int r = m_dialect->write(m_rig, *m_tables, WriteKind::Freq, Write{.value = hz},
+                                       m_state);
+        if (!finishWrite(r)) {
+            return false;
+        }
+        if (r == RIG_OK && acknowledgesSets(m_settings.model)) {
+            m_state.freq = hz;
+            m_acknowledged = true;
+        }
+        return true;
+    }
     // Hamlib's Icom and Kenwood sets read the frequency before writing it
     // (with the cache off, from the radio), only to skip a set to where the
     // radio already is. The last reading answers that instead; it differs

@@ -494,9 +494,6 @@ bool HamlibWorker::apply(WriteKind kind, const Write& w) {
         if (w.value == m_state.freq) {
             return true;
         }
-        if (dialectCovers(kind)) {
-            return finishWrite(m_dialect->write(m_rig, *m_tables, kind, w, m_state));
-        }
         return setFrequency(w.value);
     case WriteKind::Mode: {
         const RigMode* m = m_tables->rigMode(w.value);
