@@ -166,7 +166,9 @@ void BM_TapRoundTrip(benchmark::State& state) {
 
 void speeds(benchmark::internal::Benchmark* b) {
     for (int radio = 0; radio < 4; ++radio) {
-        for (const int baud : {9600, radio == 0 ? 19200 : 115200}) {
+        // Each radio's fastest: the IC-R75 19200, the TS-2000 57600.
+        const int fastest = radio == 0 ? 19200 : radio == 2 ? 57600 : 115200;
+        for (const int baud : {9600, fastest}) {
             b->Args({radio, baud});
         }
     }

@@ -28,8 +28,8 @@ bool HamlibWorker::setFrequency(int32_t hz) {
     if (dialectCovers(WriteKind::Freq)) {
         // The radio's own command: nothing read before it, and Hamlib has
         // read nothing after it either.
-        const int r = m_dialect->write(m_rig, *m_tables, WriteKind::Freq, Write{.value = hz},
-                                       m_state);
+        const int r =
+            m_dialect->write(m_rig, *m_tables, WriteKind::Freq, Write{.value = hz}, m_state);
         if (!finishWrite(r)) {
             return false;
         }

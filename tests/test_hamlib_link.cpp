@@ -69,15 +69,14 @@ const VRig ts2000{"TS-2000", 57600, "Kenwood TS-2000", true, "", 0};
 
 INSTANTIATE_TEST_SUITE_P(
     Hamlib, FrequencySet,
-    ::testing::Values(
-        SetCase{icR75, 7100000, {"write 05 00 00 10 07 00"}, true},
-        SetCase{ic7300, 7100000, {"write 05 00 00 10 07 00"}, true},
-        SetCase{ts2000, 7100000, {"write FA00007100000", "read FA"}, true},
-        // 2 m: Hamlib's TS-2000 has it, this radio's profile does not: the
-        // radio's "?;" goes unanswered by the set, so its read tells.
-        SetCase{ts2000, 144100000, {"refused FA00144100000", "read FA"}, false},
-        // Not a multiple of 100 Hz: nothing rounds it on the way.
-        SetCase{ts2000, 7100050, {"write FA00007100050", "read FA"}, true}),
+    ::testing::Values(SetCase{icR75, 7100000, {"write 05 00 00 10 07 00"}, true},
+                      SetCase{ic7300, 7100000, {"write 05 00 00 10 07 00"}, true},
+                      SetCase{ts2000, 7100000, {"write FA00007100000", "read FA"}, true},
+                      // 2 m: Hamlib's TS-2000 has it, this radio's profile does not: the
+                      // radio's "?;" goes unanswered by the set, so its read tells.
+                      SetCase{ts2000, 144100000, {"refused FA00144100000", "read FA"}, false},
+                      // Not a multiple of 100 Hz: nothing rounds it on the way.
+                      SetCase{ts2000, 7100050, {"write FA00007100050", "read FA"}, true}),
     [](const auto& info) {
         return QString::fromLatin1(info.param.rig.radio).remove('-').toStdString() +
                (info.param.taken ? "" : "Refused") + (info.param.hz % 100 != 0 ? "Hz" : "");

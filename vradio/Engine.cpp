@@ -60,7 +60,9 @@ const std::vector<RadioModel>& radioModels() {
         m[2].id = "019";
         m[2].type = "K00";
         m[2].smeterCal = {{0, -54}, {15, 0}, {30, 60}};
+        m[2].speeds = {1200, 2400, 4800, 9600, 19200, 38400, 57600};
         m[3] = m[2];
+        m[3].speeds = {4800, 9600, 19200, 38400, 57600, 115200};
         m[3].name = QStringLiteral("TS-590SG");
         m[3].profile = QStringLiteral(":/corvane-vradio/models/ts-590sg.json");
         m[3].hamlibModel = 2037;
