@@ -1,5 +1,8 @@
 #include "vradio/Console.h"
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
 #include <pthread.h>
 #include <unistd.h>
 
@@ -135,6 +138,41 @@ void CommandLines::feed(const char* bytes, qsizetype size) {
             m_command(command);
         }
     }
+}
+
+void runStatusConsole(ConsoleWriter& out, int quitFd, const std::function<QString()>& status,
+                      const QByteArray& help, const QByteArray& what) {
+    QSocketNotifier quit(quitFd, QSocketNotifier::Read);
+    QObject::connect(&quit, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
+    CommandLines commands(
+        [&](const QByteArray& line) {
+            const QByteArray command = line.trimmed();
+            if (command == "status") {
+                out.say(status().toLocal8Bit());
+            } else if (command == "help") {
+                out.say(help);
+            } else if (!command.isEmpty()) {
+                out.say("unknown command (" + what + " knows status and help)");
+            }
+        },
+        [&](qsizetype bytes) {
+            out.say(QByteArray("a command line of ") + QByteArray::number(bytes) +
+                    " bytes: ignored");
+        });
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, qApp, [&] {
+        char buffer[4096];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            return;
+        }
+        if (n <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        commands.feed(buffer, n);
+    });
+    QCoreApplication::exec();
 }
 
 } // namespace corvane::vradio

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <chrono>
 #include <cstddef>
@@ -54,5 +55,12 @@ private:
     QByteArray m_typed;
     qsizetype m_skipped = -1; // bytes of a too long line so far; -1 none
 };
+
+// The console of the tap and of the replay, until `quitFd` becomes readable
+// (the signal pipe): `status` says status(), `help` says `help`, anything
+// else is named unknown for `what` ("a tap"). Runs the application's event
+// loop; standard input ending stops only the console.
+void runStatusConsole(ConsoleWriter& out, int quitFd, const std::function<QString()>& status,
+                      const QByteArray& help, const QByteArray& what);
 
 } // namespace corvane::vradio

@@ -354,37 +354,9 @@ bool runReplay(const ReplayOptions& options, int quitFd) {
             return s;
         };
 
-        QSocketNotifier quit(quitFd, QSocketNotifier::Read);
-        QObject::connect(&quit, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
-        CommandLines commands(
-            [&](const QByteArray& line) {
-                const QByteArray command = line.trimmed();
-                if (command == "status") {
-                    out.say(status().toLocal8Bit());
-                } else if (command == "help") {
-                    out.say("status: what was heard and what had no recorded answer; help: this");
-                } else if (!command.isEmpty()) {
-                    out.say("unknown command (a replay knows status and help)");
-                }
-            },
-            [&](qsizetype bytes) {
-                out.say(QByteArray("a command line of ") + QByteArray::number(bytes) +
-                        " bytes: ignored");
-            });
-        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-        QObject::connect(&input, &QSocketNotifier::activated, qApp, [&] {
-            char buffer[4096];
-            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) {
-                return;
-            }
-            if (n <= 0) {
-                input.setEnabled(false);
-                return;
-            }
-            commands.feed(buffer, n);
-        });
-        QCoreApplication::exec();
+        runStatusConsole(out, quitFd, status,
+                         "status: what was heard and what had no recorded answer; help: this",
+                         "a replay");
     } // the link removed, then the terminal closed
     out.flush(std::chrono::milliseconds(300));
     err.flush(std::chrono::milliseconds(300));

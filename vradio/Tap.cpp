@@ -261,37 +261,8 @@ bool runTap(const TapOptions& options, int quitFd) {
             return s;
         };
 
-        QSocketNotifier quit(quitFd, QSocketNotifier::Read);
-        QObject::connect(&quit, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
-        CommandLines commands(
-            [&](const QByteArray& line) {
-                const QByteArray command = line.trimmed();
-                if (command == "status") {
-                    out.say(status().toLocal8Bit());
-                } else if (command == "help") {
-                    out.say("status: the bytes forwarded and recorded; help: this");
-                } else if (!command.isEmpty()) {
-                    out.say("unknown command (a tap knows status and help)");
-                }
-            },
-            [&](qsizetype bytes) {
-                out.say(QByteArray("a command line of ") + QByteArray::number(bytes) +
-                        " bytes: ignored");
-            });
-        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-        QObject::connect(&input, &QSocketNotifier::activated, qApp, [&] {
-            char buffer[4096];
-            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) {
-                return;
-            }
-            if (n <= 0) {
-                input.setEnabled(false);
-                return;
-            }
-            commands.feed(buffer, n);
-        });
-        QCoreApplication::exec();
+        runStatusConsole(out, quitFd, status,
+                         "status: the bytes forwarded and recorded; help: this", "a tap");
     } // forwarding stopped, the link removed, the terminal closed
     if (!capture.flush(std::chrono::milliseconds(2000))) {
         err.say("corvane-vradio: the capture's last lines could not be written in time");
