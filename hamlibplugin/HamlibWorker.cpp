@@ -170,11 +170,11 @@ void HamlibWorker::tryOpen() {
     m_state = RigState{};
     m_hasPublished = false;
     // Opening proves nothing: Hamlib opens many rigs without hearing from
-    // them. The link counts as up with the first valid answer to a read.
+    // them. The link counts as up with Hamlib's first valid answer.
     m_answered = false;
     m_sinceAnswer.start();
-    const bool alive = refreshVfo() && readFrequency() && readRit() && readMode() && readAgc() &&
-                       readNb() && readAtt() && readStrength();
+    const bool alive = heardAtOpen() && readRit() && readMode() && readAgc() && readNb() &&
+                       readAtt() && readStrength();
     if (!alive) {
         return;
     }
@@ -300,6 +300,29 @@ bool HamlibWorker::readFrequency() {
         m_state.freq = clampHz(f);
     }
     return check(r);
+}
+
+bool HamlibWorker::heardAtOpen() {
+    // Hamlib's Icom open goes on when the radio does not answer its echo
+    // probe, as if the line had no echo: when the radio talks again each of
+    // Hamlib's exchanges takes its echo for the answer, while the dialect,
+    // reading past the echo itself, still gets answers. Only a read through
+    // Hamlib shows the open heard the radio; failing, the rig is opened anew.
+    if (!refreshVfo()) {
+        return false;
+    }
+    freq_t f = 0;
+    const int r = rig_get_freq(m_rig, RIG_VFO_CURR, &f);
+    if (r != RIG_OK) {
+        // Told as any read's failure is, then undone unless that did it.
+        if (check(r)) {
+            linkLost(r);
+        }
+        return false;
+    }
+    m_state.freq = clampHz(f);
+    answered();
+    return true;
 }
 
 bool HamlibWorker::readRit() {

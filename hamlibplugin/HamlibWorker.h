@@ -80,6 +80,9 @@ private:
     // Reads what `kind` touches (all of it for Mode); false when the link broke.
     bool readBack(WriteKind kind);
     bool readFrequency();
+    // The first read of an open, which must come back through Hamlib for the
+    // open to count; false (the rig let go, tried again later) when not.
+    bool heardAtOpen();
     bool readRit();
     bool readMode(); // with its passband and, in CW, the pitch as BFO
     bool readAgc();
