@@ -10,16 +10,6 @@
 
 namespace corvane::vradio {
 
-namespace {
-
-int64_t nowNs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
-}
-
-} // namespace
-
 Line::Line(Engine& engine, int baud, QString linkPath)
     : m_engine(engine), m_baud(std::max(baud, 50)), m_pty(std::move(linkPath)) {
     m_timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
@@ -100,7 +90,7 @@ void Line::setSlowMs(int ms) {
     // What waits is sent at the new pace from now on; the echo keeps its
     // place (it was on the line with the command).
     const int64_t interval = outInterval();
-    int64_t free = nowNs();
+    int64_t free = monotonicNs();
     for (Timed& t : m_out) {
         if (t.paced) {
             free += interval;
@@ -115,7 +105,7 @@ void Line::setSlowMs(int ms) {
 
 void Line::readable() {
     char buffer[4096];
-    const int64_t now = nowNs();
+    const int64_t now = monotonicNs();
     // A bounded share of what is there each turn of the event loop: a
     // writer faster than this reads does not keep the radio from its work.
     for (int turn = 0; turn < 16; ++turn) {
@@ -160,7 +150,7 @@ void Line::queueOut(const QByteArray& bytes, bool paced, int64_t now) {
 
 void Line::sendUnasked(const QByteArray& bytes) {
     if (plugged() && !m_silent) {
-        queueOut(bytes, true, nowNs());
+        queueOut(bytes, true, monotonicNs());
         pump();
     }
 }
@@ -169,7 +159,7 @@ void Line::pump() {
     if (!plugged()) {
         return;
     }
-    const int64_t now = nowNs();
+    const int64_t now = monotonicNs();
     QByteArray arrived;
     int64_t lastDue = now;
     while (m_inCount > 0 && m_in[static_cast<size_t>(m_inHead)].due <= now) {

@@ -2,7 +2,18 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <ctime>
+
 namespace corvane::vradio {
+
+// The monotonic clock in ns: what the line, the tap and the replay pace and
+// stamp bytes by.
+inline int64_t monotonicNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+}
 
 // A pseudo-terminal whose slave side a program opens as a radio's port, and
 // the symbolic link (--link) kept pointing at it. Shared by the virtual radio,

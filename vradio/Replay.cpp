@@ -20,12 +20,6 @@ namespace {
 
 constexpr qsizetype longestRequest = 256;
 
-int64_t nowNs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
-}
-
 bool hasOk(const QByteArray& answer) {
     // FE FE <to> <from> FB FD
     for (qsizetype at = answer.indexOf("\xFE\xFE"); at >= 0;
@@ -233,7 +227,7 @@ private:
             if (n <= 0) {
                 break;
             }
-            const int64_t now = nowNs();
+            const int64_t now = monotonicNs();
             for (const Replayer::Reply& reply : m_replayer.feed(QByteArray(buffer, n))) {
                 if (!reply.known) {
                     m_err.say(QStringLiteral("no answer recorded for %1: answered %2")
@@ -266,7 +260,7 @@ private:
     }
 
     void pump() {
-        const int64_t now = nowNs();
+        const int64_t now = monotonicNs();
         QByteArray due;
         while (!m_out.empty() && m_out.front().due <= now) {
             due += m_out.front().bytes;

@@ -1,6 +1,7 @@
 #include "vradio/Tap.h"
 
 #include "vradio/Console.h"
+#include "vradio/Pty.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -20,12 +21,6 @@
 namespace corvane::vradio {
 
 namespace {
-
-int64_t nowNs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
-}
 
 speed_t speedOf(int baud) {
     static const std::pair<int, speed_t> speeds[] = {
@@ -118,7 +113,7 @@ bool Tap::open(QString* error) {
 }
 
 void Tap::start() {
-    m_start = nowNs();
+    m_start = monotonicNs();
     // Signals go to the program's own thread, never to this one.
     sigset_t all;
     sigset_t before;
@@ -143,10 +138,10 @@ void Tap::run() {
     char buffer[4096];
     int64_t nextTry = 0;
     for (;;) {
-        if (m_fd < 0 && nowNs() >= nextTry) {
+        if (m_fd < 0 && monotonicNs() >= nextTry) {
             QString error;
             m_fd = openPort(&error);
-            nextTry = nowNs() + 1'000'000'000;
+            nextTry = monotonicNs() + 1'000'000'000;
             if (m_fd >= 0) {
                 m_portOpen = true;
                 pending.clear();
@@ -172,7 +167,7 @@ void Tap::run() {
         if (m_fd >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
             if (n > 0) {
-                const int64_t at = nowNs() - m_start;
+                const int64_t at = monotonicNs() - m_start;
                 m_fromRadio += uint64_t(n);
                 const ssize_t sent = ::write(master, buffer, size_t(n));
                 m_lost += uint64_t(n - (sent < 0 ? 0 : sent));
@@ -180,14 +175,14 @@ void Tap::run() {
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 portGone(n == 0 ? QStringLiteral("end of file")
                                 : QString::fromLocal8Bit(strerror(errno)));
-                nextTry = nowNs() + 1'000'000'000;
+                nextTry = monotonicNs() + 1'000'000'000;
             }
         }
         // From the program: to the radio at once, then into the capture.
         if ((fds[1].revents & POLLIN) != 0) {
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n > 0) {
-                const int64_t at = nowNs() - m_start;
+                const int64_t at = monotonicNs() - m_start;
                 pending.append(buffer, n);
                 m_toRadio += uint64_t(n);
                 if (m_fd < 0) {
